@@ -1,0 +1,8 @@
+// Entry point of wrenly-cli, the window-less front end of the Wrenly engine.
+#include <iostream>
+
+#include "cli/cli.h"
+
+int main(int argc, char* argv[]) {
+  return wrenly::cli::RunCli(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+}

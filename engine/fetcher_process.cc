@@ -1,0 +1,278 @@
+#include "engine/fetcher_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "platform/notifier.h"
+#include "platform/text.h"
+#include "platform/trace.h"
+
+extern char** environ;
+
+namespace wrenly {
+namespace {
+
+constexpr MessageId kDownloadProgressMessage = 0x08B1;
+// How often the wait looks at the abort check and the clock.
+constexpr int kPollSliceMs = 100;
+// Stderr beyond this is not kept (the error line comes first in practice).
+constexpr std::size_t kMaxStderr = 64 * 1024;
+
+struct Children {
+  std::mutex mutex;
+  std::set<pid_t> pids;
+};
+
+Children& RunningChildren() {
+  static Children children;
+  return children;
+}
+
+std::u16string_view TrimBlanks(std::u16string_view text) {
+  const auto blank = [](char16_t c) { return c == u' ' || c == u'\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// One end of a child's output pipe, split into lines as it arrives.
+struct LineReader {
+  int fd = -1;
+  std::string pending;
+  std::size_t kept = 0;
+
+  // Reads what is there (the descriptor does not block) and calls onLine for
+  // each complete line: kData, kNothing when no bytes are waiting, kEnd at
+  // the end of the output.
+  enum Result { kData, kNothing, kEnd };
+  template <typename OnLine>
+  Result Drain(OnLine onLine) {
+    char buffer[4096];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0) return errno == EINTR || errno == EAGAIN ? kNothing : kEnd;
+    if (n == 0) {
+      if (!pending.empty()) onLine(std::string_view(pending));
+      pending.clear();
+      return kEnd;
+    }
+    if (kept < kMaxStderr) pending.append(buffer, static_cast<std::size_t>(n));
+    kept += static_cast<std::size_t>(n);
+    std::size_t start = 0;
+    for (std::size_t nl; (nl = pending.find('\n', start)) != std::string::npos; start = nl + 1)
+      onLine(std::string_view(pending).substr(start, nl - start));
+    pending.erase(0, start);
+    return kData;
+  }
+
+  // Reads until nothing more is waiting; false once the output has ended.
+  template <typename OnLine>
+  bool DrainAll(OnLine onLine) {
+    for (;;) {
+      const Result r = Drain(onLine);
+      if (r == kEnd) return false;
+      if (r == kNothing) return true;
+    }
+  }
+};
+
+bool Spawn(const std::string& program, const std::vector<std::string>& arguments, int out, int err,
+           pid_t& pid) {
+  std::vector<char*> argv;
+  std::string name = program.substr(program.find_last_of('/') + 1);
+  argv.push_back(name.data());
+  std::vector<std::string> copies(arguments);
+  for (std::string& a : copies) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawnattr_init(&attributes);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, out, 1);
+  posix_spawn_file_actions_adddup2(&actions, err, 2);
+  sigset_t defaults, none;
+  sigemptyset(&defaults);
+  for (int s : {SIGINT, SIGTERM, SIGUSR1, SIGPIPE, SIGHUP}) sigaddset(&defaults, s);
+  sigemptyset(&none);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
+  const int rc = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  return rc == 0;
+}
+
+// Reaps the child when it has ended; the pid leaves the registry in the same
+// step, so SignalRunningFetchers never hits a reused pid.
+bool TryReap(pid_t pid, int& status) {
+  Children& children = RunningChildren();
+  std::lock_guard lock(children.mutex);
+  const pid_t r = ::waitpid(pid, &status, WNOHANG);
+  if (r == 0) return false;
+  children.pids.erase(pid);
+  return true;
+}
+
+void Forward(std::string_view line) {
+  std::uint64_t bytes = 0;
+  int ended = 0;
+  if (ParseFetcherProgress(line, bytes, ended)) Broadcast(kDownloadProgressMessage, bytes, ended);
+}
+
+}  // namespace
+
+std::vector<std::string> FetcherArguments(std::u16string_view url, const std::string& outputPath,
+                                          const std::string& templatePath, bool useProxy,
+                                          std::u16string_view proxySetting) {
+  std::vector<std::string> args;
+  if (useProxy) {
+    const std::u16string_view proxy = TrimBlanks(proxySetting);
+    args.push_back("-p");
+    args.push_back(proxy.empty() ? std::string("None") : Utf16ToUtf8(proxy));
+  }
+  args.push_back(Utf16ToUtf8(url));
+  args.push_back(outputPath);
+  if (!templatePath.empty()) args.push_back(templatePath);
+  return args;
+}
+
+bool ParseFetcherProgress(std::string_view line, std::uint64_t& bytes, int& ended) {
+  constexpr std::string_view kPrefix = "progress ";
+  if (!line.starts_with(kPrefix)) return false;
+  line.remove_prefix(kPrefix.size());
+  const char* end = line.data() + line.size();
+  auto [p, ec] = std::from_chars(line.data(), end, bytes);
+  if (ec != std::errc()) return false;
+  ended = 0;
+  if (p != end && *p == ' ') {
+    auto [q, ec2] = std::from_chars(p + 1, end, ended);
+    if (ec2 != std::errc() || q != end) return false;
+    return ended == 0 || ended == 1;
+  }
+  return p == end;
+}
+
+bool ParseFetcherError(std::string_view line, std::uint32_t& code, std::u16string& text) {
+  constexpr std::string_view kPrefix = "error ";
+  if (!line.starts_with(kPrefix)) return false;
+  line.remove_prefix(kPrefix.size());
+  int base = 10;
+  if (line.starts_with("0x") || line.starts_with("0X")) {
+    base = 16;
+    line.remove_prefix(2);
+  }
+  const char* end = line.data() + line.size();
+  auto [p, ec] = std::from_chars(line.data(), end, code, base);
+  if (ec != std::errc() || (p != end && *p != ' ')) return false;
+  std::string_view rest(p, static_cast<std::size_t>(end - p));
+  if (!rest.empty()) rest.remove_prefix(1);
+  if (rest.ends_with('\r')) rest.remove_suffix(1);
+  text = Utf8ToUtf16(rest);
+  return true;
+}
+
+FetcherRun RunFetcherProgram(const std::string& program, const std::vector<std::string>& arguments,
+                             std::chrono::milliseconds limit, const std::function<bool()>& aborted) {
+  FetcherRun run;
+  int outPipe[2], errPipe[2];
+  if (::pipe2(outPipe, O_CLOEXEC) != 0) return run;
+  if (::pipe2(errPipe, O_CLOEXEC) != 0) {
+    ::close(outPipe[0]);
+    ::close(outPipe[1]);
+    return run;
+  }
+  pid_t pid = 0;
+  {
+    // Registered under the lock, so an abort that signals the children
+    // either sees this one or happens before it (and is then seen below).
+    Children& children = RunningChildren();
+    std::lock_guard lock(children.mutex);
+    run.started = Spawn(program, arguments, outPipe[1], errPipe[1], pid);
+    if (run.started) children.pids.insert(pid);
+  }
+  ::close(outPipe[1]);
+  ::close(errPipe[1]);
+  if (!run.started) {
+    ::close(outPipe[0]);
+    ::close(errPipe[0]);
+    return run;
+  }
+
+  ::fcntl(outPipe[0], F_SETFL, O_NONBLOCK);
+  ::fcntl(errPipe[0], F_SETFL, O_NONBLOCK);
+  LineReader out, err;
+  out.fd = outPipe[0];
+  err.fd = errPipe[0];
+  bool outOpen = true, errOpen = true, signalled = false, reaped = false;
+  int status = 0;
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  const auto onErrLine = [&](std::string_view line) {
+    std::uint32_t code = 0;
+    std::u16string text;
+    if (ParseFetcherError(line, code, text)) {
+      run.errorCode = code;
+      run.errorText = std::move(text);
+    }
+  };
+  while (!reaped) {
+    if (!signalled && aborted && aborted()) {
+      ::kill(pid, SIGUSR1);
+      signalled = true;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) {
+      TraceF("Tolvane did not end within %lld ms, killing it\n", static_cast<long long>(limit.count()));
+      ::kill(-pid, SIGKILL);  // the whole group: helpers it started go too
+      run.timedOut = true;
+      break;
+    }
+    const int sliceMs = static_cast<int>(std::min<long long>(
+        kPollSliceMs, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1));
+    if (outOpen || errOpen) {
+      pollfd fds[2] = {{outOpen ? out.fd : -1, POLLIN, 0}, {errOpen ? err.fd : -1, POLLIN, 0}};
+      if (::poll(fds, 2, sliceMs) > 0) {
+        if (outOpen && fds[0].revents != 0) outOpen = out.DrainAll(Forward);
+        if (errOpen && fds[1].revents != 0) errOpen = err.DrainAll(onErrLine);
+      }
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(std::min(sliceMs, 10)));
+    }
+    reaped = TryReap(pid, status);
+  }
+  if (!reaped) {
+    Children& children = RunningChildren();
+    std::lock_guard lock(children.mutex);
+    ::waitpid(pid, &status, 0);
+    children.pids.erase(pid);
+  }
+  // Lines written just before the end are still in the pipes.
+  if (outOpen) out.DrainAll(Forward);
+  if (errOpen) err.DrainAll(onErrLine);
+  ::close(out.fd);
+  ::close(err.fd);
+  if (WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
+  return run;
+}
+
+void SignalRunningFetchers() {
+  Children& children = RunningChildren();
+  std::lock_guard lock(children.mutex);
+  for (pid_t pid : children.pids) ::kill(pid, SIGUSR1);
+}
+
+}  // namespace wrenly

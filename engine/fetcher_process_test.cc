@@ -1,0 +1,142 @@
+#include "engine/fetcher_process.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "platform/notifier.h"
+#include "testsupport/temp_dir.h"
+
+namespace wrenly {
+namespace {
+
+using testsupport::ReadFile;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+// A small stand-in child, for what the fetcher process runner must handle
+// whatever the fetcher does: odd arguments, error lines, hangs, signals.
+std::string Script(const TempDir& dir, const std::string& name, const std::string& body) {
+  const std::string path = dir.path() + "/" + name;
+  WriteFile(path, "#!/bin/sh\n" + body);
+  ::chmod(path.c_str(), 0755);
+  return path;
+}
+
+struct ProgressLog : Receiver {
+  std::mutex mutex;
+  std::vector<std::pair<std::uint64_t, std::int64_t>> got;
+  void Post(MessageId message, std::uint64_t w, std::int64_t l) override {
+    std::lock_guard lock(mutex);
+    if (message == 0x08B1) got.emplace_back(w, l);
+  }
+};
+
+TEST(FetcherArguments, ProxyOptionTemplateAndUrlsArePassedAsSeparateArguments) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(FetcherArguments(u"http://h/a b", "/d/o.htm", "/d/t.tpl", false, u"x:1"),
+            (V{"http://h/a b", "/d/o.htm", "/d/t.tpl"}));
+  EXPECT_EQ(FetcherArguments(u"http://h/", "/d/o.img", "", true, u"  proxy:8080 \t"),
+            (V{"-p", "proxy:8080", "http://h/", "/d/o.img"}));
+  EXPECT_EQ(FetcherArguments(u"http://h/", "/d/o.img", "", true, u"  "), (V{"-p", "None", "http://h/", "/d/o.img"}));
+}
+
+TEST(FetcherLines, ProgressAndErrorLinesAreParsedAndOtherLinesRejected) {
+  std::uint64_t bytes = 0;
+  int ended = -1;
+  EXPECT_TRUE(ParseFetcherProgress("progress 4096 0", bytes, ended));
+  EXPECT_EQ(bytes, 4096u);
+  EXPECT_EQ(ended, 0);
+  EXPECT_TRUE(ParseFetcherProgress("progress 4294967295 1", bytes, ended));
+  EXPECT_EQ(bytes, 4294967295u);
+  EXPECT_EQ(ended, 1);
+  EXPECT_FALSE(ParseFetcherProgress("progress x 0", bytes, ended));
+  EXPECT_FALSE(ParseFetcherProgress("progress 12 7", bytes, ended));
+  EXPECT_FALSE(ParseFetcherProgress("Progress 12 0", bytes, ended));
+
+  std::uint32_t code = 0;
+  std::u16string text;
+  EXPECT_TRUE(ParseFetcherError("error 12029 Cannot connect to the server", code, text));
+  EXPECT_EQ(code, 12029u);
+  EXPECT_EQ(text, u"Cannot connect to the server");
+  EXPECT_TRUE(ParseFetcherError("error 0x800C0008", code, text));
+  EXPECT_EQ(code, 0x800C0008u);
+  EXPECT_EQ(text, u"");
+  EXPECT_FALSE(ParseFetcherError("error: broken", code, text));
+  EXPECT_FALSE(ParseFetcherError("warning 1 x", code, text));
+}
+
+TEST(RunFetcherProgram, ReadsArgumentsExitStatusErrorLineAndProgress) {
+  TempDir dir;
+  const std::string program = Script(dir, "child",
+                                     "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$OUT_ARGS\"\n"
+                                     "echo 'progress 100 0'\necho 'not a progress line'\necho 'progress 250 1'\n"
+                                     "echo 'some diagnostic' >&2\necho 'error 12029 Cannot connect' >&2\nexit 2\n");
+  testsupport::ScopedEnv env("OUT_ARGS", dir.path() + "/args");
+  ProgressLog progress;
+  AddBroadcastReceiver(&progress);
+  const FetcherRun run = RunFetcherProgram(program, {"-p", "None", "http://h/a \"b\"", "/o 1.htm"},
+                                           kFetcherTimeLimit);
+  RemoveBroadcastReceiver(&progress);
+  EXPECT_TRUE(run.started);
+  EXPECT_FALSE(run.timedOut);
+  EXPECT_EQ(run.exitStatus, kFetcherExitTransferFailed);
+  EXPECT_EQ(run.errorCode, 12029u);
+  EXPECT_EQ(run.errorText, u"Cannot connect");
+  EXPECT_EQ(ReadFile(dir.path() + "/args"), "-p\nNone\nhttp://h/a \"b\"\n/o 1.htm\n");
+  ASSERT_EQ(progress.got.size(), 2u);
+  EXPECT_EQ(progress.got[0], (std::pair<std::uint64_t, std::int64_t>{100, 0}));
+  EXPECT_EQ(progress.got[1], (std::pair<std::uint64_t, std::int64_t>{250, 1}));
+}
+
+TEST(RunFetcherProgram, AHungChildIsKilledAtTheLimitAndAMissingProgramIsNotStarted) {
+  TempDir dir;
+  const std::string program = Script(dir, "hang", "echo started\nsleep 60\n");
+  const FetcherRun run = RunFetcherProgram(program, {}, std::chrono::milliseconds(300));
+  EXPECT_TRUE(run.started);
+  EXPECT_TRUE(run.timedOut);
+  EXPECT_EQ(run.signal, SIGKILL);
+
+  const FetcherRun missing = RunFetcherProgram(dir.path() + "/no-such-program", {}, kFetcherTimeLimit);
+  EXPECT_FALSE(missing.started);
+}
+
+TEST(RunFetcherProgram, AbortReachesTheChildAsSigusr1) {
+  TempDir dir;
+  // The child reports that it has its handler in place, then waits.
+  const std::string program = Script(dir, "waits",
+                                     "trap 'echo aborted > \"$1\"; exit 0' USR1\n"
+                                     "touch \"$1.ready\"\nwhile :; do sleep 0.05; done\n");
+  const std::string marker = dir.path() + "/marker";
+
+  // Through the abort check of the run itself...
+  std::atomic<bool> abort{false};
+  std::thread raiser([&] {
+    while (!std::filesystem::exists(marker + ".ready")) std::this_thread::yield();
+    abort = true;
+  });
+  FetcherRun run = RunFetcherProgram(program, {marker}, kFetcherTimeLimit, [&] { return abort.load(); });
+  raiser.join();
+  EXPECT_FALSE(run.timedOut);
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(ReadFile(marker), "aborted\n");
+
+  // ...and through the process-wide signal to every running child.
+  std::filesystem::remove(marker);
+  std::filesystem::remove(marker + ".ready");
+  std::thread signaller([&] {
+    while (!std::filesystem::exists(marker + ".ready")) std::this_thread::yield();
+    SignalRunningFetchers();
+  });
+  run = RunFetcherProgram(program, {marker}, kFetcherTimeLimit);
+  signaller.join();
+  EXPECT_FALSE(run.timedOut);
+  EXPECT_EQ(ReadFile(marker), "aborted\n");
+}
+
+}  // namespace
+}  // namespace wrenly

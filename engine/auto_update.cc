@@ -1,0 +1,113 @@
+#include "engine/auto_update.h"
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "engine/event.h"
+#include "engine/messages.h"
+#include "platform/trace.h"
+#include "store/settings.h"
+
+namespace wrenly {
+namespace {
+
+// The state one AutoUpdateThread shares with StopAutoUpdate.
+struct Schedule {
+  // Recursive: the trigger is sent under it, and the window's handler may
+  // stop the schedule on the same thread.
+  std::recursive_mutex mutex;
+  bool stop = false;
+  std::shared_ptr<CEvent> wakeup = std::make_shared<CEvent>(false);
+};
+
+std::mutex currentMutex;
+std::shared_ptr<Schedule> current;  // the running thread's schedule
+// Left running at exit (no StopAutoUpdate), the thread is let go rather than
+// ending the process abnormally.
+struct DetachAtExit {
+  std::thread thread;
+  ~DetachAtExit() {
+    if (thread.joinable()) thread.detach();
+  }
+} currentThread;
+
+// A cycle whose notification cannot be set up waits this long before the
+// next try, so a broken timer does not spin.
+constexpr std::chrono::seconds kRetryPause{60};
+
+void AutoUpdateThread(Receiver* window, CTimedNotifier* notifier, std::shared_ptr<Schedule> schedule) {
+  const std::int64_t interval = AutoUpdateIntervalSeconds(GetSettingInt(setting::kAutoUpdateTimeNum),
+                                                          GetSettingInt(setting::kAutoUpdateTimeUnit));
+  CEvent& wakeup = *schedule->wakeup;
+  for (;;) {
+    {
+      std::lock_guard lock(schedule->mutex);
+      if (schedule->stop) break;
+    }
+    const auto when = AutoUpdateWakeupTime(WallClock::now(), interval);
+    bool signalled = false;
+    if (notifier->SetTimedEvent(when, schedule->wakeup)) {
+      Trace("Waiting for Wrenly Event...\n");
+      wakeup.Wait();
+      Trace("Wrenly Event signaled\n");
+      signalled = true;
+    } else {
+      Trace("CeSetUserNotificationEx failed\n");
+      wakeup.WaitFor(kRetryPause);
+    }
+    notifier->Withdraw(&wakeup);
+    std::lock_guard lock(schedule->mutex);
+    if (schedule->stop) break;
+    if (signalled && GetSettingInt(setting::kAutoUpdateMode) == kAutoUpdateTimed)
+      PostMessageTo(window, WM_REFRESH_TOGGLE, 0, 0);
+  }
+  notifier->Withdraw(&wakeup);
+}
+
+}  // namespace
+
+std::int64_t AutoUpdateIntervalSeconds(int timeNum, int timeUnit) {
+  const std::int64_t n = std::clamp(timeNum, 0, 19) + 1;
+  if (timeUnit == 0) return n * 60;
+  if (timeUnit == 1) return n * 3600;
+  return n * 86400;
+}
+
+WallClock::time_point AutoUpdateWakeupTime(WallClock::time_point now, std::int64_t intervalSeconds) {
+  return std::chrono::floor<std::chrono::seconds>(now) + std::chrono::seconds(intervalSeconds);
+}
+
+void StartAutoUpdate(Receiver* window, CTimedNotifier& notifier) {
+  StopAutoUpdate();
+  auto schedule = std::make_shared<Schedule>();
+  std::lock_guard lock(currentMutex);
+  current = schedule;
+  currentThread.thread = std::thread(AutoUpdateThread, window, &notifier, schedule);
+}
+
+void StopAutoUpdate() {
+  std::shared_ptr<Schedule> schedule;
+  std::thread thread;
+  {
+    std::lock_guard lock(currentMutex);
+    schedule.swap(current);
+    thread.swap(currentThread.thread);
+  }
+  if (!schedule) return;
+  {
+    std::lock_guard lock(schedule->mutex);
+    schedule->stop = true;
+    schedule->wakeup->Set();
+  }
+  // The woken thread ends at once; waiting for it means it never touches the
+  // notifier or the window again. Stopped from its own trigger, it is left
+  // to end by itself.
+  if (thread.get_id() == std::this_thread::get_id())
+    thread.detach();
+  else if (thread.joinable())
+    thread.join();
+}
+
+}  // namespace wrenly

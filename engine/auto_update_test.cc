@@ -85,13 +85,14 @@ class AutoUpdate : public ::testing::Test {
     ASSERT_TRUE(SetSettingInt(setting::kAutoUpdateTimeNum, 4));
     ASSERT_TRUE(SetSettingInt(setting::kAutoUpdateTimeUnit, 1));
   }
+  // The thread must be gone before the notifier and the window it uses.
   void TearDown() override { StopAutoUpdate(); }
   testsupport::IsolatedHome home_;
+  ManualNotifier notifier;
+  Toggles window;
 };
 
 TEST_F(AutoUpdate, FiresAtTheIntervalAndTriggersWhileTheModeStaysTimed) {
-  ManualNotifier notifier;
-  Toggles window;
   const auto before = WallClock::now();
   StartAutoUpdate(&window, notifier);
   auto [when, event] = notifier.Request(1);
@@ -110,8 +111,6 @@ TEST_F(AutoUpdate, FiresAtTheIntervalAndTriggersWhileTheModeStaysTimed) {
 }
 
 TEST_F(AutoUpdate, StopEndsTheThreadWithoutATriggerAndANewThreadRunsOn) {
-  ManualNotifier notifier;
-  Toggles window;
   StartAutoUpdate(&window, notifier);
   const std::shared_ptr<CEvent> first = notifier.Request(1).second;
   StopAutoUpdate();

@@ -115,26 +115,29 @@ class TreeBuilder {
 void TreeBuilder::Run(std::size_t i) {
   const std::size_t length = text_.size();
   while (i < length) {
-    if (HasAt(text_, i, u"<!-")) {
+    const char16_t c = text_[i];
+    if (c == u'<' && HasAt(text_, i, u"<!-")) {
       inComment_ = true;
       i += 4;
     } else if (inComment_) {
-      if (HasAt(text_, i, u"-->")) {
+      if (c == u'-' && HasAt(text_, i, u"-->")) {
         inComment_ = false;
         i += 3;
       } else {
         ++i;
       }
-    } else if (HasAtIgnoringCase(text_, i, u"<SCRIPT")) {
+    } else if (c == u'<' && HasAtIgnoringCase(text_, i, u"<SCRIPT")) {
       inScript_ = true;
       i += 7;
     } else if (inScript_) {
-      if (HasAtIgnoringCase(text_, i, u"</SCRIPT>")) {
+      if (c == u'<' && HasAtIgnoringCase(text_, i, u"</SCRIPT>")) {
         inScript_ = false;
         i += 9;
       } else {
         ++i;
       }
+    } else if (!inTag_ && c != u'<' && c != u'>') {
+      ++i;  // ordinary text
     } else {
       if (!Process(i)) return;
       ++i;
@@ -291,13 +294,14 @@ std::u16string FindNextTag(std::u16string_view text, int32_t& position) {
   bool inComment = false;
   std::size_t i = position < 0 ? 0 : static_cast<std::size_t>(position);
   while (i < text.size()) {
-    if (HasAt(text, i, u"<!--")) {
+    const char16_t c = text[i];
+    if (c == u'<' && HasAt(text, i, u"<!--")) {
       inComment = true;
       i += 4;
       continue;
     }
     if (inComment) {
-      if (HasAt(text, i, u"-->")) {
+      if (c == u'-' && HasAt(text, i, u"-->")) {
         inComment = false;
         i += 3;
       } else {
@@ -305,7 +309,6 @@ std::u16string FindNextTag(std::u16string_view text, int32_t& position) {
       }
       continue;
     }
-    const char16_t c = text[i];
     if (inTag && !IsTagSeparator(c)) {
       if (collecting) result += c;
     } else if (inTag) {

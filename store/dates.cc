@@ -1,0 +1,187 @@
+// Field parsing uses glibc strptime. Its month names and white-space rules
+// depend on the thread's locale, so every call switches the calling thread
+// (and only it, through uselocale) to one shared "C" locale for its length.
+#include "store/dates.h"
+
+#include <locale.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "platform/text.h"
+
+namespace wrenly {
+namespace {
+
+struct Zone {
+  const char* name;
+  int hhmm;  // offset written as +-hhmm
+};
+
+// Searched in this order, by prefix: "MST" must come before the single "M".
+constexpr Zone kZoneTable[] = {
+    {"UT", 0},     {"GMT", 0},    {"EST", -500}, {"EDT", -400}, {"CST", -600},
+    {"CDT", -500}, {"MST", -700}, {"MDT", -600}, {"PST", -800}, {"PDT", -700},
+    {"Z", 0},      {"A", -100},   {"M", -1200},  {"N", 100},    {"Y", 1200},
+};
+
+locale_t CLocale() {
+  static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  return c;
+}
+
+// strptime in the "C" locale, whatever the calling thread's locale is.
+const char* StrptimeC(const char* text, const char* format, std::tm* fields) {
+  const locale_t previous = uselocale(CLocale());
+  const char* rest = strptime(text, format, fields);
+  uselocale(previous);
+  return rest;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+int TwoDigits(const char* p) { return (p[0] - '0') * 10 + (p[1] - '0'); }
+
+long HhmmToSeconds(long hhmm) { return (hhmm / 100) * 3600 + (hhmm % 100) * 60; }
+
+bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int DaysInMonth(int year, int month0) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month0 == 1 && IsLeapYear(year) ? 29 : kDays[month0];
+}
+
+// Fields that name no real calendar time (30 February, hour 25) give 0
+// rather than a silently shifted date.
+bool FieldsAreReal(const std::tm& f) {
+  if (f.tm_mon < 0 || f.tm_mon > 11 || f.tm_mday < 1) return false;
+  if (f.tm_mday > DaysInMonth(f.tm_year + 1900, f.tm_mon)) return false;
+  return f.tm_hour >= 0 && f.tm_hour <= 23 && f.tm_min >= 0 && f.tm_min <= 59 &&
+         f.tm_sec >= 0 && f.tm_sec <= 60;
+}
+
+// The fields read as UTC, minus the zone offset; 0 when outside 32 bits.
+Instant ToInstant(std::tm fields, long zoneOffset) {
+  if (!FieldsAreReal(fields)) return 0;
+  const long long seconds = static_cast<long long>(timegm(&fields)) - zoneOffset;
+  if (seconds < std::numeric_limits<Instant>::min() ||
+      seconds > std::numeric_limits<Instant>::max())
+    return 0;
+  return static_cast<Instant>(seconds);
+}
+
+// Seconds after the minutes of an ISO time: ":ss", "ss", ":s" or none.
+const char* ReadIsoSeconds(const char* p, std::tm& fields) {
+  if (*p == ':') ++p;
+  fields.tm_sec = 0;
+  if (IsDigit(p[0]) && IsDigit(p[1])) {
+    fields.tm_sec = TwoDigits(p);
+    return p + 2;
+  }
+  if (IsDigit(p[0])) {
+    fields.tm_sec = p[0] - '0';
+    return p + 1;
+  }
+  return p;
+}
+
+// "Z", "+hh", "+hh:mm", "+hhmm" (or "-"); anything else is UTC. A fraction of
+// a second (".123") before the zone is skipped, so that it does not hide the
+// offset that follows it.
+long ReadIsoZone(const char* p) {
+  if ((*p == '.' || *p == ',') && IsDigit(p[1])) {
+    ++p;
+    while (IsDigit(*p)) ++p;
+  }
+  if ((*p != '+' && *p != '-') || !IsDigit(p[1]) || !IsDigit(p[2])) return 0;
+  long offset = TwoDigits(p + 1) * 3600L;
+  const char* m = p + 3;
+  if (*m == ':') ++m;
+  if (IsDigit(m[0]) && IsDigit(m[1])) offset += TwoDigits(m) * 60L;
+  return *p == '-' ? -offset : offset;
+}
+
+long ReadRfc822Zone(const char* p) {
+  while (std::isspace(static_cast<unsigned char>(*p))) ++p;
+  if (*p == '+' || *p == '-') return HhmmToSeconds(std::strtol(p, nullptr, 10));
+  if (*p == '(') ++p;
+  for (const Zone& zone : kZoneTable) {
+    if (std::strncmp(p, zone.name, std::strlen(zone.name)) == 0) return HhmmToSeconds(zone.hhmm);
+  }
+  return 0;
+}
+
+bool HasAsciiLetter(std::u16string_view text) {
+  for (char16_t c : text) {
+    if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+Instant ParseIsoDate(const std::string& text) {
+  std::tm fields{};
+  const char* rest = StrptimeC(text.c_str(), "%t%Y-%m-%dT%H:%M%t", &fields);
+  if (rest == nullptr) {
+    fields = std::tm{};
+    if (StrptimeC(text.c_str(), "%t%Y-%m-%d", &fields) == nullptr) return 0;
+    return ToInstant(fields, 0);
+  }
+  rest = ReadIsoSeconds(rest, fields);
+  return ToInstant(fields, ReadIsoZone(rest));
+}
+
+Instant ParseRfc822Date(const std::string& text) {
+  const char* start = text.c_str();
+  if (const char* comma = std::strchr(start, ',')) start = comma + 1;
+  std::tm fields{};
+  const char* rest = StrptimeC(start, "%d %b %y %T", &fields);
+  if (rest == nullptr) {
+    fields = std::tm{};
+    rest = StrptimeC(start, "%d %b %Y %T", &fields);
+  }
+  if (rest == nullptr) return 0;
+  return ToInstant(fields, ReadRfc822Zone(rest));
+}
+
+bool CanonicalizeDate(std::u16string_view text, std::u16string& out) {
+  if (!HasAsciiLetter(text)) return false;
+  const std::string bytes = Utf16ToCodePage(SystemCodePage(), text);
+  Instant instant = ParseIsoDate(bytes);
+  if (instant == 0) instant = ParseRfc822Date(bytes);
+  if (instant == 0) return false;
+  out = FormatCanonical(LocalTimeOf(instant));
+  return true;
+}
+
+Instant CurrentInstant() { return static_cast<Instant>(std::time(nullptr)); }
+
+long PresentLocalOffset() {
+  tzset();  // localtime_r does not look at TZ again by itself
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (localtime_r(&now, &local) == nullptr) return 0;
+  return local.tm_gmtoff;
+}
+
+std::tm LocalTimeOf(Instant instant) {
+  const std::time_t shifted = static_cast<std::time_t>(instant) + PresentLocalOffset();
+  std::tm fields{};
+  gmtime_r(&shifted, &fields);
+  return fields;
+}
+
+std::u16string FormatCanonical(const std::tm& f) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", f.tm_year + 1900,
+                f.tm_mon + 1, f.tm_mday, f.tm_hour, f.tm_min, f.tm_sec);
+  return std::u16string(buffer, buffer + std::strlen(buffer));
+}
+
+std::u16string LocalTimeNowText() { return FormatCanonical(LocalTimeOf(CurrentInstant())); }
+
+}  // namespace wrenly

@@ -1,0 +1,53 @@
+#include "store/channel_files.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+#include "testsupport/temp_dir.h"
+
+namespace wrenly {
+namespace {
+
+std::set<std::string> Names(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.insert(entry.path().filename().string());
+  return names;
+}
+
+TEST(ChannelFiles, DerivedPaths) {
+  EXPECT_EQ(ChannelFileName(7, ".bin"), "Ch007.bin");
+  EXPECT_EQ(ChannelFileName(1000, "~.xml"), "Ch1000~.xml");
+  EXPECT_EQ(ItemFilePathForFeed("/d/Ch100~.xml"), "/d/Ch100.bin");
+  EXPECT_EQ(ItemFilePathForFeed("/d/Ch100.xml"), "/d/Ch100.bin");
+  EXPECT_EQ(UrlIndexPathForFeed("/d/Ch100~.xml"), "/d/Ch100.iid");
+  EXPECT_EQ(UrlIndexPathFor("/d.bin/Ch100.bin"), "/d.bin/Ch100.iid");
+  EXPECT_EQ(StampedFilePath("/d/Ch100.bin", 1233031443, 7, ".htm"), "/d/Ch100-1233031443-007.htm");
+  EXPECT_EQ(StampedFilePath("/d/Ch100.bin", 12, 1234, ".img"), "/d/Ch100-00000012-1234.img");
+}
+
+TEST(ChannelFiles, DeletionNeverTouchesAnotherChannel) {
+  const std::set<std::string> of100 = {
+      "Ch100.xml",     "Ch100~.xml",    "Ch100.bin", "Ch100.iid", "Ch100-1233031443-001.htm",
+      "Ch100-1233031443-002.img", "Ch100-Logo.img", "Ch100-Fav.ico", "Ch100.tpl"};
+  const std::set<std::string> others = {"Ch1000.bin", "Ch1000-1233031443-001.htm", "Ch1000.tpl",
+                                        "Ch101.bin",  "Channels.opml",  "Ch100.bin.bak",
+                                        "Ch100-x-1.htm", "Ch100-Logo.img.part"};
+  testsupport::TempDir dir;
+  for (const auto& set : {of100, others})
+    for (const std::string& name : set) testsupport::WriteFile(dir.path() + "/" + name, "x");
+
+  EXPECT_EQ(DeleteChannelItems(dir.path(), 100), 6);
+  std::set<std::string> expected = others;
+  expected.insert({"Ch100-Logo.img", "Ch100-Fav.ico", "Ch100.tpl"});
+  EXPECT_EQ(Names(dir.path()), expected);
+
+  EXPECT_EQ(DeleteChannelFiles(dir.path(), 100), 3);
+  EXPECT_EQ(Names(dir.path()), others);
+  EXPECT_EQ(DeleteChannelFiles(dir.path() + "/missing", 100), 0);
+}
+
+}  // namespace
+}  // namespace wrenly

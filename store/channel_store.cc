@@ -1,0 +1,296 @@
+#include "store/channel_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <vector>
+
+#include "platform/text.h"
+#include "platform/trace.h"
+#include "store/channel_files.h"
+#include "store/dates.h"
+#include "store/file_lock.h"
+#include "store/picture_addresses.h"
+#include "store/settings.h"
+
+namespace wrenly {
+namespace {
+
+constexpr size_t kMaxDateLength = 127;
+
+// The end of the last whole record: where the next append belongs.
+uint64_t WholeRecordsEnd(const std::string& path) {
+  RecordReader reader(path);
+  ItemRecord record;
+  while (reader.Next(record, RecordReader::kNoTexts)) {
+  }
+  return reader.wholeEnd();
+}
+
+bool WriteAll(int fd, const char* data, size_t size, uint64_t offset) {
+  while (size > 0) {
+    const ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+    offset += static_cast<uint64_t>(n);
+  }
+  return true;
+}
+
+bool WriteWord(int fd, uint64_t offset, uint32_t value) {
+  const char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8),
+                         static_cast<char>(value >> 16), static_cast<char>(value >> 24)};
+  return WriteAll(fd, bytes, 4, offset);
+}
+
+// Whether UpdateField writes, and what: the read bit flips only between the
+// listed pairs, so marking keeps the full-text bit; 9999 only turns an
+// untouched item into one with its full text.
+bool DecideWrite(ItemField field, const ItemRecord& record, uint32_t value, uint32_t& write) {
+  if (field == ItemField::kType) {
+    write = value;
+    return record.type != value;
+  }
+  const uint32_t c = record.flag;
+  if (value == kReadFlagFullTextArrived) {
+    write = kFlagUnreadFullText;
+    return c == kFlagUnread;
+  }
+  write = value;
+  return (c == 0 && value == 2) || (c == 2 && value == 0) || (c == 1 && value == 3) ||
+         (c == 3 && value == 1);
+}
+
+// A full-text file as UTF-16: a byte-order mark picks UTF-16LE, UTF-16BE or
+// UTF-8, otherwise the system code page. Empty when it cannot be read.
+std::u16string ReadFullText(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return {};
+  std::string bytes;
+  char chunk[65536];
+  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) bytes.append(chunk, n);
+  std::fclose(file);
+  const std::string_view view(bytes);
+  if (view.starts_with("\xFF\xFE")) return Utf16LEToUtf16(view.substr(2));
+  if (view.starts_with("\xFE\xFF")) return Utf16BEToUtf16(view.substr(2));
+  if (view.starts_with("\xEF\xBB\xBF")) return Utf8ToUtf16(view.substr(3));
+  return CodePageToUtf16(SystemCodePage(), view);
+}
+
+std::u16string TrimBlanks(std::u16string_view text) {
+  auto blank = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; };
+  size_t begin = 0, end = text.size();
+  while (begin < end && blank(text[begin])) ++begin;
+  while (end > begin && blank(text[end - 1])) --end;
+  return std::u16string(text.substr(begin, end - begin));
+}
+
+}  // namespace
+
+CChannelStore::CChannelStore() : articleLimit_(GetArticleLimit()) {}
+
+CChannelStore::CChannelStore(const std::string& path, bool buildDateIndex) : CChannelStore() {
+  OpenStore(path, buildDateIndex);
+}
+
+void CChannelStore::OpenStore(const std::string& path, bool buildDateIndex) {
+  path_ = path;
+  linksBuilt_ = false;
+  links_.clear();
+  if (buildDateIndex) BuildDateIndex();
+}
+
+void CChannelStore::BuildDateIndex() {
+  dateIndex_.Clear();
+  RecordReader reader(path_);
+  ItemRecord record;
+  while (reader.Next(record, RecordReader::kLink | RecordReader::kDate)) {
+    if (IsLive(record) && record.link != kErrorMarkerLink)
+      dateIndex_.Insert(record.date, record.link);
+  }
+  dateIndex_.set_built(true);
+}
+
+void CChannelStore::ResetCursor() {
+  current_ = ItemRecord{};
+  recordNumber_ = -1;
+}
+
+bool CChannelStore::ReadRecord(int i) {
+  RecordReader reader(path_);
+  ItemRecord record;
+  int live = 0;
+  for (uint64_t start = 0; i >= 0 && reader.Next(record, RecordReader::kNoTexts);
+       start = reader.wholeEnd()) {
+    if (!IsLive(record)) continue;
+    if (live++ < i) continue;
+    reader.SeekTo(start);
+    if (!reader.Next(current_, RecordReader::kAllTexts)) break;
+    recordNumber_ = i;
+    return true;
+  }
+  ResetCursor();
+  return false;
+}
+
+void CChannelStore::RestoreCurrent(int recordNumber) {
+  if (recordNumber < 0 || !ReadRecord(recordNumber)) ResetCursor();
+}
+
+bool CChannelStore::ReadNext() {
+  const int number = recordNumber_;
+  if (ReadRecord(number + 1)) return true;
+  RestoreCurrent(number);
+  return false;
+}
+
+int CChannelStore::FindLiveNumber(std::u16string_view link, std::u16string_view title) const {
+  RecordReader reader(path_);
+  ItemRecord record;
+  const unsigned texts = RecordReader::kLink | (title.empty() ? 0u : RecordReader::kTitle);
+  for (int live = 0; reader.Next(record, texts);) {
+    if (!IsLive(record)) continue;
+    if (record.link == link || (!title.empty() && record.title == title)) return live;
+    ++live;
+  }
+  return -1;
+}
+
+bool CChannelStore::FindRecord(std::u16string_view link, std::u16string_view title) {
+  const int number = FindLiveNumber(link, title);
+  if (number >= 0 && ReadRecord(number)) return true;
+  RestoreCurrent(recordNumber_);
+  return false;
+}
+
+bool CChannelStore::ContainsLink(std::u16string_view link) {
+  if (!linksBuilt_) {
+    links_.clear();
+    RecordReader reader(path_);
+    ItemRecord record;
+    while (reader.Next(record, RecordReader::kLink)) {
+      if (IsLive(record)) links_.insert(std::move(record.link));
+    }
+    linksBuilt_ = true;
+  }
+  return links_.count(std::u16string(link)) > 0;
+}
+
+bool CChannelStore::AppendRecord(std::u16string_view title, std::u16string_view link,
+                                 std::u16string_view date, uint32_t flag, uint32_t type,
+                                 std::u16string_view description) {
+  ItemRecord record{std::u16string(title), std::u16string(link), {}, flag, type,
+                    std::u16string(description)};
+  if (!CanonicalizeDate(date, record.date)) record.date = date.substr(0, kMaxDateLength);
+  const std::string bytes = EncodeItemRecord(record);
+
+  const auto lock = LockFilePath(path_);
+  const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  const uint64_t end = WholeRecordsEnd(path_);
+  struct stat info {};
+  bool done = ::fstat(fd, &info) == 0;
+  if (done && static_cast<uint64_t>(info.st_size) > end)
+    done = ::ftruncate(fd, static_cast<off_t>(end)) == 0;
+  if (done) done = WriteAll(fd, bytes.data(), bytes.size(), end);
+  if (!done && ::ftruncate(fd, static_cast<off_t>(end)) != 0)
+    TraceF("CChannelStore: cannot cut a failed append off %s\n", path_.c_str());
+  ::close(fd);
+  if (done && linksBuilt_ && IsLive(record)) links_.insert(record.link);
+  return done;
+}
+
+bool CChannelStore::UpdateField(std::u16string_view link, ItemField field, uint32_t value) {
+  bool changed = false;
+  {
+    const auto lock = LockFilePath(path_);
+    RecordReader reader(path_);
+    ItemRecord record;
+    int fd = -1;
+    while (reader.Next(record, link.empty() ? RecordReader::kNoTexts : RecordReader::kLink)) {
+      uint32_t word;
+      if (!IsLive(record) || (!link.empty() && record.link != link) ||
+          !DecideWrite(field, record, value, word))
+        continue;
+      if (fd < 0) fd = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+      const uint64_t at = field == ItemField::kType ? reader.typeOffset() : reader.flagOffset();
+      if (fd < 0 || !WriteWord(fd, at, word)) break;
+      changed = true;
+      if (!link.empty()) break;
+    }
+    if (fd >= 0) ::close(fd);
+  }
+  if (changed && field == ItemField::kType) linksBuilt_ = false;
+  RestoreCurrent(recordNumber_);
+  return changed;
+}
+
+bool CChannelStore::DeleteItem(std::u16string_view link) {
+  CChannelStore urlIndex(UrlIndexPathFor(path_), false);
+  std::u16string fullText;
+  if (urlIndex.FindRecord(link, u"")) {
+    const std::string fullTextPath =
+        StampedFilePath(path_, urlIndex.current().flag, urlIndex.current().type, ".htm");
+    fullText = ReadFullText(fullTextPath);
+    std::remove(fullTextPath.c_str());
+  }
+  std::u16string description;
+  {
+    CChannelStore items(path_, false);
+    if (items.FindRecord(link, u"")) description = items.current().description;
+  }
+  for (const std::u16string* text : {&fullText, &description}) {
+    for (const std::u16string& address : PictureAddresses(*text)) {
+      if (!urlIndex.FindRecord(address, u"")) continue;
+      const std::string picture =
+          StampedFilePath(path_, urlIndex.current().flag, urlIndex.current().type, ".img");
+      std::remove(picture.c_str());
+    }
+  }
+  return UpdateField(link, ItemField::kType, kItemTypeDeleted);
+}
+
+bool CChannelStore::TrimItems() {
+  const size_t n = dateIndex_.size();
+  const size_t limit = articleLimit_ > 0 ? static_cast<size_t>(articleLimit_) : 0;
+  if (n <= limit) return false;
+  std::vector<std::u16string> oldest;
+  for (size_t i = 0; i < n - limit; ++i) oldest.push_back(dateIndex_[i].link);
+  for (const std::u16string& link : oldest) DeleteItem(link);
+  return true;
+}
+
+ItemCounts CountItems(const std::string& itemFilePath) {
+  ItemCounts counts;
+  RecordReader reader(itemFilePath);
+  ItemRecord record;
+  while (reader.Next(record, RecordReader::kNoTexts)) {
+    if (record.type != kItemTypeOrdinary) continue;
+    ++counts.total;
+    if (record.flag == kFlagRead || record.flag == kFlagReadFullText) ++counts.read;
+  }
+  return counts;
+}
+
+bool WriteErrorRecord(const std::string& itemFilePath, std::u16string_view errorText) {
+  DeleteErrorRecord(itemFilePath);
+  CChannelStore store(itemFilePath, false);
+  const std::u16string description =
+      u"An error occured while attempting to download the channel data:" + TrimBlanks(errorText) +
+      u".";
+  return store.AppendRecord(u"Error occured on last update", kErrorMarkerLink, LocalTimeNowText(),
+                            kFlagUnread, kItemTypeError, description);
+}
+
+bool DeleteErrorRecord(const std::string& itemFilePath) {
+  CChannelStore store(itemFilePath, false);
+  store.DeleteItem(kErrorMarkerLink);
+  return true;
+}
+
+}  // namespace wrenly

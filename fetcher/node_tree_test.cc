@@ -77,9 +77,11 @@ TEST(BuildNodeTree, ChildrenFollowTheirParentInReverseDocumentOrder) {
 }
 
 TEST(BuildNodeTree, MetaAndLinkUseAnIdButNeverEnterTheTree) {
+  // Had either been pushed, TITLE would keep it as its parent.
   const std::u16string page =
-      u"<html><head><meta charset=\"utf-8\"><LINK rel=x><title>T</title></head></html>";
-  EXPECT_EQ(Tree(page, u"html"), "1,-1,HTML,0,75|2,1,HEAD,6,68|5,2,TITLE,46,61");
+      u"<html><head><meta charset=\"utf-8\"><LINK rel=x><title>T</title><style>s</style>"
+      u"</head></html>";
+  EXPECT_EQ(Tree(page, u"html"), "1,-1,HTML,0,91|2,1,HEAD,6,84|6,2,STYLE,62,77|5,2,TITLE,46,61");
 }
 
 TEST(BuildNodeTree, SelfClosedTagsLeaveTheStackAtTheirSlash) {
@@ -94,9 +96,15 @@ TEST(BuildNodeTree, SelfClosedTagsLeaveTheStackAtTheirSlash) {
   // A meta tag ending in "/>" is not pushed, yet takes the head off the stack.
   EXPECT_EQ(Tree(u"<html><head><meta charset=\"x\"/><title>T</title></head></html>", u"html"),
             "1,-1,HTML,0,60|4,1,TITLE,31,46");
-  // A stray ">" after a "/>" tag counts as its end once more.
+  // A stray ">" after a "/>" tag counts as its end once more (and takes DIV);
+  // the ">" of a script end tag is not seen.
   EXPECT_EQ(Tree(u"<html><div><b>x</b><br/> a > b</div></html>", u"html"),
             "1,-1,HTML,0,42|3,1,B,11,18");
+  EXPECT_EQ(Tree(u"<html><div><b>x</b><br/><script>s</script></div></html>", u"html"),
+            "1,-1,HTML,0,54|2,1,DIV,6,47|3,2,B,11,18");
+  // "/ >" is not "/>": the br stays open.
+  EXPECT_EQ(Tree(u"<html><div><br / ><b>x</b><i>y</i></div></html>", u"html"),
+            "1,-1,HTML,0,46|2,1,DIV,6,39|5,2,I,26,33|4,3,B,18,25");
 }
 
 TEST(BuildNodeTree, TheBuildEndsAtTheRootsClosingTagOrItsSelfClosedTwin) {
@@ -244,7 +252,8 @@ std::vector<Record> ParseTree(const std::string& tree) {
 }
 
 std::u16string LoadPage(const std::string& name) {
-  const std::string bytes = testsupport::ReadFile(std::string(WRENLY_TESTDATA) + "/html-pages/" + name);
+  const std::string bytes =
+      testsupport::ReadFile(std::string(WRENLY_TESTDATA) + "/html-pages/" + name);
   EXPECT_FALSE(bytes.empty()) << name;
   return Utf8ToUtf16(bytes);
 }
@@ -285,6 +294,8 @@ std::vector<Record> CheckRealPage(const std::string& file) {
     EXPECT_EQ(Lower(page.substr(r.start + 1, r.name.size())), Lower(Utf8ToUtf16(r.name)));
     EXPECT_EQ(page[r.end], u'>');
     const std::size_t closing = page.rfind(u"</", r.end);
+    EXPECT_NE(closing, std::u16string::npos);
+    if (closing == std::u16string::npos) continue;
     EXPECT_EQ(Lower(page.substr(closing + 2, r.name.size())), Lower(Utf8ToUtf16(r.name)))
         << "element at " << r.start;
   }

@@ -1,9 +1,12 @@
 #include "cli/command.h"
 
+#include "cli/catalog_commands.h"
+
 namespace wrenly::cli {
 
 std::vector<Command> AllCommands() {
   std::vector<Command> all;
+  for (const Command& c : CatalogCommands()) all.push_back(c);
   return all;
 }
 

@@ -1,0 +1,15 @@
+// wrenly-cli's catalog commands: list, add, rename, move and delete channels
+// and categories of "ChannelData/Channels.opml" under the data root, import
+// an OPML file and export the catalog. A missing catalog starts out empty; a
+// catalog that cannot be read is reported and never overwritten.
+#pragma once
+
+#include <vector>
+
+#include "cli/command.h"
+
+namespace wrenly::cli {
+
+std::vector<Command> CatalogCommands();
+
+}  // namespace wrenly::cli

@@ -164,7 +164,10 @@ MoveResult MoveFolderFiles(const std::string& source, const std::string& target)
 MoveResult MoveFolderFiles(const std::string& source, const std::string& target,
                            const FileMoveOps& ops) {
   MoveResult result;
-  for (const FoundFile& entry : FindFiles(source)) {
+  const std::vector<FoundFile> entries = FindFiles(source);
+  // The new root may never have had a ChannelData folder.
+  if (!entries.empty()) CreateFolder(target);
+  for (const FoundFile& entry : entries) {
     if (MoveOne(source + "/" + entry.name, target + "/" + entry.name, ops)) {
       ++result.moved;
     } else {

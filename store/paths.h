@@ -41,11 +41,11 @@ struct MoveResult {
   int moved = 0;
   int failed = 0;  // entries that stayed in the source folder
 };
-// Moves every entry of source into target under the same name. An entry whose
-// name already exists in target is not moved (nothing is overwritten). Across
-// file systems an entry is copied, checked, and only then removed from the
-// source; when that fails the entry stays where it was and the partial copy
-// is removed.
+// Moves every entry of source into target (created when missing) under the
+// same name. An entry whose name already exists in target is not moved
+// (nothing is overwritten). Across file systems an entry is copied, checked,
+// and only then removed from the source; when that fails the entry stays
+// where it was and the partial copy is removed.
 MoveResult MoveFolderFiles(const std::string& source, const std::string& target);
 
 // The same with the rename step replaced (for tests that need rename to fail

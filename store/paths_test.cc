@@ -157,6 +157,8 @@ TEST(DataRoot, SwitchingToACardAndBackMovesTheChannelFilesEachTime) {
   EXPECT_EQ(MoveFolderFiles(oldRoot + "/ChannelData", cardRoot + "/ChannelData").moved, 1);
   EXPECT_EQ(ReadFile(ChannelDataPath("Channels.opml")), "catalog");
 
+  // Back to a root whose ChannelData folder is gone.
+  std::filesystem::remove(oldRoot + "/ChannelData");
   SetSettingInt(setting::kUseStorageCard, 0);
   EXPECT_EQ(MoveFolderFiles(cardRoot + "/ChannelData", GetDataRoot() + "/ChannelData").moved, 1);
   EXPECT_EQ(ReadFile(ChannelDataPath("Channels.opml")), "catalog");

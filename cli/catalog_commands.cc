@@ -80,8 +80,13 @@ bool OpenCatalog(CChannelCatalog& catalog, std::ostream& err) {
   const std::string path = CatalogPath();
   catalog.SetPath(path);
   if (!FileExists(path)) return catalog.CreateEmpty() == 1;
-  if (catalog.LoadAndReport(path) == 1) return true;
-  err << "wrenly-cli: cannot read the catalog " << path << ": " << catalog.LastError()
+  std::string problem;
+  if (catalog.LoadAndReport(path) != 1)
+    problem = catalog.LastError();
+  else if (!catalog.HasBody())
+    problem = "it has no <body> element";
+  if (problem.empty()) return true;
+  err << "wrenly-cli: cannot read the catalog " << path << ": " << problem
       << "\nThe file was left as it is.\n";
   return false;
 }

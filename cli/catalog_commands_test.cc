@@ -139,21 +139,19 @@ TEST_F(CatalogCommandsTest, ImportAndExport) {
 }
 
 TEST_F(CatalogCommandsTest, AnUnreadableCatalogIsReportedAndLeftAlone) {
-  const std::string broken = "<opml><body><outline text=\"Mine\" type=\"rss\" xmlUrl=\"u\">";
-  WriteFile(catalog(), broken);
-  for (const std::vector<std::string>& args :
-       std::vector<std::vector<std::string>>{{"channels"},
-                                             {"add", "http://x", "X"},
-                                             {"add-category", "C"},
-                                             {"rename", "Mine", "Yours"},
-                                             {"move", "u", "C"},
-                                             {"delete", "u"},
-                                             {"delete-category", "Mine"}}) {
-    const Result r = RunArgs(args);
-    EXPECT_EQ(r.status, 1) << args[0];
-    EXPECT_NE(r.err.find("cannot read the catalog"), std::string::npos) << args[0];
+  const std::vector<std::vector<std::string>> commands = {
+      {"channels"}, {"add", "http://x", "X"}, {"add-category", "C"}, {"rename", "Mine", "Yours"},
+      {"move", "u", "C"}, {"delete", "u"}, {"delete-category", "Mine"}};
+  for (const std::string broken :
+       {"<opml><body><outline text=\"Mine\" type=\"rss\" xmlUrl=\"u\">", "<opml><head/></opml>"}) {
+    WriteFile(catalog(), broken);
+    for (const std::vector<std::string>& args : commands) {
+      const Result r = RunArgs(args);
+      EXPECT_EQ(r.status, 1) << args[0];
+      EXPECT_NE(r.err.find("cannot read the catalog"), std::string::npos) << args[0];
+    }
+    EXPECT_EQ(ReadFile(catalog()), broken);
   }
-  EXPECT_EQ(ReadFile(catalog()), broken);
 }
 
 TEST_F(CatalogCommandsTest, UsageErrorsAndHelp) {

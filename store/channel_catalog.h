@@ -59,6 +59,9 @@ class CChannelCatalog : public CEXML {
   int RenameCategory(std::u16string_view oldName, std::u16string_view newName);
   // True when a category of that name exists.
   bool HasCategory(std::u16string_view name) const;
+  // True when the document has a root element with a "body" child, the
+  // place every channel lives; without it nothing can be found or added.
+  bool HasBody() const { return Body() != nullptr; }
 
   // Adds a channel, making the category first when it does not exist. An
   // empty category adds directly under body (that is how the wizard makes a

@@ -307,6 +307,8 @@ TEST(OpmlImport, RealFilesFollowTheChooserRules) {
 
   EXPECT_FALSE(ReadOpmlEntries(dir.path() + "/missing.opml", &error));
   EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(ReadOpmlEntries(WRENLY_TESTDATA "/newsboat/test/data/body-element-missing.opml", &error));
+  EXPECT_NE(error.find("no <body>"), std::string::npos);
 }
 
 TEST_F(CatalogTest, ImportAddsCategoriesChannelsAndCountsRefusals) {

@@ -61,6 +61,10 @@ std::optional<std::vector<OpmlEntry>> ReadOpmlEntries(const std::string& path, s
     if (error) *error = reader.LastError();
     return std::nullopt;
   }
+  if (!reader.HasBody()) {
+    if (error) *error = "the file has no <body> element, so it holds no outlines";
+    return std::nullopt;
+  }
   return builder.entries();
 }
 

@@ -42,7 +42,7 @@ class OpmlTreeBuilder {
 };
 
 // Loads an OPML file with a catalog object of its own and returns its tree;
-// nothing when it cannot be read, with error saying why.
+// nothing when it cannot be read or has no body, with error saying why.
 std::optional<std::vector<OpmlEntry>> ReadOpmlEntries(const std::string& path, std::string* error);
 
 struct ImportCounts {

@@ -1,0 +1,50 @@
+// DownloadUrlToFile: the one transfer operation of both programs. Fetches one
+// http or https URL (following at most 10 redirects, decoding gzip and
+// deflate) into a file and/or a memory copy, with progress messages, the
+// process-wide abort and proxy settings of TransferControl, and time limits.
+// Blocks the calling thread; any number of threads may transfer at once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "net/hresult.h"
+#include "platform/notifier.h"
+
+namespace wrenly {
+
+// The memory copy of a body: a zero-filled block of capacity + 1 bytes that
+// holds the body followed by at least one zero byte, so it reads as a C string.
+// The capacity starts at kGrowth and grows by kGrowth whenever the body
+// reaches it (by half the capacity, in whole kGrowth, past 1 MiB).
+struct DownloadBuffer {
+  static constexpr std::size_t kGrowth = 0x20000;
+  std::unique_ptr<char[]> data;  // none when no copy exists
+  std::size_t capacity = 0;
+};
+
+// Bodies above this size are refused, so a hostile server cannot fill memory or disk.
+constexpr std::uint64_t kMaxDownloadBytes = 64u * 1024 * 1024;
+
+// url: http or https only (also after redirects). filePath: UTF-8 path of a
+// file created anew once the response has arrived, or empty for none.
+// errorCode/errorText: 0 and cleared at the start; on failure the error number
+// (net/internet_error.h) and its text. notify: receives WM_DOWNLOAD_PROGRESS
+// (bytes so far, 0) after each chunk and (bytes, 1) or (kProgressFailed, 1)
+// at the end; none = every broadcast receiver. buffer: receives the memory
+// copy. byteCount: receives the number of body bytes (decoded) received.
+//
+// Returns S_OK once the URL answered with a status below 400, also when the
+// body was cut short by an abort, a read that received nothing for the read
+// limit, or a broken connection (the bytes so far are kept). Returns
+// INET_E_DOWNLOAD_FAILURE when the URL could not be opened (no file is
+// created), the status was 400 or above, the body exceeded kMaxDownloadBytes
+// or the file could not be written (then no file and no memory copy remain).
+HRESULT DownloadUrlToFile(std::u16string_view url, std::string_view filePath, std::uint32_t* errorCode,
+                          std::u16string* errorText, Receiver* notify = nullptr, DownloadBuffer* buffer = nullptr,
+                          std::uint64_t* byteCount = nullptr);
+
+}  // namespace wrenly

@@ -1,0 +1,469 @@
+#include "net/transfer.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <zlib.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "net/internet_error.h"
+#include "net/messages.h"
+#include "net/transfer_control.h"
+#include "testsupport/http_server.h"
+#include "testsupport/temp_dir.h"
+
+namespace wrenly {
+namespace {
+
+using testsupport::HttpServer;
+using testsupport::ReadFile;
+using testsupport::TempDir;
+
+// Records WM_DOWNLOAD_PROGRESS messages; posted to from the transfer's thread.
+class ProgressRecorder : public Receiver {
+ public:
+  struct Entry {
+    std::uint64_t w;
+    std::int64_t l;
+  };
+  void Post(MessageId message, std::uint64_t w, std::int64_t l) override {
+    if (message != WM_DOWNLOAD_PROGRESS) return;
+    std::lock_guard lock(mutex_);
+    got_.push_back({w, l});
+    changed_.notify_all();
+  }
+  void WaitForBytes() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return !got_.empty(); });
+  }
+  std::vector<Entry> entries() {
+    std::lock_guard lock(mutex_);
+    return got_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<Entry> got_;
+};
+
+// Holds a server handler until the test opens it (or a safety time passes).
+class Gate {
+ public:
+  // True when opened, false when the safety time ran out.
+  bool Wait() {
+    std::unique_lock lock(mutex_);
+    return cv_.wait_for(lock, std::chrono::seconds(20), [&] { return open_; });
+  }
+  void Open() {
+    std::lock_guard lock(mutex_);
+    open_ = true;
+    cv_.notify_all();
+  }
+  bool IsOpen() {
+    std::lock_guard lock(mutex_);
+    return open_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  bool open_ = false;
+};
+
+std::string Pattern(size_t size) {
+  std::string bytes(size, '\0');
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>('a' + (i * 7 + i / 251) % 26);
+  return bytes;
+}
+
+std::string Gzip(const std::string& bytes) {
+  z_stream z{};
+  deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&z, bytes.size()), '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+  z.avail_in = static_cast<uInt>(bytes.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+std::u16string U16(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+class TransferTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    GetTransferControl().ClearAbortFlag();
+    // The client keeps connections alive; a short server-side keep-alive lets
+    // each test's server stop quickly.
+    server_.server().set_keep_alive_timeout(1);
+    ASSERT_TRUE(server_.Start());
+  }
+  void TearDown() override {
+    TransferControl& control = GetTransferControl();
+    control.ClearAbortFlag();
+    control.SetUseProxy(false);
+    control.SetProxyAddress(TransferControl::kDefaultProxyAddress);
+    control.SetReadLimit(TransferControl::kDefaultReadLimit);
+  }
+  void Serve(const std::string& path, const std::string& body, const char* type = "application/octet-stream") {
+    server_.server().Get(path, [body, type](const httplib::Request&, httplib::Response& res) {
+      res.set_content(body, type);
+    });
+  }
+  std::string Target(const std::string& name) const { return dir_.path() + "/" + name; }
+
+  HttpServer server_;
+  TempDir dir_;
+  std::uint32_t code_ = 1;
+  std::u16string text_ = u"stale";
+  DownloadBuffer buffer_;
+  std::uint64_t count_ = 99;
+  ProgressRecorder progress_;
+};
+
+TEST_F(TransferTest, EmptyBodyGivesEmptyFileAndOneZeroByte) {
+  Serve("/empty", "");
+  const std::string file = Target("empty.xml");
+  ASSERT_EQ(DownloadUrlToFile(U16(server_.Url("/empty")), file, &code_, &text_, &progress_, &buffer_, &count_), S_OK);
+  EXPECT_EQ(code_, 0u);
+  EXPECT_EQ(text_, u"");
+  EXPECT_EQ(count_, 0u);
+  EXPECT_TRUE(Exists(file));
+  EXPECT_EQ(ReadFile(file), "");
+  ASSERT_TRUE(buffer_.data);
+  EXPECT_EQ(buffer_.data[0], '\0');
+  const auto got = progress_.entries();
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].w, 0u);
+  EXPECT_EQ(got[0].l, 1);
+}
+
+TEST_F(TransferTest, MemoryCopyGrowsInStepsWhenTheBodyReachesCapacity) {
+  const std::string below = Pattern(DownloadBuffer::kGrowth - 1);
+  const std::string exact = Pattern(DownloadBuffer::kGrowth);
+  Serve("/below", below);
+  Serve("/exact", exact);
+
+  ASSERT_EQ(DownloadUrlToFile(U16(server_.Url("/below")), "", &code_, &text_, nullptr, &buffer_, &count_), S_OK);
+  EXPECT_EQ(buffer_.capacity, DownloadBuffer::kGrowth);
+  EXPECT_EQ(std::string(buffer_.data.get()), below);
+
+  ASSERT_EQ(DownloadUrlToFile(U16(server_.Url("/exact")), "", &code_, &text_, nullptr, &buffer_, &count_), S_OK);
+  EXPECT_EQ(count_, exact.size());
+  EXPECT_EQ(buffer_.capacity, 2 * DownloadBuffer::kGrowth);
+  EXPECT_EQ(std::string(buffer_.data.get()), exact);  // also proves the trailing zero
+}
+
+TEST_F(TransferTest, LargeBodyArrivesWholeInFileAndMemoryWithRisingProgress) {
+  const std::string body = Pattern(3 * 1024 * 1024 + 17);
+  Serve("/large", body);
+  const std::string file = Target("large.bin");
+  ASSERT_EQ(DownloadUrlToFile(U16(server_.Url("/large")), file, &code_, &text_, &progress_, &buffer_, &count_), S_OK);
+  EXPECT_EQ(count_, body.size());
+  EXPECT_TRUE(ReadFile(file) == body);
+  ASSERT_TRUE(buffer_.data);
+  EXPECT_TRUE(std::string_view(buffer_.data.get(), body.size()) == body);
+  const auto got = progress_.entries();
+  ASSERT_GE(got.size(), 3u);
+  for (size_t i = 1; i + 1 < got.size(); ++i) {
+    EXPECT_GT(got[i].w, got[i - 1].w);
+    EXPECT_EQ(got[i].l, 0);
+  }
+  EXPECT_EQ(got.back().w, body.size());
+  EXPECT_EQ(got.back().l, 1);
+}
+
+TEST_F(TransferTest, RequestCarriesTheAgentAndAcceptsCompressedBodies) {
+  const std::string body = Pattern(200000);
+  std::string agent, encodings;
+  server_.server().Get("/gz", [&](const httplib::Request& req, httplib::Response& res) {
+    agent = req.get_header_value("User-Agent");
+    encodings = req.get_header_value("Accept-Encoding");
+    res.set_header("Content-Encoding", "gzip");
+    res.set_content(Gzip(body), "application/octet-stream");
+  });
+  const std::string file = Target("gz.xml");
+  ASSERT_EQ(DownloadUrlToFile(U16(server_.Url("/gz")), file, &code_, &text_, &progress_, &buffer_, &count_), S_OK);
+  EXPECT_EQ(agent, "Wrenly Mobile");
+  EXPECT_NE(encodings.find("gzip"), std::string::npos);
+  EXPECT_NE(encodings.find("deflate"), std::string::npos);
+  EXPECT_EQ(count_, body.size());  // decoded bytes
+  EXPECT_TRUE(ReadFile(file) == body);
+  EXPECT_EQ(progress_.entries().back().w, body.size());
+}
+
+TEST_F(TransferTest, ErrorStatusIsAFailureThatKeepsTheOldFile) {
+  server_.server().Get("/missing", [](const httplib::Request&, httplib::Response& res) {
+    res.status = 404;
+    res.set_content("<html>not here</html>", "text/html");
+  });
+  server_.server().Get("/broken", [](const httplib::Request&, httplib::Response& res) {
+    res.status = 500;
+    res.set_content("oops", "text/plain");
+  });
+  const std::string file = Target("feed.xml");
+  testsupport::WriteFile(file, "last good feed");
+
+  EXPECT_EQ(DownloadUrlToFile(U16(server_.Url("/missing")), file, &code_, &text_, &progress_, &buffer_, &count_),
+            INET_E_DOWNLOAD_FAILURE);
+  EXPECT_EQ(code_, ERROR_INTERNET_EXTENDED_ERROR);
+  EXPECT_EQ(text_, u"HTTP 404 Not Found");
+  EXPECT_EQ(ReadFile(file), "last good feed");
+  EXPECT_FALSE(buffer_.data);
+  EXPECT_EQ(count_, 0u);
+  ASSERT_EQ(progress_.entries().size(), 1u);
+  EXPECT_EQ(progress_.entries()[0].w, kProgressFailed);
+  EXPECT_EQ(progress_.entries()[0].l, 1);
+
+  EXPECT_EQ(DownloadUrlToFile(U16(server_.Url("/broken")), file, &code_, &text_), INET_E_DOWNLOAD_FAILURE);
+  EXPECT_EQ(text_, u"HTTP 500 Internal Server Error");
+  std::uint32_t last = 0;
+  EXPECT_EQ(FormatInternetError(&last), u"HTTP 500 Internal Server Error");
+  EXPECT_EQ(last, ERROR_INTERNET_EXTENDED_ERROR);
+  EXPECT_EQ(ReadFile(file), "last good feed");
+}
+
+TEST_F(TransferTest, UnreachableServersFailWithTheirNumbersAndTexts) {
+  HttpServer closed;
+  ASSERT_TRUE(closed.Start());
+  const std::string refused = closed.Url("/feed");
+  closed.Stop();
+  const std::string file = Target("never.xml");
+
+  EXPECT_EQ(DownloadUrlToFile(U16(refused), file, &code_, &text_, &progress_), INET_E_DOWNLOAD_FAILURE);
+  EXPECT_EQ(code_, ERROR_INTERNET_CANNOT_CONNECT);
+  EXPECT_EQ(text_, u"A connection with the server could not be established");
+  EXPECT_FALSE(Exists(file));
+  EXPECT_EQ(progress_.entries().back().w, kProgressFailed);
+
+  // A label longer than 63 characters fails in the resolver without a query.
+  const std::string unresolvable = "http://" + std::string(70, 'a') + ".invalid/feed";
+  EXPECT_EQ(DownloadUrlToFile(U16(unresolvable), file, &code_, &text_), INET_E_DOWNLOAD_FAILURE);
+  EXPECT_EQ(code_, ERROR_INTERNET_NAME_NOT_RESOLVED);
+  EXPECT_EQ(text_, u"The server name or address could not be resolved");
+  EXPECT_FALSE(Exists(file));
+}
+
+TEST_F(TransferTest, RedirectsAreFollowedOnlyToWebAddressesAndAtMostTen) {
+  Serve("/final", "arrived");
+  for (int i = 1; i <= 11; ++i) {
+    const std::string next = i == 1 ? "/final" : "/hop" + std::to_string(i - 1);
+    server_.server().Get("/hop" + std::to_string(i), [next](const httplib::Request&, httplib::Response& res) {
+      res.set_redirect(next);
+    });
+  }
+  server_.server().Get("/local", [](const httplib::Request&, httplib::Response& res) {
+    res.set_redirect("file:///etc/passwd");
+  });
+  const std::string file = Target("r.xml");
+
+  ASSERT_EQ(DownloadUrlToFile(U16(server_.Url("/hop10")), file, &code_, &text_, nullptr, &buffer_), S_OK);
+  EXPECT_EQ(ReadFile(file), "arrived");
+
+  EXPECT_EQ(DownloadUrlToFile(U16(server_.Url("/hop11")), Target("r11.xml"), &code_, &text_),
+            INET_E_DOWNLOAD_FAILURE);
+  EXPECT_EQ(code_, ERROR_HTTP_REDIRECT_FAILED);
+  EXPECT_FALSE(Exists(Target("r11.xml")));
+
+  EXPECT_EQ(DownloadUrlToFile(U16(server_.Url("/local")), Target("l.xml"), &code_, &text_, nullptr, &buffer_),
+            INET_E_DOWNLOAD_FAILURE);
+  EXPECT_EQ(code_, ERROR_HTTP_REDIRECT_FAILED);
+  EXPECT_FALSE(text_.empty());
+  EXPECT_FALSE(Exists(Target("l.xml")));
+  EXPECT_FALSE(buffer_.data);
+
+  EXPECT_EQ(DownloadUrlToFile(u"file:///etc/passwd", Target("f.xml"), &code_, &text_), INET_E_DOWNLOAD_FAILURE);
+  EXPECT_EQ(code_, ERROR_INTERNET_UNRECOGNIZED_SCHEME);
+  EXPECT_FALSE(Exists(Target("f.xml")));
+}
+
+TEST_F(TransferTest, ProxyFlagSendsTheAbsoluteAddressToTheProxy) {
+  HttpServer proxy;
+  proxy.server().set_keep_alive_timeout(1);
+  std::vector<std::string> proxySaw, originSaw;
+  std::mutex mutex;
+  proxy.server().Get(".*", [&](const httplib::Request& req, httplib::Response& res) {
+    std::lock_guard lock(mutex);
+    proxySaw.push_back(req.target);
+    res.set_content("from proxy", "application/octet-stream");
+  });
+  server_.server().Get("/feed", [&](const httplib::Request& req, httplib::Response& res) {
+    std::lock_guard lock(mutex);
+    originSaw.push_back(req.target);
+    res.set_content("from origin", "application/octet-stream");
+  });
+  ASSERT_TRUE(proxy.Start());
+  TransferControl& control = GetTransferControl();
+  control.SetProxyAddress("127.0.0.1:" + std::to_string(proxy.port()));
+
+  control.SetUseProxy(true);
+  ASSERT_EQ(DownloadUrlToFile(U16(server_.Url("/feed")), "", &code_, &text_, nullptr, &buffer_), S_OK);
+  EXPECT_STREQ(buffer_.data.get(), "from proxy");
+
+  control.SetUseProxy(false);
+  ASSERT_EQ(DownloadUrlToFile(U16(server_.Url("/feed")), "", &code_, &text_, nullptr, &buffer_), S_OK);
+  EXPECT_STREQ(buffer_.data.get(), "from origin");
+
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(proxySaw, std::vector<std::string>{server_.Url("/feed")});
+  EXPECT_EQ(originSaw, std::vector<std::string>{"/feed"});
+}
+
+TEST_F(TransferTest, OversizedBodiesAreRefusedAndLeaveNothing) {
+  server_.server().Get("/announced", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content_provider(kMaxDownloadBytes + 1, "application/octet-stream",
+                             [](size_t, size_t, httplib::DataSink&) { return false; });
+  });
+  server_.server().Get("/endless", [](const httplib::Request&, httplib::Response& res) {
+    auto chunk = std::make_shared<std::string>(Pattern(1 << 20));
+    res.set_chunked_content_provider("application/octet-stream", [chunk](size_t, httplib::DataSink& sink) {
+      return sink.write(chunk->data(), chunk->size());
+    });
+  });
+  const std::string file = Target("big.bin");
+
+  EXPECT_EQ(DownloadUrlToFile(U16(server_.Url("/announced")), file, &code_, &text_, nullptr, &buffer_),
+            INET_E_DOWNLOAD_FAILURE);
+  EXPECT_EQ(text_, u"Response too large");
+  EXPECT_FALSE(Exists(file));
+
+  EXPECT_EQ(DownloadUrlToFile(U16(server_.Url("/endless")), file, &code_, &text_, nullptr, &buffer_, &count_),
+            INET_E_DOWNLOAD_FAILURE);
+  EXPECT_EQ(text_, u"Response too large");
+  EXPECT_FALSE(Exists(file));
+  EXPECT_FALSE(buffer_.data);
+  EXPECT_EQ(count_, 0u);
+}
+
+TEST_F(TransferTest, UnwritableFileIsAFailure) {
+  Serve("/feed", "body");
+  EXPECT_EQ(DownloadUrlToFile(U16(server_.Url("/feed")), Target("no/such/folder.xml"), &code_, &text_, nullptr,
+                              &buffer_),
+            INET_E_DOWNLOAD_FAILURE);
+  EXPECT_EQ(code_, ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(text_, u"The system cannot find the path specified");
+  EXPECT_FALSE(buffer_.data);
+}
+
+// The server sends `head` bytes, then holds the connection until the gate opens.
+void ServeStalled(HttpServer& server, const std::string& path, size_t head, Gate& gate) {
+  server.server().Get(path, [head, &gate](const httplib::Request&, httplib::Response& res) {
+    res.set_chunked_content_provider("application/octet-stream", [head, &gate](size_t offset, httplib::DataSink& sink) {
+      if (offset == 0) return sink.write(Pattern(head).data(), head);
+      gate.Wait();
+      sink.done();
+      return true;
+    });
+  });
+}
+
+TEST_F(TransferTest, AbortStopsASlowBodyAndKeepsWhatArrived) {
+  Gate gate;
+  ServeStalled(server_, "/slow", 1000, gate);
+  const std::string file = Target("slow.xml");
+  std::thread aborter([&] {
+    progress_.WaitForBytes();
+    EXPECT_TRUE(GetTransferControl().AbortRunningTransfers());
+  });
+  const HRESULT result = DownloadUrlToFile(U16(server_.Url("/slow")), file, &code_, &text_, &progress_, &buffer_, &count_);
+  const bool stoppedWhileServerHeld = !gate.IsOpen();
+  gate.Open();
+  server_.Stop();  // before the gate goes out of scope
+  aborter.join();
+  EXPECT_EQ(result, S_OK);
+  EXPECT_TRUE(stoppedWhileServerHeld);
+  EXPECT_EQ(count_, 1000u);
+  EXPECT_EQ(ReadFile(file), Pattern(1000));
+  EXPECT_EQ(progress_.entries().back().w, 1000u);
+  EXPECT_EQ(progress_.entries().back().l, 1);
+  EXPECT_FALSE(GetTransferControl().TransfersRunning());
+}
+
+TEST_F(TransferTest, AbortWhileWaitingForTheResponseFailsAtOnce) {
+  Gate gate, arrived;
+  server_.server().Get("/pending", [&](const httplib::Request&, httplib::Response& res) {
+    arrived.Open();
+    gate.Wait();
+    res.set_content("late", "application/octet-stream");
+  });
+  const std::string file = Target("pending.xml");
+  std::thread aborter([&] {
+    arrived.Wait();
+    GetTransferControl().AbortRunningTransfers();
+  });
+  const HRESULT result = DownloadUrlToFile(U16(server_.Url("/pending")), file, &code_, &text_);
+  const bool stoppedWhileServerHeld = !gate.IsOpen();
+  gate.Open();
+  server_.Stop();  // before the gate goes out of scope
+  aborter.join();
+  EXPECT_EQ(result, INET_E_DOWNLOAD_FAILURE);
+  EXPECT_TRUE(stoppedWhileServerHeld);
+  EXPECT_EQ(code_, ERROR_INTERNET_OPERATION_CANCELLED);
+  EXPECT_EQ(text_, u"The operation was canceled");
+  EXPECT_FALSE(Exists(file));
+}
+
+TEST_F(TransferTest, OneAbortStopsEveryRunningTransfer) {
+  Gate gate;
+  ServeStalled(server_, "/a", 500, gate);
+  ServeStalled(server_, "/b", 700, gate);
+  ProgressRecorder progressA, progressB;
+  std::uint64_t countA = 0, countB = 0;
+  HRESULT resultA = E_FAIL, resultB = E_FAIL;
+  std::thread a([&] { resultA = DownloadUrlToFile(U16(server_.Url("/a")), "", nullptr, nullptr, &progressA, nullptr, &countA); });
+  std::thread b([&] { resultB = DownloadUrlToFile(U16(server_.Url("/b")), "", nullptr, nullptr, &progressB, nullptr, &countB); });
+  progressA.WaitForBytes();
+  progressB.WaitForBytes();
+  EXPECT_TRUE(GetTransferControl().AbortRunningTransfers());
+  a.join();
+  b.join();
+  EXPECT_FALSE(gate.IsOpen());
+  gate.Open();
+  server_.Stop();  // before the gate goes out of scope
+  EXPECT_EQ(resultA, S_OK);
+  EXPECT_EQ(resultB, S_OK);
+  EXPECT_EQ(countA, 500u);
+  EXPECT_EQ(countB, 700u);
+  EXPECT_FALSE(GetTransferControl().WakeRunningTransfers());
+}
+
+TEST_F(TransferTest, SilentConnectionEndsQuietlyAfterTheReadLimit) {
+  Gate gate;
+  ServeStalled(server_, "/silent", 300, gate);
+  GetTransferControl().SetReadLimit(std::chrono::milliseconds(200));
+  const HRESULT result = DownloadUrlToFile(U16(server_.Url("/silent")), "", &code_, &text_, nullptr, &buffer_, &count_);
+  EXPECT_FALSE(gate.IsOpen());
+  gate.Open();
+  server_.Stop();  // before the gate goes out of scope
+  EXPECT_EQ(result, S_OK);
+  EXPECT_EQ(count_, 300u);
+  EXPECT_EQ(std::string(buffer_.data.get()), Pattern(300));
+}
+
+TEST_F(TransferTest, ConsecutiveDownloadsReuseTheConnection) {
+  std::vector<int> ports;
+  server_.server().Get("/k", [&](const httplib::Request& req, httplib::Response& res) {
+    ports.push_back(req.remote_port);
+    res.set_content("x", "application/octet-stream");
+  });
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(DownloadUrlToFile(U16(server_.Url("/k")), "", &code_, &text_), S_OK);
+  ASSERT_EQ(ports.size(), 3u);
+  EXPECT_EQ(ports[0], ports[1]);
+  EXPECT_EQ(ports[1], ports[2]);
+}
+
+}  // namespace
+}  // namespace wrenly

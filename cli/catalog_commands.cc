@@ -103,7 +103,8 @@ int NotFound(std::ostream& err, const std::string& what) {
   return kExitFailed;
 }
 
-const Command& Find(const char* name);
+// Usage text of the named command of this file on err; kExitUsage.
+int Usage(std::string_view name, std::ostream& err);
 
 // --- channels -------------------------------------------------------------
 
@@ -153,7 +154,7 @@ nlohmann::json NumberOrNull(const std::u16string& text) {
 
 int RunChannels(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   const auto parsed = Parse(args, 0, {}, {"--json"});
-  if (!parsed) return UsageError(Find("channels"), err);
+  if (!parsed) return Usage("channels", err);
   ChannelLister lister;
   if (!OpenCatalog(lister, err)) return kExitFailed;
   for (const ChannelRow& row : lister.rows) {
@@ -182,7 +183,7 @@ int RunChannels(const std::vector<std::string>& args, std::ostream& out, std::os
 
 int RunAdd(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   const auto parsed = Parse(args, 2, {"--category"});
-  if (!parsed) return UsageError(Find("add"), err);
+  if (!parsed) return Usage("add", err);
   const std::string url = Trimmed(parsed->positional[0]);
   const std::string title = Trimmed(parsed->positional[1]);
   const auto category = parsed->options.find("--category");
@@ -207,7 +208,7 @@ int RunAdd(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
 int RunAddCategory(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
   const auto parsed = Parse(args, 1);
-  if (!parsed || Trimmed(parsed->positional[0]).empty()) return UsageError(Find("add-category"), err);
+  if (!parsed || Trimmed(parsed->positional[0]).empty()) return Usage("add-category", err);
   const std::u16string name = Utf8ToUtf16(Trimmed(parsed->positional[0]));
   CChannelCatalog catalog;
   if (!OpenCatalog(catalog, err)) return kExitFailed;
@@ -219,7 +220,7 @@ int RunAddCategory(const std::vector<std::string>& args, std::ostream&, std::ost
 
 int RunRename(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
   const auto parsed = Parse(args, 2);
-  if (!parsed || Trimmed(parsed->positional[1]).empty()) return UsageError(Find("rename"), err);
+  if (!parsed || Trimmed(parsed->positional[1]).empty()) return Usage("rename", err);
   const std::u16string oldText = Utf8ToUtf16(parsed->positional[0]);
   const std::u16string newText = Utf8ToUtf16(Trimmed(parsed->positional[1]));
   CChannelCatalog catalog;
@@ -234,7 +235,7 @@ int RunRename(const std::vector<std::string>& args, std::ostream&, std::ostream&
 
 int RunMove(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
   const auto parsed = Parse(args, 2);
-  if (!parsed) return UsageError(Find("move"), err);
+  if (!parsed) return Usage("move", err);
   const std::u16string url = Utf8ToUtf16(parsed->positional[0]);
   const std::u16string category = Utf8ToUtf16(parsed->positional[1]);
   CChannelCatalog catalog;
@@ -250,7 +251,7 @@ int RunMove(const std::vector<std::string>& args, std::ostream&, std::ostream& e
 
 int RunDelete(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
   const auto parsed = Parse(args, 1);
-  if (!parsed) return UsageError(Find("delete"), err);
+  if (!parsed) return Usage("delete", err);
   const std::u16string url = Utf8ToUtf16(parsed->positional[0]);
   CChannelCatalog catalog;
   if (!OpenCatalog(catalog, err)) return kExitFailed;
@@ -267,7 +268,7 @@ int RunDelete(const std::vector<std::string>& args, std::ostream&, std::ostream&
 
 int RunDeleteCategory(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
   const auto parsed = Parse(args, 1);
-  if (!parsed) return UsageError(Find("delete-category"), err);
+  if (!parsed) return Usage("delete-category", err);
   CChannelCatalog catalog;
   if (!OpenCatalog(catalog, err)) return kExitFailed;
   if (catalog.DeleteCategory(Utf8ToUtf16(parsed->positional[0])) == 0)
@@ -279,7 +280,7 @@ int RunDeleteCategory(const std::vector<std::string>& args, std::ostream&, std::
 
 int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   const auto parsed = Parse(args, 1);
-  if (!parsed) return UsageError(Find("import"), err);
+  if (!parsed) return Usage("import", err);
   std::string error;
   const auto entries = ReadOpmlEntries(parsed->positional[0], &error);
   if (!entries) {
@@ -297,7 +298,7 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
 
 int RunExport(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
   const auto parsed = Parse(args, 1);
-  if (!parsed) return UsageError(Find("export"), err);
+  if (!parsed) return Usage("export", err);
   CreateFolder(ChannelDataFolder());
   const std::string path = CatalogPath();
   if (!FileExists(path)) return NotFound(err, "there is no catalog yet (" + path + ")");
@@ -336,10 +337,10 @@ const std::vector<Command>& Table() {
   return table;
 }
 
-const Command& Find(const char* name) {
+int Usage(std::string_view name, std::ostream& err) {
   for (const Command& c : Table())
-    if (std::string_view(c.name) == name) return c;
-  return Table().front();
+    if (c.name == name) return UsageError(c, err);
+  return kExitUsage;
 }
 
 }  // namespace

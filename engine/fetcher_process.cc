@@ -14,6 +14,7 @@
 #include <set>
 #include <thread>
 
+#include "net/messages.h"
 #include "platform/notifier.h"
 #include "platform/text.h"
 #include "platform/trace.h"
@@ -23,7 +24,6 @@ extern char** environ;
 namespace wrenly {
 namespace {
 
-constexpr MessageId kDownloadProgressMessage = 0x08B1;
 // How often the wait looks at the abort check and the clock.
 constexpr int kPollSliceMs = 100;
 // Stderr beyond this is not kept (the error line comes first in practice).
@@ -130,7 +130,7 @@ bool TryReap(pid_t pid, int& status) {
 void Forward(std::string_view line) {
   std::uint64_t bytes = 0;
   int ended = 0;
-  if (ParseFetcherProgress(line, bytes, ended)) Broadcast(kDownloadProgressMessage, bytes, ended);
+  if (ParseFetcherProgress(line, bytes, ended)) Broadcast(WM_DOWNLOAD_PROGRESS, bytes, ended);
 }
 
 }  // namespace

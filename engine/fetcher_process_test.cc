@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "net/messages.h"
 #include "platform/notifier.h"
 #include "testsupport/temp_dir.h"
 
@@ -32,7 +33,7 @@ struct ProgressLog : Receiver {
   std::vector<std::pair<std::uint64_t, std::int64_t>> got;
   void Post(MessageId message, std::uint64_t w, std::int64_t l) override {
     std::lock_guard lock(mutex);
-    if (message == 0x08B1) got.emplace_back(w, l);
+    if (message == WM_DOWNLOAD_PROGRESS) got.emplace_back(w, l);
   }
 };
 

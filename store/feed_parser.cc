@@ -1,0 +1,259 @@
+#include "store/feed_parser.h"
+
+#include <atomic>
+#include <string_view>
+
+#include "platform/text.h"
+#include "store/channel_files.h"
+#include "store/channel_store.h"
+#include "store/dates.h"
+#include "store/picture_addresses.h"
+
+namespace wrenly {
+namespace {
+
+using tinyxml2::XMLElement;
+
+constexpr std::string_view kAtomNamespace = "http://www.w3.org/2005/Atom";
+
+// One pair for the whole program run; each new URL-index record of a merge
+// takes the counter's value after adding one.
+std::atomic<uint32_t> gLinkSequence{0};
+std::atomic<uint32_t> gPictureSequence{0};
+
+struct DetailRow {
+  const char* element;
+  const char* label;
+};
+
+constexpr DetailRow kChannelDetails[] = {
+    {"title", "Title"},
+    {"link", "Link"},
+    {"description", "Description"},
+    {"language", "Language"},
+    {"copyright", "Copyright"},
+    {"managingEditor", "ManagingEditor"},
+    {"webMaster", "WebMaster"},
+    {"pubDate", "Published Date"},
+    {"lastBuildDate", "Last Build Date"},
+    {"category", "Category"},
+    {"generator", "Generator"},
+    {"docs", "Docs"},
+    {"cloud", "Cloud"},
+    {"ttl", "TTL"},
+    {"image", "Image"},
+    {"textInput", "TextInput"},
+    {"skipHours", "SkipHours"},
+    {"skipDays", "SkipDays"},
+};
+
+std::u16string Ascii(std::string_view text) { return std::u16string(text.begin(), text.end()); }
+
+// The namespace prefix of an Atom root ("" or "atom:"), or nothing when the
+// root is not an Atom feed.
+std::optional<std::string> AtomPrefix(const XMLElement* root) {
+  const std::string_view name = root->Name();
+  const size_t colon = name.find(':');
+  const std::string prefix = colon == std::string_view::npos ? "" : std::string(name.substr(0, colon + 1));
+  if (name.substr(prefix.size()) != "feed") return std::nullopt;
+  const std::string xmlns =
+      prefix.empty() ? "xmlns" : "xmlns:" + prefix.substr(0, prefix.size() - 1);
+  const char* declared = root->Attribute(xmlns.c_str());
+  if (declared == nullptr || declared != kAtomNamespace) return std::nullopt;
+  return prefix;
+}
+
+}  // namespace
+
+const char* FeedKindName(FeedKind kind) {
+  switch (kind) {
+    case FeedKind::kRss:
+      return "rss";
+    case FeedKind::kRdf:
+      return "rdf";
+    case FeedKind::kAtom:
+      return "atom";
+    case FeedKind::kNotAFeed:
+      break;
+  }
+  return "not a feed";
+}
+
+CFeedParser::CFeedParser(AbortCallback abort, void* context)
+    : abort_(std::move(abort)), context_(context) {}
+
+void CFeedParser::Visit(const XMLElement*, const XMLElement* element) {
+  const std::u16string name = AsciiLower(ElementName(element));
+  if (name == u"rdf:rdf") {
+    versionKind_ = kVersionRdf;
+  } else if (name == u"rss") {
+    const std::u16string version = AsciiLower(Attribute(element, "version").value_or(u""));
+    if (version == u"2.0") versionKind_ = kVersionRss20;
+    if (version == u"0.91") versionKind_ = kVersionRss091;
+  }
+}
+
+CFeedParser::Container CFeedParser::FindContainer() const {
+  const tinyxml2::XMLDocument* doc = Document();
+  if (doc == nullptr) return {};
+  if (const XMLElement* rss = doc->FirstChildElement("rss")) {
+    if (const XMLElement* channel = rss->FirstChildElement("channel"))
+      return {FeedKind::kRss, channel, ""};
+  }
+  if (const XMLElement* rdf = doc->FirstChildElement("rdf:RDF")) return {FeedKind::kRdf, rdf, ""};
+  const XMLElement* root = doc->RootElement();
+  if (root == nullptr) return {};
+  if (std::optional<std::string> prefix = AtomPrefix(root))
+    return {FeedKind::kAtom, root, *prefix};
+  return {};
+}
+
+FeedKind CFeedParser::Kind() const { return FindContainer().kind; }
+
+bool CFeedParser::IsItem(const Container& container, const XMLElement* element) const {
+  if (container.kind == FeedKind::kAtom) return element->Name() == container.prefix + "entry";
+  return ElementName(element) == u"item";
+}
+
+bool CFeedParser::ReadItem(const Container& container, const XMLElement* element,
+                           FeedItem& out) const {
+  if (container.kind == FeedKind::kAtom)
+    return ReadAtomEntry(*this, element, container.prefix, abort_, out);
+  return ReadRssItem(*this, element, abort_, out);
+}
+
+int CFeedParser::MergeItems() {
+  pictures_.clear();
+  pictureSet_.clear();
+  links_.clear();
+  linkSet_.clear();
+  newItems_ = 0;
+  const Container container = FindContainer();
+  if (container.kind == FeedKind::kNotAFeed) return 0;
+
+  const std::string itemFile = ItemFilePathForFeed(GetPath());
+  CChannelStore items(itemFile, false);
+  CChannelStore urlIndex(UrlIndexPathForFeed(GetPath()), false);
+  const int limit = items.articleLimit();
+  int count = 0;
+  for (const XMLElement* child = container.element->FirstChildElement(); child != nullptr;
+       child = child->NextSiblingElement()) {
+    if (Aborted()) break;
+    if (!IsItem(container, child)) continue;
+    FeedItem item;
+    if (ReadItem(container, child, item)) ParseItem(item, items, urlIndex);
+    // Counted whether new or not, and only after an item: a limit of 0 or
+    // less still reads the first one.
+    if (++count >= limit) break;
+  }
+  CChannelStore trim(itemFile, true);
+  trim.TrimItems();
+  return 1;
+}
+
+void CFeedParser::ParseItem(const FeedItem& item, CChannelStore& items, CChannelStore& urlIndex) {
+  const std::u16string& link = item.link;
+  if (!link.empty() && linkSet_.count(link) == 0 && !urlIndex.ContainsLink(link)) {
+    linkSet_.insert(link);
+    links_.push_back(link);
+    urlIndex.AppendRecord(u"", link, u"", static_cast<uint32_t>(CurrentInstant()),
+                          ++gLinkSequence, u"");
+  }
+  size_t pos = 0;
+  PictureAddress picture;
+  while (true) {
+    if (Aborted()) return;  // the item is abandoned
+    if (!NextPictureAddress(item.description, pos, picture)) break;
+    const std::u16string& address = picture.address;
+    if (pictureSet_.count(address) != 0 || urlIndex.ContainsLink(address)) continue;
+    pictureSet_.insert(address);
+    pictures_.push_back(address);
+    urlIndex.AppendRecord(u"", address, u"", static_cast<uint32_t>(CurrentInstant()),
+                          ++gPictureSequence, u"");
+  }
+  if (items.ContainsLink(link)) return;
+  const std::u16string date = item.date.empty() ? LocalTimeNowText() : item.date;
+  if (items.AppendRecord(item.title, link, date, kFlagUnread, kItemTypeOrdinary, item.description))
+    ++newItems_;
+}
+
+std::vector<FeedItem> CFeedParser::ReadItems() const {
+  std::vector<FeedItem> all;
+  const Container container = FindContainer();
+  if (container.kind == FeedKind::kNotAFeed) return all;
+  for (const XMLElement* child = container.element->FirstChildElement(); child != nullptr;
+       child = child->NextSiblingElement()) {
+    FeedItem item;
+    if (IsItem(container, child) && ReadItem(container, child, item)) all.push_back(std::move(item));
+  }
+  return all;
+}
+
+const XMLElement* CFeedParser::RssChannelChild(const char* name) const {
+  const tinyxml2::XMLDocument* doc = Document();
+  const XMLElement* root = doc != nullptr ? doc->RootElement() : nullptr;
+  const XMLElement* channel = root != nullptr ? root->FirstChildElement("channel") : nullptr;
+  return channel != nullptr ? channel->FirstChildElement(name) : nullptr;
+}
+
+std::optional<std::u16string> CFeedParser::ChannelTitle() const {
+  const Container container = FindContainer();
+  if (container.kind == FeedKind::kAtom) {
+    const XMLElement* title = AtomChild(container.element, container.prefix, "title");
+    if (title == nullptr) return std::nullopt;
+    return AtomPlainText(*this, title);
+  }
+  const XMLElement* title = RssChannelChild("title");
+  if (title == nullptr) return std::nullopt;
+  return ElementText(title);
+}
+
+std::optional<std::u16string> CFeedParser::ChannelLink() const {
+  const Container container = FindContainer();
+  if (container.kind == FeedKind::kAtom) {
+    std::u16string link = AtomAlternateLink(*this, container.element, container.prefix);
+    if (link.empty()) return std::nullopt;
+    return link;
+  }
+  const XMLElement* link = RssChannelChild("link");
+  if (link == nullptr) return std::nullopt;
+  return ElementText(link);
+}
+
+std::optional<std::u16string> CFeedParser::LogoAddress() const {
+  const Container container = FindContainer();
+  if (container.kind == FeedKind::kAtom) {
+    const XMLElement* logo = AtomChild(container.element, container.prefix, "logo");
+    if (logo == nullptr) logo = AtomChild(container.element, container.prefix, "icon");
+    if (logo == nullptr) return std::nullopt;
+    return ElementText(logo);
+  }
+  const XMLElement* image = RssChannelChild("image");
+  const XMLElement* url = image != nullptr ? image->FirstChildElement("url") : nullptr;
+  if (url == nullptr) return std::nullopt;
+  return ElementText(url);
+}
+
+std::u16string CFeedParser::ChannelInfoHtml() {
+  std::u16string html = u"<HTML><BODY>";
+  const tinyxml2::XMLDocument* doc = Document();
+  const XMLElement* root = doc != nullptr ? doc->RootElement() : nullptr;
+  if (root != nullptr) Visit(nullptr, root);
+  if (versionKind_ == kVersionRss20)
+    html += u"<B>RSS Version: </B>2.0<BR>";
+  else
+    html += u"No details Available.<BR>";
+  const XMLElement* channel = root != nullptr ? root->FirstChildElement("channel") : nullptr;
+  for (const XMLElement* child = channel != nullptr ? channel->FirstChildElement() : nullptr;
+       child != nullptr; child = child->NextSiblingElement()) {
+    const std::u16string name = AsciiLower(ElementName(child));
+    for (const DetailRow& row : kChannelDetails) {
+      if (name != AsciiLower(Ascii(row.element))) continue;
+      const std::u16string text = ElementText(child);
+      if (!text.empty()) html += u"<B>" + Ascii(row.label) + u": </B>" + text + u"<BR>\n";
+    }
+  }
+  return html + u"</BODY></HTML>";
+}
+
+}  // namespace wrenly

@@ -1,0 +1,96 @@
+// CFeedParser: a downloaded feed document (RSS 0.91/2.0, RDF, Atom 1.0)
+// merged into its channel's item file and URL index, the channel's title,
+// link and logo address, and the channel-details page. Always loaded without
+// traversal. One object per thread; merges of the program run one at a time
+// on the refresh thread, and the sequence counters they share are atomic.
+#pragma once
+
+#include <tinyxml2.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "store/cexml.h"
+#include "store/feed_items.h"
+
+namespace wrenly {
+
+class CChannelStore;
+
+enum class FeedKind { kNotAFeed, kRss, kRdf, kAtom };
+
+// "rss", "rdf", "atom" or "not a feed".
+const char* FeedKindName(FeedKind kind);
+
+class CFeedParser : public CEXML {
+ public:
+  // VersionKind values set by Visit on the root element.
+  static constexpr int kVersionRss20 = 0;
+  static constexpr int kVersionRdf = 1;
+  static constexpr int kVersionRss091 = 2;
+  static constexpr int kVersionOther = 3;
+
+  explicit CFeedParser(AbortCallback abort = {}, void* context = nullptr);
+
+  // Loads the document without traversal; 1 when it loaded.
+  int Load(const std::string& path) { return LoadFile(path, false); }
+
+  // On the root element: rdf:RDF -> 1, rss version 2.0 -> 0, rss version
+  // 0.91 -> 2, anything else leaves VersionKind as it is.
+  void Visit(const tinyxml2::XMLElement* parent, const tinyxml2::XMLElement* element) override;
+  int VersionKind() const { return versionKind_; }
+
+  FeedKind Kind() const;
+
+  // Merges the first "ArticlesNumber" items into the item file and URL index
+  // derived from the document's path, then trims the item file to the limit.
+  // 1 merged, 0 when the document is not a feed (no file is touched).
+  int MergeItems();
+
+  // Every item of the document in document order, fields read as a merge
+  // reads them, without touching any store.
+  std::vector<FeedItem> ReadItems() const;
+
+  std::optional<std::u16string> ChannelTitle() const;
+  std::optional<std::u16string> ChannelLink() const;
+  std::optional<std::u16string> LogoAddress() const;
+
+  // The channel-details page (HTML).
+  std::u16string ChannelInfoHtml();
+
+  // What the last merge recorded: new picture addresses and new article
+  // links in the URL index (in order), and how many item records it added.
+  const std::vector<std::u16string>& pictures() const { return pictures_; }
+  const std::vector<std::u16string>& links() const { return links_; }
+  int newItemCount() const { return newItems_; }
+  void* context() const { return context_; }
+
+ private:
+  struct Container {
+    FeedKind kind = FeedKind::kNotAFeed;
+    const tinyxml2::XMLElement* element = nullptr;
+    std::string prefix;  // Atom namespace prefix, e.g. "atom:"
+  };
+  Container FindContainer() const;
+  bool IsItem(const Container& container, const tinyxml2::XMLElement* element) const;
+  bool ReadItem(const Container& container, const tinyxml2::XMLElement* element,
+                FeedItem& out) const;
+  void ParseItem(const FeedItem& item, CChannelStore& items, CChannelStore& urlIndex);
+  void RecordPictures(const std::u16string& description, CChannelStore& urlIndex);
+  bool Aborted() const { return abort_ && abort_(); }
+  const tinyxml2::XMLElement* RssChannelChild(const char* name) const;
+
+  AbortCallback abort_;
+  void* context_;
+  int versionKind_ = kVersionOther;
+  std::vector<std::u16string> pictures_;
+  std::unordered_set<std::u16string> pictureSet_;
+  std::vector<std::u16string> links_;
+  std::unordered_set<std::u16string> linkSet_;
+  int newItems_ = 0;
+};
+
+}  // namespace wrenly

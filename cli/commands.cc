@@ -1,12 +1,14 @@
 #include "cli/command.h"
 
 #include "cli/catalog_commands.h"
+#include "cli/item_commands.h"
 
 namespace wrenly::cli {
 
 std::vector<Command> AllCommands() {
   std::vector<Command> all;
   for (const Command& c : CatalogCommands()) all.push_back(c);
+  for (const Command& c : ItemCommands()) all.push_back(c);
   return all;
 }
 

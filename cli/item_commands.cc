@@ -112,7 +112,7 @@ int RunParse(const std::vector<std::string>& args, std::ostream& out, std::ostre
     return kExitFailed;
   }
   PrintChannel(feed, parsed->json, out);
-  for (const FeedItem& item : feed.ReadItems()) PrintFeedItem(item, parsed->json, out);
+  feed.ForEachItem([&](const FeedItem& item) { PrintFeedItem(item, parsed->json, out); });
   return kExitOk;
 }
 

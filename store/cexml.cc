@@ -79,8 +79,12 @@ std::u16string DecodeUtf8Lenient(std::string_view bytes) {
     size_t follow;
     char32_t cp;
     if (lead < 0x80) {
-      out.push_back(lead);
-      ++i;
+      // Runs of ASCII, most of most feeds, are copied in one step.
+      size_t end = i + 1;
+      while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) < 0x80) ++end;
+      out.append(bytes.begin() + static_cast<std::ptrdiff_t>(i),
+                 bytes.begin() + static_cast<std::ptrdiff_t>(end));
+      i = end;
       continue;
     } else if ((lead & 0xE0) == 0xC0) {
       follow = 1, cp = lead & 0x1F;

@@ -69,7 +69,8 @@ class CChannelStore {
   // result). URL-index records stay.
   bool DeleteItem(std::u16string_view link);
 
-  // Deletes the oldest items of the date index beyond the article limit.
+  // Deletes the oldest items beyond the article limit by the date index:
+  // the items older than every indexed one, then the oldest indexed ones.
   // True when there were more than the limit.
   bool TrimItems();
 

@@ -162,8 +162,10 @@ TEST(DateIndex, SortsByDateKeepsTheNewestHundredAndRefusesOddTexts) {
   ASSERT_EQ(full.size(), 100u);
   full.Insert(u"d005", u"older than all");
   EXPECT_EQ(full[0].link, u"d010");
+  EXPECT_EQ(full.dropped(), std::vector<std::u16string>{u"older than all"});
   full.Insert(u"d050x", u"middle");  // drops d010, lands just before d051
   EXPECT_EQ(full[0].link, u"d011");
+  EXPECT_EQ(full.dropped().back(), u"d010");
   EXPECT_EQ(full[39].link, u"d050");
   EXPECT_EQ(full[40].link, u"middle");
   EXPECT_EQ(full[41].link, u"d051");
@@ -189,20 +191,32 @@ TEST_F(ChannelStoreTest, TrimDeletesTheOldestByDateBeyondTheLimit) {
   EXPECT_FALSE(again.TrimItems());
 }
 
-TEST_F(ChannelStoreTest, OnlyTheNewestHundredAreIndexedSoOlderItemsSurvive) {
+TEST_F(ChannelStoreTest, ItemsOlderThanTheHundredIndexedOnesAreTrimmedToo) {
   ASSERT_TRUE(SetSettingInt(setting::kArticlesNumber, 250));  // counts as 100
   {
     CChannelStore store(path_, false);
     EXPECT_EQ(store.articleLimit(), 100);
-    for (int i = 0; i < 120; ++i) Append(store, i);
+    // File order is not date order: the 20 oldest come last.
+    for (int i = 20; i < 120; ++i) Append(store, i);
+    for (int i = 0; i < 20; ++i) Append(store, i);
+  }
+  {
+    // At the highest limit 120 items are cut to the 100 newest.
+    CChannelStore store(path_, true);
+    ASSERT_EQ(store.dateIndex().size(), 100u);
+    EXPECT_EQ(store.dateIndex()[0].link, Link(20));
+    EXPECT_EQ(store.dateIndex().dropped().size(), 20u);
+    EXPECT_TRUE(store.TrimItems());
+    CChannelStore after(path_, false);
+    for (int i = 0; i < 120; ++i) EXPECT_EQ(after.ContainsLink(Link(i)), i >= 20) << i;
+    CChannelStore again(path_, true);
+    EXPECT_FALSE(again.TrimItems());
   }
   ASSERT_TRUE(SetSettingInt(setting::kArticlesNumber, 30));
   CChannelStore store(path_, true);
-  EXPECT_EQ(store.dateIndex().size(), 100u);
-  EXPECT_EQ(store.dateIndex()[0].link, Link(20));
   EXPECT_TRUE(store.TrimItems());
   CChannelStore after(path_, false);
-  for (int i = 0; i < 120; ++i) EXPECT_EQ(after.ContainsLink(Link(i)), i < 20 || i >= 90) << i;
+  for (int i = 0; i < 120; ++i) EXPECT_EQ(after.ContainsLink(Link(i)), i >= 90) << i;
 }
 
 TEST_F(ChannelStoreTest, LimitOfZeroOrLessTrimsEveryIndexedItem) {

@@ -6,6 +6,7 @@ namespace wrenly {
 
 void DateIndex::Clear() {
   entries_.clear();
+  dropped_.clear();
   built_ = false;
 }
 
@@ -20,9 +21,13 @@ void DateIndex::Insert(std::u16string_view date, std::u16string_view link) {
     entries_.insert(at, std::move(entry));
     return;
   }
-  if (at == entries_.begin()) return;  // older than every entry
+  if (at == entries_.begin()) {  // older than every entry
+    dropped_.push_back(std::move(entry.link));
+    return;
+  }
   // Drop entry 0, shift entries 1..p-1 down, put the new one at p-1.
   const auto p = at - entries_.begin();
+  dropped_.push_back(std::move(entries_[0].link));
   std::move(entries_.begin() + 1, entries_.begin() + p, entries_.begin());
   entries_[p - 1] = std::move(entry);
 }

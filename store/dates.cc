@@ -114,6 +114,19 @@ long ReadRfc822Zone(const char* p) {
   return 0;
 }
 
+// Whether the year after "day month " has four digits and a blank: the
+// two-digit-year form then fails for certain (its hour would take the
+// year's last two digits and miss the ":"), so it need not be tried.
+bool HasFourDigitYear(const char* p) {
+  auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+  while (blank(*p)) ++p;
+  while (IsDigit(*p)) ++p;
+  while (blank(*p)) ++p;
+  while (std::isalpha(static_cast<unsigned char>(*p))) ++p;
+  while (blank(*p)) ++p;
+  return IsDigit(p[0]) && IsDigit(p[1]) && IsDigit(p[2]) && IsDigit(p[3]) && blank(p[4]);
+}
+
 bool HasAsciiLetter(std::u16string_view text) {
   for (char16_t c : text) {
     if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')) return true;
@@ -139,7 +152,7 @@ Instant ParseRfc822Date(const std::string& text) {
   const char* start = text.c_str();
   if (const char* comma = std::strchr(start, ',')) start = comma + 1;
   std::tm fields{};
-  const char* rest = StrptimeC(start, "%d %b %y %T", &fields);
+  const char* rest = HasFourDigitYear(start) ? nullptr : StrptimeC(start, "%d %b %y %T", &fields);
   if (rest == nullptr) {
     fields = std::tm{};
     rest = StrptimeC(start, "%d %b %Y %T", &fields);
@@ -160,12 +173,29 @@ bool CanonicalizeDate(std::u16string_view text, std::u16string& out) {
 
 Instant CurrentInstant() { return static_cast<Instant>(std::time(nullptr)); }
 
+// tzset() looks at the zone file again on every call (a stat when TZ is not
+// set), which would dominate the parse of a large feed; the offset is
+// therefore kept per thread for up to a second, and computed again at once
+// when TZ changes.
 long PresentLocalOffset() {
-  tzset();  // localtime_r does not look at TZ again by itself
+  struct Cached {
+    bool valid = false;
+    bool tzSet = false;
+    std::string tz;
+    std::time_t at = 0;
+    long offset = 0;
+  };
+  thread_local Cached cached;
   const std::time_t now = std::time(nullptr);
+  const char* tz = std::getenv("TZ");
+  if (cached.valid && cached.at == now && cached.tzSet == (tz != nullptr) &&
+      (tz == nullptr || cached.tz == tz))
+    return cached.offset;
+  tzset();  // localtime_r does not look at TZ again by itself
   std::tm local{};
-  if (localtime_r(&now, &local) == nullptr) return 0;
-  return local.tm_gmtoff;
+  const long offset = localtime_r(&now, &local) != nullptr ? local.tm_gmtoff : 0;
+  cached = Cached{true, tz != nullptr, tz != nullptr ? tz : "", now, offset};
+  return offset;
 }
 
 std::tm LocalTimeOf(Instant instant) {

@@ -1,5 +1,7 @@
 #include "store/feed_items.h"
 
+#include <strings.h>
+
 #include "platform/text.h"
 #include "store/html_entities.h"
 
@@ -10,6 +12,12 @@ using tinyxml2::XMLElement;
 using tinyxml2::XMLNode;
 
 bool Aborted(const AbortCallback& abort) { return abort && abort(); }
+
+// Element names matched here are ASCII, which every supported document
+// encoding spells with the same bytes, so the raw name is compared.
+bool NameIs(const XMLElement* element, const char* name) {
+  return strcasecmp(element->Name(), name) == 0;
+}
 
 std::u16string TrimBlanks(std::u16string_view text) {
   auto blank = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; };
@@ -70,16 +78,15 @@ bool ReadRssItem(const CEXML& xml, const XMLElement* item, const AbortCallback& 
   for (const XMLElement* child = item->FirstChildElement(); child != nullptr;
        child = child->NextSiblingElement()) {
     if (Aborted(abort)) return false;
-    const std::u16string name = AsciiLower(xml.ElementName(child));
-    if (name == u"title")
+    if (NameIs(child, "title"))
       out.title = UnescapeHtmlEntities(xml.ElementText(child));
-    else if (name == u"link")
+    else if (NameIs(child, "link"))
       out.link = TrimBlanks(xml.ElementText(child));
-    else if (name == u"pubdate" || name == u"dc:date")
+    else if (NameIs(child, "pubDate") || NameIs(child, "dc:date"))
       out.date = xml.ElementText(child);
-    else if (name == u"description")
+    else if (NameIs(child, "description"))
       out.description = UnescapeHtmlEntities(xml.ElementText(child));
-    else if (name == u"guid")
+    else if (NameIs(child, "guid"))
       guid = TrimBlanks(xml.ElementText(child));
   }
   if (out.link.empty()) out.link = guid;

@@ -112,7 +112,7 @@ FeedKind CFeedParser::Kind() const { return FindContainer().kind; }
 
 bool CFeedParser::IsItem(const Container& container, const XMLElement* element) const {
   if (container.kind == FeedKind::kAtom) return element->Name() == container.prefix + "entry";
-  return ElementName(element) == u"item";
+  return std::string_view(element->Name()) == "item";
 }
 
 bool CFeedParser::ReadItem(const Container& container, const XMLElement* element,
@@ -179,14 +179,18 @@ void CFeedParser::ParseItem(const FeedItem& item, CChannelStore& items, CChannel
 
 std::vector<FeedItem> CFeedParser::ReadItems() const {
   std::vector<FeedItem> all;
+  ForEachItem([&](const FeedItem& item) { all.push_back(item); });
+  return all;
+}
+
+void CFeedParser::ForEachItem(const std::function<void(const FeedItem&)>& visit) const {
   const Container container = FindContainer();
-  if (container.kind == FeedKind::kNotAFeed) return all;
+  if (container.kind == FeedKind::kNotAFeed) return;
+  FeedItem item;
   for (const XMLElement* child = container.element->FirstChildElement(); child != nullptr;
        child = child->NextSiblingElement()) {
-    FeedItem item;
-    if (IsItem(container, child) && ReadItem(container, child, item)) all.push_back(std::move(item));
+    if (IsItem(container, child) && ReadItem(container, child, item)) visit(item);
   }
-  return all;
 }
 
 const XMLElement* CFeedParser::RssChannelChild(const char* name) const {

@@ -8,6 +8,7 @@
 #include <tinyxml2.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -53,6 +54,8 @@ class CFeedParser : public CEXML {
   // Every item of the document in document order, fields read as a merge
   // reads them, without touching any store.
   std::vector<FeedItem> ReadItems() const;
+  // The same, one item at a time, without holding them all.
+  void ForEachItem(const std::function<void(const FeedItem&)>& visit) const;
 
   std::optional<std::u16string> ChannelTitle() const;
   std::optional<std::u16string> ChannelLink() const;

@@ -1,3 +1,5 @@
+// Both steps work in place: a replacement is never longer than what it
+// replaces, so the text is compacted with a read and a write position.
 #include "store/html_entities.h"
 
 namespace wrenly {
@@ -15,6 +17,40 @@ std::u16string ReplaceAll(std::u16string_view text, std::u16string_view from, st
   return out;
 }
 
+bool StartsWithAt(const std::u16string& text, size_t at, std::u16string_view what) {
+  return text.size() - at >= what.size() && std::u16string_view(text).substr(at, what.size()) == what;
+}
+
+// The five named entities in one pass. That gives what five whole-text
+// passes in the order lt, gt, apos, quot, amp give: occurrences cannot
+// overlap (each has one "&", at its start), and no replacement produces a
+// character that a later entity contains, so "&amp;lt;" still ends as "&lt;".
+void ResolveNamedEntities(std::u16string& text) {
+  static constexpr struct {
+    std::u16string_view entity;
+    char16_t character;
+  } kNamed[] = {{u"&lt;", u'<'}, {u"&gt;", u'>'}, {u"&apos;", u'\''}, {u"&quot;", u'"'},
+                {u"&amp;", u'&'}};
+  size_t write = 0;
+  for (size_t read = 0; read < text.size();) {
+    const char16_t c = text[read];
+    size_t length = 1;
+    char16_t out = c;
+    if (c == u'&') {
+      for (const auto& named : kNamed) {
+        if (StartsWithAt(text, read, named.entity)) {
+          length = named.entity.size();
+          out = named.character;
+          break;
+        }
+      }
+    }
+    text[write++] = out;
+    read += length;
+  }
+  text.resize(write);
+}
+
 // The code of a plain decimal number (what "%d" would print back), or -1.
 long PlainDecimal(std::u16string_view digits) {
   if (digits.empty() || digits.size() > 7 || (digits[0] == u'0' && digits.size() > 1)) return -1;
@@ -26,57 +62,58 @@ long PlainDecimal(std::u16string_view digits) {
   return n;
 }
 
-void AppendCharacter(std::u16string& out, long code) {
-  if (code < 0x10000) {
-    out.push_back(static_cast<char16_t>(code));
-    return;
-  }
-  code -= 0x10000;
-  out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-  out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-}
-
 bool IsCharacterCode(long code) {
   return code > 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+}
+
+// Writes the character (a surrogate pair above U+FFFF) at `write`; the
+// reference it replaces is at least four units long, so this never passes
+// the read position.
+size_t PutCharacter(std::u16string& text, size_t write, long code) {
+  if (code < 0x10000) {
+    text[write] = static_cast<char16_t>(code);
+    return write + 1;
+  }
+  code -= 0x10000;
+  text[write] = static_cast<char16_t>(0xD800 + (code >> 10));
+  text[write + 1] = static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+  return write + 2;
 }
 
 // One pass from left to right. Replacing one reference by its character
 // never creates or hides another reference further on, so this gives what
 // replacing each reference's every occurrence in turn gives, in linear time.
-std::u16string ResolveNumericReferences(std::u16string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  size_t pos = 0;
-  size_t semicolon = 0;  // the first ";" at or after the current "&#", cached
-  while (true) {
-    const size_t at = text.find(u"&#", pos);
-    if (at == std::u16string_view::npos) break;
-    if (semicolon != std::u16string_view::npos && semicolon < at + 2)
-      semicolon = text.find(u';', at + 2);
-    if (semicolon == std::u16string_view::npos) break;
-    const long code = PlainDecimal(text.substr(at + 2, semicolon - at - 2));
-    if (IsCharacterCode(code)) {
-      out.append(text.substr(pos, at - pos));
-      AppendCharacter(out, code);
-      pos = semicolon + 1;
-    } else {
-      out.append(text.substr(pos, at + 2 - pos));
-      pos = at + 2;
+void ResolveNumericReferences(std::u16string& text) {
+  const std::u16string_view view(text);
+  size_t semicolon = 0;  // the first ";" after the current "&#", found once
+  size_t write = 0;
+  size_t read = 0;
+  while (read < text.size()) {
+    const bool reference = text[read] == u'&' && read + 1 < text.size() && text[read + 1] == u'#';
+    if (reference && semicolon != std::u16string_view::npos && semicolon < read + 2)
+      semicolon = view.find(u';', read + 2);
+    if (!reference || semicolon == std::u16string_view::npos) {
+      text[write++] = text[read++];
+      continue;
     }
+    const long code = PlainDecimal(view.substr(read + 2, semicolon - read - 2));
+    if (!IsCharacterCode(code)) {
+      text[write++] = text[read++];
+      continue;
+    }
+    write = PutCharacter(text, write, code);
+    read = semicolon + 1;
   }
-  out.append(text.substr(pos));
-  return out;
+  text.resize(write);
 }
 
 }  // namespace
 
-std::u16string UnescapeHtmlEntities(std::u16string_view text) {
-  std::u16string s = ReplaceAll(text, u"&lt;", u"<");
-  s = ReplaceAll(s, u"&gt;", u">");
-  s = ReplaceAll(s, u"&apos;", u"'");
-  s = ReplaceAll(s, u"&quot;", u"\"");
-  s = ReplaceAll(s, u"&amp;", u"&");
-  return ResolveNumericReferences(s);
+std::u16string UnescapeHtmlEntities(std::u16string text) {
+  if (text.find(u'&') == std::u16string::npos) return text;
+  ResolveNamedEntities(text);
+  ResolveNumericReferences(text);
+  return text;
 }
 
 std::u16string EscapeHtmlText(std::u16string_view text) {

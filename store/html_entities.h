@@ -13,7 +13,7 @@ namespace wrenly {
 // decimal reference "&#n;" (no sign, no leading zero) by its character, a
 // surrogate pair above U+FFFF. References to 0, to surrogates, above
 // U+10FFFF, hexadecimal or with leading zeros stay as written.
-std::u16string UnescapeHtmlEntities(std::u16string_view text);
+std::u16string UnescapeHtmlEntities(std::u16string text);
 
 // "&", "<" and ">" as entities, so that the text shows as written.
 std::u16string EscapeHtmlText(std::u16string_view text);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <filesystem>
 #include <thread>
 #include <vector>
@@ -310,6 +313,30 @@ TEST_F(ChannelStoreTest, AppendCutsATornTailOffAndKeepsWholeRecords) {
   ASSERT_TRUE(reread.ReadRecord(2));
   EXPECT_EQ(reread.current().link, Link(2));
   EXPECT_EQ(after.size(), whole.size() + EncodeItemRecord(reread.current()).size());
+}
+
+// A full disk during an append: the file size limit makes the write fail
+// part-way, as a full disk does.
+TEST_F(ChannelStoreTest, AppendThatCannotWriteLeavesTheFileAsItWas) {
+  CChannelStore store(path_, false);
+  Append(store, 0);
+  const std::string before = ReadFile(path_);
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = before.size() + 10;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool appended = store.AppendRecord(u"t", Link(1), u"", 0, 0, std::u16string(100, u'x'));
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_FALSE(appended);
+  EXPECT_TRUE(ReadFile(path_) == before);
+  EXPECT_FALSE(store.ContainsLink(Link(1)));
+  Append(store, 2);
+  CChannelStore reread(path_, false);
+  EXPECT_TRUE(reread.ReadRecord(1));
+  EXPECT_EQ(reread.current().link, Link(2));
 }
 
 TEST_F(ChannelStoreTest, AppendThatCannotOpenChangesNothing) {

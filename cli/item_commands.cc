@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include "platform/text.h"
+#include "store/channel_catalog.h"
 #include "store/channel_files.h"
 #include "store/channel_store.h"
 #include "store/dates.h"
@@ -62,6 +63,33 @@ nlohmann::json TextOrNull(const std::optional<std::u16string>& text) {
 std::u16string CanonicalOrAsWritten(const std::u16string& date) {
   std::u16string canonical;
   return CanonicalizeDate(date, canonical) ? canonical : date;
+}
+
+// Stores the channel's counts in the catalog as "itemCount" and
+// "newItemCount", as the channel list does after a refresh or a mark. The
+// channel is found by its number through the catalog's reports; a catalog
+// that does not name it is left alone.
+void StoreCounts(int channel, std::ostream& err) {
+  const std::string path = ChannelDataPath("Channels.opml");
+  if (!FileExists(path)) return;
+  const std::u16string number = Utf8ToUtf16(std::to_string(channel));
+  std::optional<std::u16string> address;
+  std::u16string id, url;
+  CChannelCatalog catalog([&](const std::u16string&, const std::u16string& name,
+                              const std::u16string& value) {
+    if (name == u"uniqueID") id = value;
+    if (name == u"xmlUrl") url = value;
+    if (!name.empty()) return;
+    if (!address && !url.empty() && id == number) address = url;
+    id.clear();
+    url.clear();
+  });
+  if (catalog.LoadAndReport(path) == 0 || !address) return;
+  const ItemCounts counts = CountItems(ChannelPath(channel, ".bin"));
+  catalog.SetOutlineAttribute(*address, "itemCount", Utf8ToUtf16(std::to_string(counts.total)));
+  catalog.SetOutlineAttribute(*address, "newItemCount",
+                              Utf8ToUtf16(std::to_string(counts.total - counts.read)));
+  if (!catalog.LastSaveOk()) err << "wrenly-cli: " << catalog.LastError() << '\n';
 }
 
 // --- parse ------------------------------------------------------------------
@@ -145,6 +173,7 @@ int RunMerge(const std::vector<std::string>& args, std::ostream& out, std::ostre
   DeleteErrorRecord(ChannelPath(*channel, ".bin"));
   if (std::rename(fresh.c_str(), ChannelPath(*channel, ".xml").c_str()) != 0)
     return Failed(err, "cannot rename " + fresh);
+  StoreCounts(*channel, err);
   out << feed.newItemCount() << '\n';
   return kExitOk;
 }
@@ -191,6 +220,7 @@ int RunMark(const std::vector<std::string>& args, std::ostream&, std::ostream& e
   const bool read = state == "read";
   store.UpdateField(link, ItemField::kReadFlag, read ? kFlagRead : kFlagUnread);
   store.UpdateField(link, ItemField::kReadFlag, read ? kFlagReadFullText : kFlagUnreadFullText);
+  StoreCounts(*channel, err);
   return kExitOk;
 }
 
@@ -201,6 +231,7 @@ int RunDeleteItem(const std::vector<std::string>& args, std::ostream&, std::ostr
   CChannelStore store(ChannelPath(*channel, ".bin"), false);
   if (!store.DeleteItem(Utf8ToUtf16(parsed->positional[1])))
     return Failed(err, "channel " + parsed->positional[0] + " has no item " + parsed->positional[1]);
+  StoreCounts(*channel, err);
   return kExitOk;
 }
 
@@ -211,7 +242,8 @@ const std::vector<Command>& Table() {
        "its kind (rss, rdf, atom) and its items.",
        RunParse},
       {"merge", "CHANNEL FEEDFILE",
-       "Merges a feed document into channel CHANNEL's items as a refresh does and prints how "
+       "Merges a feed document into channel CHANNEL's items as a refresh does (the catalog gets "
+       "the new counts) and prints how "
        "many items were new.",
        RunMerge},
       {"items", "CHANNEL [--json]",

@@ -154,6 +154,27 @@ TEST_F(ItemCommandsTest, MarkAndDeleteItems) {
   EXPECT_EQ(r.err, "wrenly-cli: channel 7 has no item http://c/2\n");
 }
 
+TEST_F(ItemCommandsTest, CountsReachTheCatalog) {
+  ASSERT_EQ(Cli({"add", "http://other/feed", "Other"}).out, "100\n");
+  ASSERT_EQ(Cli({"add", "http://c/feed", "C"}).out, "101\n");
+  ASSERT_EQ(Cli({"merge", "101", Feed(Item(1) + Item(2) + Item(3))}).status, 0);
+  auto counts = [&] {
+    for (const nlohmann::json& row : JsonLines(Cli({"channels", "--json"}).out)) {
+      if (row["id"] == 101) return std::make_pair(row["itemCount"], row["newItemCount"]);
+    }
+    return std::make_pair(nlohmann::json(), nlohmann::json());
+  };
+  EXPECT_EQ(counts(), std::make_pair(nlohmann::json(3), nlohmann::json(3)));
+  ASSERT_EQ(Cli({"mark", "101", "read", "http://c/1"}).status, 0);
+  EXPECT_EQ(counts(), std::make_pair(nlohmann::json(3), nlohmann::json(2)));
+  ASSERT_EQ(Cli({"delete-item", "101", "http://c/2"}).status, 0);
+  EXPECT_EQ(counts(), std::make_pair(nlohmann::json(2), nlohmann::json(1)));
+  ASSERT_EQ(Cli({"mark", "101", "read"}).status, 0);
+  EXPECT_EQ(counts(), std::make_pair(nlohmann::json(2), nlohmann::json(0)));
+  // Channel 100 has no items and no counts.
+  EXPECT_EQ(JsonLines(Cli({"channels", "--json"}).out)[0]["itemCount"], nullptr);
+}
+
 TEST_F(ItemCommandsTest, DeletingAChannelDeletesOnlyItsFiles) {
   ASSERT_EQ(Cli({"add", "http://c/feed", "C"}).out, "100\n");
   ASSERT_EQ(Cli({"merge", "100", Feed(Item(1))}).status, 0);

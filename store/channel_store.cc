@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <map>
+#include <mutex>
 #include <vector>
 
 #include "platform/text.h"
@@ -28,6 +30,42 @@ uint64_t WholeRecordsEnd(const std::string& path) {
   while (reader.Next(record, RecordReader::kNoTexts)) {
   }
   return reader.wholeEnd();
+}
+
+// Where this process last left a record file whole: after a walk or after
+// its own append. An append to a file unchanged since then (same file, size
+// and modification time) skips the walk that looks for a torn tail, which
+// would otherwise read the whole file for every record appended.
+struct WholeFile {
+  dev_t device;
+  ino_t inode;
+  off_t size;
+  struct timespec modified;
+};
+std::mutex gWholeFilesMutex;
+std::map<std::string, WholeFile> gWholeFiles;
+
+bool IsKnownWhole(const std::string& path, const struct stat& info) {
+  std::lock_guard<std::mutex> guard(gWholeFilesMutex);
+  const auto it = gWholeFiles.find(path);
+  if (it == gWholeFiles.end()) return false;
+  const WholeFile& w = it->second;
+  return w.device == info.st_dev && w.inode == info.st_ino && w.size == info.st_size &&
+         w.modified.tv_sec == info.st_mtim.tv_sec && w.modified.tv_nsec == info.st_mtim.tv_nsec;
+}
+
+void RememberWhole(const std::string& path, int fd) {
+  struct stat info {};
+  std::lock_guard<std::mutex> guard(gWholeFilesMutex);
+  if (::fstat(fd, &info) == 0)
+    gWholeFiles[path] = {info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+  else
+    gWholeFiles.erase(path);
+}
+
+void ForgetWhole(const std::string& path) {
+  std::lock_guard<std::mutex> guard(gWholeFilesMutex);
+  gWholeFiles.erase(path);
 }
 
 bool WriteAll(int fd, const char* data, size_t size, uint64_t offset) {
@@ -192,14 +230,20 @@ bool CChannelStore::AppendRecord(std::u16string_view title, std::u16string_view 
   const auto lock = LockFilePath(path_);
   const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return false;
-  const uint64_t end = WholeRecordsEnd(path_);
   struct stat info {};
   bool done = ::fstat(fd, &info) == 0;
+  const uint64_t end = done && IsKnownWhole(path_, info) ? static_cast<uint64_t>(info.st_size)
+                                                        : WholeRecordsEnd(path_);
   if (done && static_cast<uint64_t>(info.st_size) > end)
     done = ::ftruncate(fd, static_cast<off_t>(end)) == 0;
   if (done) done = WriteAll(fd, bytes.data(), bytes.size(), end);
-  if (!done && ::ftruncate(fd, static_cast<off_t>(end)) != 0)
-    TraceF("CChannelStore: cannot cut a failed append off %s\n", path_.c_str());
+  if (done) {
+    RememberWhole(path_, fd);
+  } else {
+    ForgetWhole(path_);
+    if (::ftruncate(fd, static_cast<off_t>(end)) != 0)
+      TraceF("CChannelStore: cannot cut a failed append off %s\n", path_.c_str());
+  }
   ::close(fd);
   if (done && linksBuilt_ && IsLive(record)) links_.insert(record.link);
   return done;

@@ -142,7 +142,7 @@ void Transfer::Configure(const std::string& url) {
   curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
-  curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");  // every coding libcurl decodes
+  curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(TransferControl::kOpenLimit.count()));
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);

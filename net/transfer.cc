@@ -1,6 +1,7 @@
 #include "net/transfer.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -117,7 +118,7 @@ class Transfer final : public TransferWaker {
   bool timedOut_ = false;
   std::optional<Failure> failure_;  // decided inside a callback
   int fd_ = -1;
-  bool created_ = false;
+  bool created_ = false;  // a regular file that a failure removes
   std::uint64_t total_ = 0;
   Clock::time_point start_;
   Clock::time_point lastData_;
@@ -255,7 +256,9 @@ bool Transfer::Open() {
       failure_ = Failure{FileErrorCode(error), {}};
       return false;
     }
-    created_ = true;
+    // Only a regular file is removed again after a failure, never a device.
+    struct stat info;
+    created_ = ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
   }
   if (buffer_ != nullptr) {
     buffer_->data.reset(new (std::nothrow) char[DownloadBuffer::kGrowth + 1]());

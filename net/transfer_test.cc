@@ -228,7 +228,13 @@ TEST_F(TransferTest, ErrorStatusIsAFailureThatKeepsTheOldFile) {
   EXPECT_EQ(progress_.entries()[0].w, kProgressFailed);
   EXPECT_EQ(progress_.entries()[0].l, 1);
 
+  // Without a receiver of its own the transfer tells every broadcast receiver.
+  ProgressRecorder everyone;
+  AddBroadcastReceiver(&everyone);
   EXPECT_EQ(DownloadUrlToFile(U16(server_.Url("/broken")), file, &code_, &text_), INET_E_DOWNLOAD_FAILURE);
+  RemoveBroadcastReceiver(&everyone);
+  ASSERT_EQ(everyone.entries().size(), 1u);
+  EXPECT_EQ(everyone.entries()[0].w, kProgressFailed);
   EXPECT_EQ(text_, u"HTTP 500 Internal Server Error");
   std::uint32_t last = 0;
   EXPECT_EQ(FormatInternetError(&last), u"HTTP 500 Internal Server Error");
@@ -346,6 +352,26 @@ TEST_F(TransferTest, OversizedBodiesAreRefusedAndLeaveNothing) {
   EXPECT_FALSE(Exists(file));
   EXPECT_FALSE(buffer_.data);
   EXPECT_EQ(count_, 0u);
+}
+
+TEST_F(TransferTest, UntrustedCertificateIsRefused) {
+  httplib::SSLServer tls(WRENLY_TESTDATA "/net/selfsigned.crt", WRENLY_TESTDATA "/net/selfsigned.key");
+  ASSERT_TRUE(tls.is_valid());
+  tls.Get("/feed", [](const httplib::Request&, httplib::Response& res) { res.set_content("secret", "text/xml"); });
+  const int port = tls.bind_to_any_port("127.0.0.1");
+  ASSERT_GT(port, 0);
+  std::thread serving([&] { tls.listen_after_bind(); });
+  while (!tls.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  const std::string file = Target("tls.xml");
+  const HRESULT result = DownloadUrlToFile(U16("https://127.0.0.1:" + std::to_string(port) + "/feed"), file, &code_,
+                                           &text_, nullptr, &buffer_);
+  tls.stop();
+  serving.join();
+  EXPECT_EQ(result, INET_E_DOWNLOAD_FAILURE);
+  EXPECT_EQ(code_, ERROR_INTERNET_SECURE_FAILURE);
+  EXPECT_EQ(text_, u"The server's security certificate could not be verified");
+  EXPECT_FALSE(Exists(file));
+  EXPECT_FALSE(buffer_.data);
 }
 
 TEST_F(TransferTest, UnwritableFileIsAFailure) {

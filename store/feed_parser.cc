@@ -65,6 +65,8 @@ std::optional<std::string> AtomPrefix(const XMLElement* root) {
 
 }  // namespace
 
+uint32_t NextPictureSequence() { return ++gPictureSequence; }
+
 const char* FeedKindName(FeedKind kind) {
   switch (kind) {
     case FeedKind::kRss:
@@ -169,7 +171,7 @@ void CFeedParser::ParseItem(const FeedItem& item, CChannelStore& items, CChannel
     pictureSet_.insert(address);
     pictures_.push_back(address);
     urlIndex.AppendRecord(u"", address, u"", static_cast<uint32_t>(CurrentInstant()),
-                          ++gPictureSequence, u"");
+                          NextPictureSequence(), u"");
   }
   if (items.ContainsLink(link)) return;
   const std::u16string date = item.date.empty() ? LocalTimeNowText() : item.date;

@@ -26,6 +26,10 @@ enum class FeedKind { kNotAFeed, kRss, kRdf, kAtom };
 // "rss", "rdf", "atom" or "not a feed".
 const char* FeedKindName(FeedKind kind);
 
+// The next sequence number of the process-wide picture numbering, shared by
+// merges and by the pictures that full-text jobs find. Safe on any thread.
+uint32_t NextPictureSequence();
+
 class CFeedParser : public CEXML {
  public:
   // VersionKind values set by Visit on the root element.

@@ -1,0 +1,93 @@
+#include "engine/full_text_job.h"
+
+#include <filesystem>
+
+#include "engine/text_file.h"
+#include "net/hresult.h"
+#include "net/internet_error.h"
+#include "platform/program_folder.h"
+#include "platform/text.h"
+#include "platform/trace.h"
+#include "store/channel_files.h"
+#include "store/channel_store.h"
+#include "store/dates.h"
+#include "store/feed_parser.h"
+#include "store/paths.h"
+#include "store/picture_addresses.h"
+#include "store/settings.h"
+#include "net/transfer_control.h"
+
+namespace wrenly {
+namespace {
+
+std::uint32_t Fail(std::uint32_t code, std::u16string text, const std::string& outputPath,
+                   std::uint32_t& errorCode, std::u16string& errorText) {
+  std::error_code ec;
+  std::filesystem::remove(outputPath, ec);  // a torn file must not pass for a result
+  errorCode = code;
+  errorText = std::move(text);
+  return code;
+}
+
+// Fetches the pictures of a fetched article that are not on disk yet.
+void FetchArticlePictures(const FullTextJob& job, const std::string& itemFile) {
+  std::u16string text;
+  if (!ReadTextFile(job.fullTextFile, text, 0) || text.empty()) return;
+  CChannelStore index(UrlIndexPathFor(itemFile), false);
+  PictureAddress found;
+  for (std::size_t pos = 0; !job.abortCheck() && NextPictureAddress(text, pos, found);) {
+    if (!index.ContainsLink(found.address) &&
+        !index.AppendRecord(u"", found.address, u"", static_cast<std::uint32_t>(CurrentInstant()), NextPictureSequence(), u""))
+      continue;
+    if (!index.FindRecord(found.address, u"") || job.abortCheck()) continue;
+    const std::string picture =
+        StampedFilePath(itemFile, index.current().flag, index.current().type, ".img");
+    if (FileExists(picture)) continue;
+    std::uint32_t code = 0;
+    std::u16string error;
+    RunFetcher(found.address, picture, "", code, error, job.useProxy);
+  }
+}
+
+}  // namespace
+
+std::uint32_t RunFetcher(std::u16string_view url, const std::string& outputPath,
+                         const std::string& templatePath, std::uint32_t& errorCode,
+                         std::u16string& errorText, bool useProxy, std::chrono::milliseconds limit) {
+  errorCode = 0;
+  errorText.clear();
+  TraceF("RunFetcher %s\n", Utf16ToUtf8(url).c_str());
+  const std::vector<std::string> args = FetcherArguments(url, outputPath, templatePath, useProxy,
+                                                         GetSettingString(setting::kNetAgencyIP));
+  const FetcherRun run = RunFetcherProgram(GetProgramFolder() + "/Tolvane", args, limit,
+                                           [] { return GetTransferControl().AbortFlag(); });
+  const auto failure = static_cast<std::uint32_t>(INET_E_DOWNLOAD_FAILURE);
+  if (!run.started) return Fail(failure, u"Execute Internet downloading error.", outputPath, errorCode, errorText);
+  if (run.timedOut)
+    return Fail(ERROR_INTERNET_TIMEOUT, u"The fetcher did not finish in time and was stopped.", outputPath,
+                errorCode, errorText);
+  if (run.exitStatus < 0)
+    return Fail(failure, u"The fetcher ended abnormally.", outputPath, errorCode, errorText);
+  TraceF("Wrenly know that Tolvane exits with code = 0x%08x.\n", static_cast<unsigned>(run.exitStatus));
+  if (run.exitStatus == kFetcherExitDone) return 0;
+  errorCode = run.errorCode != 0 ? run.errorCode : static_cast<std::uint32_t>(run.exitStatus);
+  errorText = !run.errorText.empty() ? run.errorText : InternetErrorText(errorCode);
+  Trace(errorText);
+  Trace("\n");
+  return errorCode;
+}
+
+void RunFullTextJob(const FullTextJob& job) {
+  if (job.abortCheck()) return;
+  std::uint32_t code = 0;
+  std::u16string error;
+  // The result is not needed: the output file is the outcome.
+  RunFetcher(job.url, job.fullTextFile, job.templateFile, code, error, job.useProxy);
+  if (job.skipFollowUp || !FileExists(job.fullTextFile) || job.abortCheck()) return;
+  const std::string itemFile = ChannelDataPath(ChannelFileName(job.channel, ".bin"));
+  CChannelStore store(itemFile, false);
+  store.UpdateField(job.url, ItemField::kReadFlag, kReadFlagFullTextArrived);
+  if (GetSettingInt(setting::kDownloadImage) != 0) FetchArticlePictures(job, itemFile);
+}
+
+}  // namespace wrenly

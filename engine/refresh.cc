@@ -1,0 +1,260 @@
+#include "engine/refresh.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <unordered_map>
+
+#include "engine/messages.h"
+#include "engine/refresh_abort.h"
+#include "net/transfer.h"
+#include "net/transfer_control.h"
+#include "platform/text.h"
+#include "platform/trace.h"
+#include "store/channel_files.h"
+#include "store/channel_store.h"
+#include "store/feed_parser.h"
+#include "store/item_record.h"
+#include "store/paths.h"
+#include "store/settings.h"
+
+namespace wrenly {
+namespace {
+
+struct StampAndSequence {
+  std::uint32_t stamp = 0;
+  std::uint32_t sequence = 0;
+};
+
+// The URL index read once: every address with its stamp and sequence. The
+// first record of an address wins, as a lookup from the start would find.
+std::unordered_map<std::u16string, StampAndSequence> ReadUrlIndex(const std::string& path) {
+  std::unordered_map<std::u16string, StampAndSequence> index;
+  RecordReader reader(path);
+  ItemRecord record;
+  while (reader.Next(record, RecordReader::kLink))
+    if (IsLive(record)) index.emplace(std::move(record.link), StampAndSequence{record.flag, record.type});
+  return index;
+}
+
+bool Setting(std::string_view name) { return GetSettingInt(name) != 0; }
+
+std::u16string Trimmed(std::u16string text) {
+  const auto blank = [](char16_t c) { return c == u' ' || c == u'\t'; };
+  while (!text.empty() && blank(text.back())) text.pop_back();
+  std::size_t start = 0;
+  while (start < text.size() && blank(text[start])) ++start;
+  return text.substr(start);
+}
+
+// The transfer state every download of this refresh uses. With the proxy on,
+// the address is the "NetAgencyIP" setting (the built-in one when empty).
+void LoadProxySettings() {
+  TransferControl& control = GetTransferControl();
+  const bool useProxy = Setting(setting::kUseNetAgency);
+  control.SetUseProxy(useProxy);
+  if (!useProxy) return;
+  const std::u16string address = Trimmed(GetSettingString(setting::kNetAgencyIP));
+  control.SetProxyAddress(address.empty() ? std::string(TransferControl::kDefaultProxyAddress)
+                                          : Utf16ToUtf8(address));
+}
+
+bool Download(std::u16string_view url, const std::string& path, std::uint32_t* code = nullptr,
+              std::u16string* text = nullptr) {
+  std::uint32_t localCode = 0;
+  std::u16string localText;
+  return DownloadUrlToFile(url, path, code != nullptr ? code : &localCode, text != nullptr ? text : &localText) ==
+         S_OK;
+}
+
+std::string LocalTimeText() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
+                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+  return text;
+}
+
+struct ChannelPaths {
+  explicit ChannelPaths(int n)
+      : feed(ChannelDataPath(ChannelFileName(n, ".xml"))),
+        download(ChannelDataPath(ChannelFileName(n, "~.xml"))),
+        items(ChannelDataPath(ChannelFileName(n, ".bin"))),
+        urlIndex(ChannelDataPath(ChannelFileName(n, ".iid"))),
+        templ(ChannelDataPath(ChannelFileName(n, ".tpl"))),
+        logo(ChannelDataPath(ChannelFileName(n, "-Logo.img"))),
+        siteIcon(ChannelDataPath(ChannelFileName(n, "-Fav.ico"))) {}
+  std::string feed, download, items, urlIndex, templ, logo, siteIcon;
+};
+
+void FetchPictures(const CFeedParser& parser, const ChannelPaths& paths) {
+  Trace("Download image files\n");
+  if (parser.pictures().empty()) return;
+  const auto index = ReadUrlIndex(paths.urlIndex);
+  for (const std::u16string& picture : parser.pictures()) {
+    if (!Setting(setting::kDownloadImage) || IsRefreshAborted()) break;
+    const auto it = index.find(picture);
+    if (it == index.end()) continue;
+    const std::string file = StampedFilePath(paths.items, it->second.stamp, it->second.sequence, ".img");
+    if (!FileExists(file)) Download(picture, file);
+  }
+}
+
+// Queues a full-text job for every item whose full text is not on disk yet.
+void QueueFullTexts(const RefreshContext& context, int channel, const ChannelPaths& paths) {
+  Trace("Download fulltext files\n");
+  context.manager->SetUseProxy(Setting(setting::kUseNetAgency));
+  if (!Setting(setting::kDownloadFulltext) || IsRefreshAborted()) return;
+  // Without an extraction template the channel gets no full texts.
+  if (!FileExists(paths.templ)) return;
+  const auto index = ReadUrlIndex(paths.urlIndex);
+  RecordReader reader(paths.items);
+  ItemRecord record;
+  while (!IsRefreshAborted() && reader.Next(record, RecordReader::kLink)) {
+    if (!IsLive(record) || record.type == kItemTypeError) continue;
+    const auto it = index.find(record.link);
+    if (it == index.end()) continue;
+    std::string text = StampedFilePath(paths.items, it->second.stamp, it->second.sequence, ".htm");
+    if (FileExists(text)) continue;
+    if (!Setting(setting::kDownloadFulltext) || IsRefreshAborted()) break;
+    context.manager->AddJob(record.link, std::move(text), paths.templ, false, channel, IsRefreshAborted);
+  }
+}
+
+// Downloads and merges the feed. 1 when the channel was updated.
+int UpdateFeed(const RefreshContext& context, int row, int channel, const std::u16string& url,
+               const ChannelPaths& paths) {
+  Trace("Start URLDownloadToFile()\n");
+  if (IsRefreshAborted()) return 0;
+  std::uint32_t code = 0;
+  std::u16string error;
+  const bool downloaded = Download(url, paths.download, &code, &error);
+  if (IsRefreshAborted()) return 0;
+  if (!downloaded) {
+    if (error.empty()) error = u"The channel could not be downloaded";
+    WriteErrorRecord(paths.items, error);
+    context.panel->SetLastError(row, error);
+    return 0;
+  }
+  Trace("Parse channel XML\n");
+  CFeedParser parser(IsRefreshAborted);
+  if (parser.Load(paths.download) != 1 || parser.MergeItems() != 1) {
+    // An error page, a login portal or a truncated transfer: the last good
+    // feed stays, and the failure is recorded as such.
+    std::u16string text(kNotAFeedText);
+    WriteErrorRecord(paths.items, text.substr(0, text.size() - 1));
+    context.panel->SetLastError(row, text);
+    return 0;
+  }
+  FetchPictures(parser, paths);
+  QueueFullTexts(context, channel, paths);
+  if (IsRefreshAborted()) return 1;
+  std::error_code ec;
+  std::filesystem::rename(paths.download, paths.feed, ec);
+  if (ec) Trace("The downloaded feed could not replace the last one\n");
+  DeleteErrorRecord(paths.items);
+  return 1;
+}
+
+void FetchLogoAndSiteIcon(const ChannelPaths& paths) {
+  Trace("Download website icon\n");
+  CFeedParser feed;
+  if (feed.Load(paths.feed) != 1) return;
+  const std::optional<std::u16string> logo = feed.LogoAddress();
+  if (logo && !logo->empty() && !IsRefreshAborted() && !FileExists(paths.logo)) Download(*logo, paths.logo);
+  const std::optional<std::u16string> link = feed.ChannelLink();
+  if (!link || IsRefreshAborted()) return;
+  const std::u16string icon = SiteIconUrl(*link);
+  if (!icon.empty() && !FileExists(paths.siteIcon)) Download(icon, paths.siteIcon);
+}
+
+void ShowCounts(const RefreshContext& context, int row, const ChannelPaths& paths) {
+  const ItemCounts counts = CountItems(paths.items);
+  if (IsRefreshAborted()) return;
+  const int unread = counts.total - counts.read;
+  IChannelPanel& panel = *context.panel;
+  panel.SetText(row, kColumnCounts,
+                counts.total > 0 ? Utf8ToUtf16(std::to_string(unread) + "/" + std::to_string(counts.total)) : u"");
+  panel.SetText(row, kColumnHasUnread, unread > 0 ? u"1" : u"0");
+  panel.SetText(row, kColumnSiteIcon, Utf8ToUtf16(paths.siteIcon));
+  panel.RedrawRow(row);
+  PostMessageTo(context.view, WM_CHANNEL_COUNTS, static_cast<std::uint64_t>(row),
+                PackChannelCounts(counts.total, unread));
+}
+
+}  // namespace
+
+std::u16string SiteIconUrl(std::u16string_view link) {
+  const std::size_t slashes = link.find(u"//");
+  if (slashes == std::u16string_view::npos) return {};
+  // The host ends at the first "/", "?" or "#" after the scheme.
+  const std::size_t end = std::min(link.find_first_of(u"/?#", slashes + 2), link.size());
+  std::u16string url(link.substr(0, end));
+  url += u"/favicon.ico";
+  return url;
+}
+
+std::int64_t PackChannelCounts(int total, int unread) {
+  const auto clamp16 = [](int v) { return static_cast<std::int64_t>(std::clamp(v, 0, 0xFFFF)); };
+  return clamp16(total) | clamp16(unread) << 16;
+}
+
+int RefreshChannel(const RefreshContext& context, int row) {
+  LoadProxySettings();
+  IChannelPanel& panel = *context.panel;
+  const int channel = panel.ChannelNumber(row);
+  const std::u16string url = panel.Text(row, kColumnFeedUrl);
+  const ChannelPaths paths(channel);
+  const int result = UpdateFeed(context, row, channel, url, paths);
+  if (IsRefreshAborted()) {
+    panel.SetLastError(row, u"");
+    return 0;
+  }
+  FetchLogoAndSiteIcon(paths);
+  ShowCounts(context, row, paths);
+  return result;
+}
+
+int RefreshChannelsThread(const RefreshContext& context) {
+  if (context.panel == nullptr || context.manager == nullptr) return 1;
+  IChannelPanel& panel = *context.panel;
+  panel.SetBusy(true);
+  BroadcastRegistered(kMsgDownloadStart);
+  SetSettingString(setting::kLastUpdateTime, Utf8ToUtf16(LocalTimeText()));
+  CreateFolder(ChannelDataFolder());
+  const int rows = panel.RowCount();
+  const int target = panel.Target();
+  int first = 0, last = rows;
+  if (target < 0) {
+    for (int r = 0; r < rows; ++r) {
+      panel.SetIcon(r, kIconQueued);
+      panel.RedrawRow(r);
+    }
+  } else {
+    first = target;
+    last = std::min(target + 1, rows);
+  }
+  for (int r = first; r < last; ++r) {
+    if (IsRefreshAborted()) {
+      Trace("Cancel downloading, only redraw the icons.\n");
+      panel.SetIcon(r, kIconNotUpdated);
+    } else {
+      panel.SetIcon(r, kIconInProgress);
+      panel.RedrawRow(r);
+      panel.SetIcon(r, RefreshChannel(context, r) == 1 ? kIconUpdated : kIconNotUpdated);
+    }
+    panel.RedrawRow(r);
+  }
+  panel.SetBusy(false);
+  BroadcastRegistered(kMsgHeadlinesFinished);
+  context.manager->SetUseProxy(Setting(setting::kUseNetAgency));
+  context.manager->StartJobs();
+  panel.SetTarget(-1);
+  Trace("Download thread terminated !\n");
+  return 0;
+}
+
+}  // namespace wrenly

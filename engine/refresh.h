@@ -1,0 +1,38 @@
+// The channel refresh: for each row of the channel list, download the feed,
+// merge its new items into the item store, fetch pictures, queue full-text
+// jobs, fetch the logo and the web site icon, and show the counts. Runs on
+// the refresh thread; every step tests the refresh-abort flag.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/channel_panel.h"
+#include "engine/download_manager.h"
+#include "platform/notifier.h"
+
+namespace wrenly {
+
+struct RefreshContext {
+  IChannelPanel* panel = nullptr;
+  CDownloadManager* manager = nullptr;
+  Receiver* view = nullptr;  // gets WM_CHANNEL_COUNTS; none = every broadcast receiver
+};
+
+// The error text of a download that is not a feed.
+inline constexpr char16_t kNotAFeedText[] = u"The downloaded document is not an RSS, RDF or Atom feed.";
+
+// Refreshes the target row or all rows, then hands the queued full-text jobs
+// to the download manager. 0, or 1 without a panel.
+int RefreshChannelsThread(const RefreshContext& context);
+// 1 when the row's feed was downloaded and merged, else 0.
+int RefreshChannel(const RefreshContext& context, int row);
+
+// The site icon address of a channel link: scheme://host/favicon.ico; empty
+// when the link has no "//".
+std::u16string SiteIconUrl(std::u16string_view link);
+
+// WM_CHANNEL_COUNTS's lParam: total | unread << 16, each held to 16 bits.
+std::int64_t PackChannelCounts(int total, int unread);
+
+}  // namespace wrenly

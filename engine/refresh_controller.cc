@@ -1,0 +1,118 @@
+#include "engine/refresh_controller.h"
+
+#include "engine/auto_update.h"
+#include "engine/messages.h"
+#include "engine/refresh_abort.h"
+#include "net/network_connection.h"
+#include "net/messages.h"
+#include "net/transfer_control.h"
+#include "store/settings.h"
+
+namespace wrenly {
+namespace {
+
+// How often the end of a refresh looks at the download manager's queue.
+constexpr std::chrono::milliseconds kEndTimerTick{500};
+
+}  // namespace
+
+CRefreshController::CRefreshController(IChannelPanel& panel, CDownloadManager& manager, Receiver* view)
+    : context_{&panel, &manager, view} {}
+
+CRefreshController::~CRefreshController() {
+  std::unique_lock lock(mutex_);
+  closing_ = true;
+  if (running_) AbortLocked();
+  changed_.notify_all();
+  lock.unlock();
+  if (thread_.joinable()) thread_.join();
+}
+
+void CRefreshController::ToggleRefresh() {
+  std::lock_guard lock(mutex_);
+  waiting_ = false;
+  if (running_) {
+    AbortLocked();
+    return;
+  }
+  if (EnsureNetworkConnection(GetSettingInt(setting::kUseNetAgency) != 0) == 0)
+    StartLocked();
+  else
+    waiting_ = true;
+}
+
+void CRefreshController::OnNetConnectionState(std::uint64_t state) {
+  std::lock_guard lock(mutex_);
+  if (state == kConnectionUp) {
+    if (!waiting_ || running_) return;
+    waiting_ = false;
+    StartLocked();
+  } else if (state == kConnectionReleased || state == kConnectionNoFastPath || state == kConnectionUnusable) {
+    if (running_) AbortLocked();
+  }
+}
+
+void CRefreshController::OnCradleChanged(std::uint64_t cradled) {
+  std::lock_guard lock(mutex_);
+  if (cradled != 1 || running_ || GetSettingInt(setting::kAutoUpdateMode) != kAutoUpdateWhenDocked) return;
+  // Docked: the cradle provides the connection, so no connection test.
+  StartLocked();
+}
+
+void CRefreshController::Post(MessageId message, std::uint64_t wParam, std::int64_t) {
+  if (message == WM_REFRESH_TOGGLE)
+    ToggleRefresh();
+  else if (message == WM_NETCONNECTION_STATE)
+    OnNetConnectionState(wParam);
+  else if (message == WM_CRADLE_CHANGED)
+    OnCradleChanged(wParam);
+}
+
+bool CRefreshController::running() {
+  std::lock_guard lock(mutex_);
+  return running_;
+}
+
+bool CRefreshController::waitingForConnection() {
+  std::lock_guard lock(mutex_);
+  return waiting_;
+}
+
+void CRefreshController::WaitUntilDone() {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [&] { return !running_ && !ending_; });
+}
+
+void CRefreshController::StartLocked() {
+  if (closing_) return;
+  GetTransferControl().ClearAbortFlag();
+  running_ = true;
+  // The previous refresh's thread has ended its work; collect it.
+  if (thread_.joinable()) thread_.join();
+  thread_ = std::thread(&CRefreshController::ThreadMain, this);
+}
+
+void CRefreshController::AbortLocked() {
+  AbortTransfers();
+  RequestRefreshAbort();
+}
+
+void CRefreshController::ThreadMain() {
+  RefreshChannelsThread(context_);
+  // The full-text phase: the refresh ends at the first tick that finds the
+  // download manager's queue empty.
+  std::unique_lock lock(mutex_);
+  while (!context_.manager->IsIdle() && !closing_) changed_.wait_for(lock, kEndTimerTick);
+  ClearRefreshAbort();
+  running_ = false;
+  ending_ = true;
+  context_.manager->ClearJobs();
+  lock.unlock();
+  PostMessageTo(context_.view, WM_REFRESH_DONE, 0, 0);
+  BroadcastRegistered(kMsgDownloadFinished);
+  lock.lock();
+  ending_ = false;
+  changed_.notify_all();
+}
+
+}  // namespace wrenly

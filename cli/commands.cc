@@ -1,6 +1,7 @@
 #include "cli/command.h"
 
 #include "cli/catalog_commands.h"
+#include "cli/engine_commands.h"
 #include "cli/item_commands.h"
 
 namespace wrenly::cli {
@@ -9,6 +10,7 @@ std::vector<Command> AllCommands() {
   std::vector<Command> all;
   for (const Command& c : CatalogCommands()) all.push_back(c);
   for (const Command& c : ItemCommands()) all.push_back(c);
+  for (const Command& c : EngineCommands()) all.push_back(c);
   return all;
 }
 

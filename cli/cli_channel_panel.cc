@@ -1,0 +1,134 @@
+#include "cli/cli_channel_panel.h"
+
+#include <map>
+
+#include "engine/messages.h"
+#include "platform/text.h"
+#include "store/channel_catalog.h"
+#include "store/paths.h"
+
+namespace wrenly::cli {
+namespace {
+
+const std::string& CatalogPath() {
+  static const std::string path = ChannelDataPath("Channels.opml");
+  return path;
+}
+
+int ParseNumber(const std::u16string& text) {
+  int value = 0;
+  for (char16_t c : text) {
+    if (c < u'0' || c > u'9' || value > 100000000) return 0;
+    value = value * 10 + (c - u'0');
+  }
+  return value;
+}
+
+}  // namespace
+
+std::vector<ChannelRow> LoadCatalogChannels() {
+  std::vector<ChannelRow> rows;
+  std::map<std::u16string, std::u16string> attributes;
+  CChannelCatalog catalog([&](const std::u16string&, const std::u16string& name, const std::u16string& value) {
+    if (!name.empty()) {
+      attributes[name] = value;
+      return;
+    }
+    ChannelRow row;
+    row.number = ParseNumber(attributes[u"uniqueID"]);
+    row.title = attributes.count(u"text") ? attributes[u"text"] : attributes[u"title"];
+    row.url = attributes[u"xmlUrl"];
+    if (row.number > 0 && !row.url.empty()) rows.push_back(std::move(row));
+    attributes.clear();
+  });
+  catalog.LoadAndReport(CatalogPath());
+  return rows;
+}
+
+CliChannelPanel::CliChannelPanel(std::vector<ChannelRow> rows) : rows_(std::move(rows)) {}
+
+int CliChannelPanel::RowCount() {
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(rows_.size());
+}
+
+int CliChannelPanel::ChannelNumber(int row) {
+  std::lock_guard lock(mutex_);
+  return rows_.at(row).number;
+}
+
+std::u16string CliChannelPanel::Text(int row, int column) {
+  std::lock_guard lock(mutex_);
+  const ChannelRow& r = rows_.at(row);
+  switch (column) {
+    case kColumnTitle: return r.title;
+    case kColumnCounts: return r.counts;
+    case kColumnFeedUrl: return r.url;
+    case kColumnHasUnread: return r.hasUnread;
+    case kColumnSiteIcon: return r.siteIcon;
+    default: return {};
+  }
+}
+
+void CliChannelPanel::SetText(int row, int column, const std::u16string& text) {
+  std::lock_guard lock(mutex_);
+  ChannelRow& r = rows_.at(row);
+  if (column == kColumnCounts) r.counts = text;
+  if (column == kColumnHasUnread) r.hasUnread = text;
+  if (column == kColumnSiteIcon) r.siteIcon = text;
+}
+
+void CliChannelPanel::SetIcon(int row, int icon) {
+  std::lock_guard lock(mutex_);
+  rows_.at(row).icon = icon;
+}
+
+void CliChannelPanel::SetLastError(int row, const std::u16string& text) {
+  std::lock_guard lock(mutex_);
+  rows_.at(row).error = text;
+}
+
+int CliChannelPanel::Target() {
+  std::lock_guard lock(mutex_);
+  return target_;
+}
+
+void CliChannelPanel::SetTarget(int row) {
+  std::lock_guard lock(mutex_);
+  target_ = row;
+}
+
+void CliChannelPanel::Post(MessageId message, std::uint64_t wParam, std::int64_t lParam) {
+  if (message != WM_CHANNEL_COUNTS) return;
+  std::lock_guard lock(mutex_);
+  if (wParam >= rows_.size()) return;
+  rows_[wParam].total = static_cast<int>(lParam & 0xFFFF);
+  rows_[wParam].unread = static_cast<int>((lParam >> 16) & 0xFFFF);
+}
+
+std::vector<ChannelRow> CliChannelPanel::Rows() {
+  std::lock_guard lock(mutex_);
+  return rows_;
+}
+
+bool CliChannelPanel::SaveCounts() {
+  const std::vector<ChannelRow> rows = Rows();
+  CChannelCatalog catalog;
+  if (catalog.LoadAndReport(CatalogPath()) != 1) return false;
+  bool ok = true;
+  const auto store = [&](const ChannelRow& row, const char* name, int value) {
+    const std::u16string text = Utf8ToUtf16(std::to_string(value));
+    std::u16string old;
+    if (catalog.GetOutlineAttribute(row.url, name, &old) == 1 && old == text) return;
+    catalog.SetOutlineAttribute(row.url, name, text);
+    ok = ok && catalog.LastSaveOk();
+  };
+  for (const ChannelRow& row : rows) {
+    if (row.total < 0) continue;
+    store(row, "itemCount", row.total);
+    store(row, "newItemCount", row.unread);
+  }
+  return ok;
+}
+
+}  // namespace wrenly::cli

@@ -53,7 +53,8 @@ int Fetch(const std::string& urlsFile, const std::string& outDir) {
     std::snprintf(name, sizeof name, "/%03zu.xml", i);
     std::uint32_t code = 0;
     std::u16string text;
-    if (wrenly::DownloadUrlToFile(wrenly::Utf8ToUtf16(urls[i]), outDir + name, &code, &text) != wrenly::S_OK) ++failures;
+    const std::u16string url = wrenly::Utf8ToUtf16(urls[i]);
+    if (wrenly::DownloadUrlToFile(url, outDir + name, &code, &text) != wrenly::S_OK) ++failures;
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("%zu %.6f %d\n", urls.size(), seconds, failures);  // transfers, seconds, failures

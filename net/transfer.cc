@@ -187,7 +187,8 @@ CURLcode Transfer::Pump() {
       break;
     }
     const Clock::time_point now = Clock::now();
-    const Clock::time_point deadline = opened_ ? lastData_ + control_.ReadLimit() : start_ + TransferControl::kOpenLimit;
+    const Clock::time_point deadline =
+        opened_ ? lastData_ + control_.ReadLimit() : start_ + TransferControl::kOpenLimit;
     if (now >= deadline) {
       timedOut_ = true;
       break;
@@ -208,7 +209,8 @@ bool Transfer::HeaderLine(std::string_view line) {
     const std::string_view rest = space == std::string_view::npos ? std::string_view() : Trim(text.substr(space + 1));
     blockStatus_ = 0;
     size_t i = 0;
-    for (; i < rest.size() && i < 3 && rest[i] >= '0' && rest[i] <= '9'; ++i) blockStatus_ = blockStatus_ * 10 + (rest[i] - '0');
+    for (; i < rest.size() && i < 3 && rest[i] >= '0' && rest[i] <= '9'; ++i)
+      blockStatus_ = blockStatus_ * 10 + (rest[i] - '0');
     blockReason_ = std::string(Trim(rest.substr(i)));
     blockLocation_ = false;
     blockLength_ = -1;

@@ -43,6 +43,8 @@ constexpr std::uint64_t kMaxDownloadBytes = 64u * 1024 * 1024;
 // INET_E_DOWNLOAD_FAILURE when the URL could not be opened (no file is
 // created), the status was 400 or above, the body exceeded kMaxDownloadBytes
 // or the file could not be written (then no file and no memory copy remain).
+// While the abort flag is set, a transfer that has not had its response yet
+// fails with ERROR_INTERNET_OPERATION_CANCELLED.
 HRESULT DownloadUrlToFile(std::u16string_view url, std::string_view filePath, std::uint32_t* errorCode,
                           std::u16string* errorText, Receiver* notify = nullptr, DownloadBuffer* buffer = nullptr,
                           std::uint64_t* byteCount = nullptr);

@@ -263,7 +263,7 @@ TEST_F(TransferTest, UnreachableServersFailWithTheirNumbersAndTexts) {
   EXPECT_FALSE(Exists(file));
 }
 
-TEST_F(TransferTest, RedirectsAreFollowedOnlyToWebAddressesAndAtMostTen) {
+TEST_F(TransferTest, OnlyWellFormedWebAddressesAreFetchedAlsoAfterRedirects) {
   Serve("/final", "arrived");
   for (int i = 1; i <= 11; ++i) {
     const std::string next = i == 1 ? "/final" : "/hop" + std::to_string(i - 1);
@@ -294,6 +294,11 @@ TEST_F(TransferTest, RedirectsAreFollowedOnlyToWebAddressesAndAtMostTen) {
   EXPECT_EQ(DownloadUrlToFile(u"file:///etc/passwd", Target("f.xml"), &code_, &text_), INET_E_DOWNLOAD_FAILURE);
   EXPECT_EQ(code_, ERROR_INTERNET_UNRECOGNIZED_SCHEME);
   EXPECT_FALSE(Exists(Target("f.xml")));
+  for (const char16_t* bad : {u"", u"http://", u"http://[::1"}) {
+    EXPECT_EQ(DownloadUrlToFile(bad, Target("f.xml"), &code_, &text_), INET_E_DOWNLOAD_FAILURE);
+    EXPECT_EQ(code_, ERROR_INTERNET_INVALID_URL);
+    EXPECT_EQ(text_, u"The URL is invalid");
+  }
 }
 
 TEST_F(TransferTest, ProxyFlagSendsTheAbsoluteAddressToTheProxy) {
@@ -404,7 +409,8 @@ TEST_F(TransferTest, AbortStopsASlowBodyAndKeepsWhatArrived) {
     progress_.WaitForBytes();
     EXPECT_TRUE(GetTransferControl().AbortRunningTransfers());
   });
-  const HRESULT result = DownloadUrlToFile(U16(server_.Url("/slow")), file, &code_, &text_, &progress_, &buffer_, &count_);
+  const HRESULT result =
+      DownloadUrlToFile(U16(server_.Url("/slow")), file, &code_, &text_, &progress_, &buffer_, &count_);
   const bool stoppedWhileServerHeld = !gate.IsOpen();
   gate.Open();
   server_.Stop();  // before the gate goes out of scope
@@ -449,8 +455,11 @@ TEST_F(TransferTest, OneAbortStopsEveryRunningTransfer) {
   ProgressRecorder progressA, progressB;
   std::uint64_t countA = 0, countB = 0;
   HRESULT resultA = E_FAIL, resultB = E_FAIL;
-  std::thread a([&] { resultA = DownloadUrlToFile(U16(server_.Url("/a")), "", nullptr, nullptr, &progressA, nullptr, &countA); });
-  std::thread b([&] { resultB = DownloadUrlToFile(U16(server_.Url("/b")), "", nullptr, nullptr, &progressB, nullptr, &countB); });
+  const auto fetch = [&](const char* path, ProgressRecorder* progress, std::uint64_t* count, HRESULT* result) {
+    *result = DownloadUrlToFile(U16(server_.Url(path)), "", nullptr, nullptr, progress, nullptr, count);
+  };
+  std::thread a(fetch, "/a", &progressA, &countA, &resultA);
+  std::thread b(fetch, "/b", &progressB, &countB, &resultB);
   progressA.WaitForBytes();
   progressB.WaitForBytes();
   EXPECT_TRUE(GetTransferControl().AbortRunningTransfers());

@@ -11,7 +11,7 @@ N=${N:-100}
 RUNS=${RUNS:-5}
 SIZE=${SIZE:-8000}
 [ -x "$BIN" ] || { echo "build net_download_bench first: cmake --build $BUILD --target net_download_bench" >&2; exit 2; }
-command -v curl >/dev/null || { echo "curl is not installed" >&2; exit 2; }
+for tool in curl bc; do command -v "$tool" >/dev/null || { echo "$tool is not installed" >&2; exit 2; }; done
 
 WORK=$(mktemp -d)
 trap 'exec 3>&-; rm -rf "$WORK"' EXIT

@@ -478,7 +478,7 @@ TEST_F(TransferTest, OneAbortStopsEveryRunningTransfer) {
 TEST_F(TransferTest, SilentConnectionEndsQuietlyAfterTheReadLimit) {
   Gate gate;
   ServeStalled(server_, "/silent", 300, gate);
-  GetTransferControl().SetReadLimit(std::chrono::milliseconds(200));
+  GetTransferControl().SetReadLimit(std::chrono::milliseconds(1000));
   const HRESULT result = DownloadUrlToFile(U16(server_.Url("/silent")), "", &code_, &text_, nullptr, &buffer_, &count_);
   EXPECT_FALSE(gate.IsOpen());
   gate.Open();

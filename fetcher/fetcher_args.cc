@@ -1,0 +1,28 @@
+#include "fetcher/fetcher_args.h"
+
+#include "platform/text.h"
+
+namespace wrenly {
+
+FetcherArgs ParseFetcherArgs(const std::vector<std::string>& args) {
+  FetcherArgs result;
+  size_t first = 0;
+  if (args.size() >= 2 && AsciiLower(args[0]) == "-p") {
+    result.useProxy = true;
+    result.proxyAddress = args[1];
+    result.proxyTooLong = args[1].size() > kMaxProxyAddressLength;
+    first = 2;
+  }
+  const size_t positional = args.size() - first;
+  if (positional < 2) return result;
+  result.url = args[first];
+  result.outputPath = args[first + 1];
+  result.mode = FetcherMode::kPlain;
+  if (positional >= 3) {
+    result.templatePath = args[first + 2];
+    result.mode = FetcherMode::kExtraction;
+  }
+  return result;
+}
+
+}  // namespace wrenly

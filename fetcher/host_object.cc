@@ -1,0 +1,57 @@
+#include "fetcher/host_object.h"
+
+#include "fetcher/article_output.h"
+#include "fetcher/page_decoding.h"
+#include "fetcher/page_fetch.h"
+#include "platform/trace.h"
+
+namespace wrenly {
+
+std::u16string CHostObject::URLDownload(std::u16string_view url, std::u16string_view encoding) {
+  std::string bytes;
+  if (!FetchPage(url, bytes)) return {};
+  pageText_ = DecodeWithByteOrderMark(bytes, CodePageForEncoding(encoding));
+  return pageText_;
+}
+
+std::u16string CHostObject::GetNodeName(int32_t position) const {
+  std::u16string name;
+  if (!pageText_.empty()) name = FindNextTag(pageText_, position);
+  return name.empty() ? u"<END>" : name;
+}
+
+int32_t CHostObject::GetNodeStartPos(int32_t position) const {
+  FindNextTag(pageText_, position);
+  return position;
+}
+
+std::u16string CHostObject::GetNodeTree(std::u16string_view name, int32_t position) {
+  return BuildNodeTree(pageText_, name, position, treeState_);
+}
+
+std::u16string CHostObject::GetNodeOuterHTML(int32_t start, int32_t end) const {
+  return SliceFromTag(pageText_, start, end);
+}
+
+std::u16string CHostObject::GetNodeAttr(int32_t start, int32_t end) const {
+  return OpeningTagText(pageText_, start, end);
+}
+
+std::u16string CHostObject::Outer2InnerHTML(std::u16string_view html) const {
+  return InnerOfOuter(html);
+}
+
+void CHostObject::LogPrint(std::u16string_view message) const {
+  Trace(message);
+  Trace("\n");
+}
+
+void CHostObject::SetArticleBody(std::u16string_view text) {
+  StoreArticleBody(outputPath_, text);
+}
+
+std::u16string CHostObject::GetHTML(std::u16string_view refs) const {
+  return ResolveOuterRefs(pageText_, refs);
+}
+
+}  // namespace wrenly

@@ -1,0 +1,47 @@
+// The script host: one Duktape heap per run, with the host object's eleven
+// functions bound as global functions. The script text is compiled and its
+// global code run by AddScript; CallScriptEntry then calls ScriptEntry.
+// Script errors (syntax or run time) go to the trace sink only and end the
+// run. Design notes: fetcher/README.md.
+// REQUIRES: external synchronization (everything runs on one thread).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "fetcher/host_object.h"
+
+struct duk_hthread;
+
+namespace wrenly {
+
+class CScriptHost {
+ public:
+  CScriptHost() = default;
+  ~CScriptHost();
+  CScriptHost(const CScriptHost&) = delete;
+  CScriptHost& operator=(const CScriptHost&) = delete;
+
+  // Creates the engine and binds the host functions; false when the engine
+  // cannot be created.
+  bool InitScriptHost();
+  CHostObject& host() { return host_; }
+  // Compiles the text and runs its global code; false on a script error.
+  bool AddScript(std::u16string_view text);
+  // Calls the global function ScriptEntry without arguments; false when it
+  // does not exist or ends with a script error.
+  bool CallScriptEntry();
+  void CloseScriptHost();
+
+  // For the bound functions: the host of a heap and the result they hand
+  // back (kept here, so an error thrown while pushing it leaks nothing).
+  static CScriptHost* FromContext(duk_hthread* ctx);
+  std::string& resultScratch() { return result_; }
+
+ private:
+  duk_hthread* ctx_ = nullptr;
+  CHostObject host_;
+  std::string result_;
+};
+
+}  // namespace wrenly

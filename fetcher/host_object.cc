@@ -2,14 +2,24 @@
 
 #include "fetcher/article_output.h"
 #include "fetcher/page_decoding.h"
-#include "fetcher/page_fetch.h"
+#include "net/transfer.h"
 #include "platform/trace.h"
 
 namespace wrenly {
 
+// A transfer that succeeds without a memory copy (the copy could not be
+// kept) counts as failed: the page text stays as it was.
 std::u16string CHostObject::URLDownload(std::u16string_view url, std::u16string_view encoding) {
-  std::string bytes;
-  if (!FetchPage(url, bytes)) return {};
+  std::uint32_t errorCode = 0;
+  std::u16string errorText;
+  DownloadBuffer buffer;
+  std::uint64_t byteCount = 0;
+  const HRESULT result = DownloadUrlToFile(url, {}, &errorCode, &errorText, nullptr, &buffer, &byteCount);
+  if (result != S_OK || !buffer.data) {
+    TraceF("URLDownload failed with error %u.\n", static_cast<unsigned>(errorCode));
+    return {};
+  }
+  const std::string_view bytes(buffer.data.get(), static_cast<size_t>(byteCount));
   pageText_ = DecodeWithByteOrderMark(bytes, CodePageForEncoding(encoding));
   return pageText_;
 }

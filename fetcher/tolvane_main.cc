@@ -1,7 +1,9 @@
 // Entry point of Tolvane, the full-text fetcher that Wrenly starts per article.
-#include <cstdio>
+#include <string>
+#include <vector>
 
-int main() {
-  std::fputs("error 1 Tolvane is not built yet\n", stderr);
-  return 1;
+#include "fetcher/fetcher_process.h"
+
+int main(int argc, char** argv) {
+  return wrenly::RunTolvane(std::vector<std::string>(argv + 1, argv + argc));
 }

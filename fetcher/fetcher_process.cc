@@ -1,0 +1,120 @@
+#include "fetcher/fetcher_process.h"
+
+#include <signal.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+
+#include "fetcher/article_output.h"
+#include "fetcher/fetcher_args.h"
+#include "fetcher/fetcher_listener.h"
+#include "fetcher/page_decoding.h"
+#include "fetcher/script_host.h"
+#include "fetcher/script_watchdog.h"
+#include "fetcher/template_runtime.h"
+#include "net/network_connection.h"
+#include "net/transfer.h"
+#include "net/transfer_control.h"
+#include "platform/text.h"
+#include "platform/trace.h"
+
+namespace wrenly {
+namespace {
+
+constexpr std::chrono::milliseconds kConnectionWait{10000};
+
+void PrintErrorLine(std::uint32_t code, std::u16string_view text) {
+  std::fprintf(stderr, "error %u %s\n", static_cast<unsigned>(code), Utf16ToUtf8(text).c_str());
+  std::fflush(stderr);
+}
+
+// Brings the network up, waiting at most 10 s for a connection being made;
+// after that the fetcher goes on all the same.
+void WaitForNetwork(bool useProxy, ConnectionEvent& connection) {
+  if (EnsureNetworkConnection(useProxy) == 1 && !connection.WaitFor(kConnectionWait)) {
+    Trace("No connection within 10 s; trying anyway.\n");
+  }
+}
+
+int RunPlainDownload(const FetcherArgs& args) {
+  std::uint32_t errorCode = 0;
+  std::u16string errorText;
+  const HRESULT result =
+      DownloadUrlToFile(Utf8ToUtf16(args.url), args.outputPath, &errorCode, &errorText);
+  if (result == S_OK) return kExitDone;
+  PrintErrorLine(errorCode, errorText);
+  return kExitTransferFailed;
+}
+
+void RunTemplate(const FetcherArgs& args, std::u16string_view templateText) {
+  const std::u16string script = BuildScriptText(templateText);
+  ScriptWatchdog watchdog(ScriptTimeLimit());
+  CScriptHost scriptHost;
+  if (!scriptHost.InitScriptHost()) {
+    Trace("The script engine cannot be created.\n");
+    return;
+  }
+  scriptHost.host().SetOutputPath(args.outputPath);
+  scriptHost.host().SetArticleUrl(Utf8ToUtf16(args.url));
+  if (scriptHost.AddScript(script)) scriptHost.CallScriptEntry();
+  scriptHost.CloseScriptHost();
+}
+
+// A missing template writes and deletes nothing. Otherwise an old output
+// file goes first, so that a run whose script fails leaves no file behind
+// that the main program would take for this run's article.
+int RunExtraction(const FetcherArgs& args) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(args.templatePath, error)) {
+    TraceF("Template %s not found.\n", args.templatePath.c_str());
+    return kExitDone;
+  }
+  std::u16string templateText;
+  if (!ReadTextFileWithMark(args.templatePath, templateText)) {
+    TraceF("Template %s cannot be read.\n", args.templatePath.c_str());
+  }
+  DeleteFileIfPresent(args.outputPath);
+  RunTemplate(args, templateText);
+  return kExitDone;
+}
+
+int RunWithListener(const FetcherArgs& args, CFetcherListener& listener) {
+  if (args.proxyTooLong) {
+    PrintErrorLine(kExitCannotStart, u"The proxy address is longer than 259 characters.");
+    return kExitCannotStart;
+  }
+  TransferControl& control = GetTransferControl();
+  if (args.useProxy) {
+    control.SetUseProxy(true);
+    control.SetProxyAddress(args.proxyAddress);
+  }
+  WaitForNetwork(control.UseProxy(), listener.connectionEvent());
+  switch (args.mode) {
+    case FetcherMode::kPlain: return RunPlainDownload(args);
+    case FetcherMode::kExtraction: return RunExtraction(args);
+    case FetcherMode::kNothing: return kExitDone;
+  }
+  return kExitDone;
+}
+
+}  // namespace
+
+int RunTolvane(const std::vector<std::string>& args) {
+  // The parent may close its end of the progress pipe early.
+  signal(SIGPIPE, SIG_IGN);
+  int exitCode = kExitDone;
+  {
+    CFetcherListener listener;
+    if (listener.Start()) {
+      exitCode = RunWithListener(ParseFetcherArgs(args), listener);
+    } else {
+      PrintErrorLine(kExitCannotStart, u"Fatal Error: MFC initialization failed");
+      exitCode = kExitCannotStart;
+    }
+  }
+  TraceF("Tolvane exits with code = 0x%08x.\n", static_cast<unsigned>(exitCode));
+  return exitCode;
+}
+
+}  // namespace wrenly

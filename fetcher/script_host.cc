@@ -3,6 +3,7 @@
 #include <duktape.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "fetcher/cesu8.h"
 #include "fetcher/script_bindings.h"
@@ -18,6 +19,21 @@ void OnFatalError(void*, const char* message) {
   std::abort();
 }
 
+// Every block carries its size in a header, so the host can count what the
+// engine holds.
+constexpr std::size_t kHeader = alignof(std::max_align_t);
+
+std::size_t BlockSize(void* block) {
+  std::size_t size = 0;
+  std::memcpy(&size, static_cast<char*>(block) - kHeader, sizeof size);
+  return size;
+}
+
+void* StoreBlockSize(void* raw, std::size_t size) {
+  std::memcpy(raw, &size, sizeof size);
+  return static_cast<char*>(raw) + kHeader;
+}
+
 // Traces the error object on the stack top (message and line) and pops it.
 void TraceScriptError(duk_context* ctx) {
   TraceF("Script error: %s\n", duk_safe_to_string(ctx, -1));
@@ -28,9 +44,41 @@ void TraceScriptError(duk_context* ctx) {
 
 CScriptHost::~CScriptHost() { CloseScriptHost(); }
 
-bool CScriptHost::InitScriptHost() {
+void* CScriptHost::Allocate(void* udata, std::size_t size) {
+  auto* host = static_cast<CScriptHost*>(udata);
+  if (size > host->memoryLimit_ - host->allocated_) return nullptr;
+  void* raw = std::malloc(size + kHeader);
+  if (raw == nullptr) return nullptr;
+  host->allocated_ += size;
+  return StoreBlockSize(raw, size);
+}
+
+void* CScriptHost::Reallocate(void* udata, void* block, std::size_t size) {
+  if (block == nullptr) return Allocate(udata, size);
+  auto* host = static_cast<CScriptHost*>(udata);
+  if (size == 0) {
+    Free(udata, block);
+    return nullptr;
+  }
+  const std::size_t old = BlockSize(block);
+  if (size > old && size - old > host->memoryLimit_ - host->allocated_) return nullptr;
+  void* raw = std::realloc(static_cast<char*>(block) - kHeader, size + kHeader);
+  if (raw == nullptr) return nullptr;
+  host->allocated_ = host->allocated_ - old + size;
+  return StoreBlockSize(raw, size);
+}
+
+void CScriptHost::Free(void* udata, void* block) {
+  if (block == nullptr) return;
+  static_cast<CScriptHost*>(udata)->allocated_ -= BlockSize(block);
+  std::free(static_cast<char*>(block) - kHeader);
+}
+
+bool CScriptHost::InitScriptHost(std::size_t memoryLimit) {
   CloseScriptHost();
-  ctx_ = duk_create_heap(nullptr, nullptr, nullptr, this, OnFatalError);
+  memoryLimit_ = memoryLimit;
+  allocated_ = 0;
+  ctx_ = duk_create_heap(Allocate, Reallocate, Free, this, OnFatalError);
   if (ctx_ == nullptr) return false;
   BindHostFunctions(ctx_);
   return true;

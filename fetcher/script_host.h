@@ -6,6 +6,7 @@
 // REQUIRES: external synchronization (everything runs on one thread).
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,11 @@
 struct duk_hthread;
 
 namespace wrenly {
+
+// What one script run may allocate inside the engine; beyond it allocations
+// fail, which the script sees as an error, so a hostile template cannot take
+// the machine's memory. Pages are at most 64 MiB, which leaves ample room.
+constexpr std::size_t kScriptMemoryLimit = std::size_t{1} << 30;
 
 class CScriptHost {
  public:
@@ -24,7 +30,7 @@ class CScriptHost {
 
   // Creates the engine and binds the host functions; false when the engine
   // cannot be created.
-  bool InitScriptHost();
+  bool InitScriptHost(std::size_t memoryLimit = kScriptMemoryLimit);
   CHostObject& host() { return host_; }
   // Compiles the text and runs its global code; false on a script error.
   bool AddScript(std::u16string_view text);
@@ -38,8 +44,15 @@ class CScriptHost {
   static CScriptHost* FromContext(duk_hthread* ctx);
   std::string& resultScratch() { return result_; }
 
+  // The engine's allocator, with the memory limit.
+  static void* Allocate(void* udata, std::size_t size);
+  static void* Reallocate(void* udata, void* block, std::size_t size);
+  static void Free(void* udata, void* block);
+
  private:
   duk_hthread* ctx_ = nullptr;
+  std::size_t memoryLimit_ = kScriptMemoryLimit;
+  std::size_t allocated_ = 0;
   CHostObject host_;
   std::string result_;
 };

@@ -37,6 +37,15 @@ TEST_F(ScriptHostTest, ScriptErrorsEndTheRun) {
   EXPECT_EQ(Run("article.body = 'x'; throw 'stop';"), kNoFile);
 }
 
+TEST_F(ScriptHostTest, MemoryLimitEndsAGreedyScript) {
+  memoryLimit_ = 16u << 20;
+  EXPECT_EQ(Run("var s = 'x'; var all = []; while (true) { s += s; all.push(s + '.'); } article.body = 'x';"),
+            kNoFile);
+  EXPECT_FALSE(entryRan_);
+  EXPECT_EQ(Run("var a = []; for (var i = 0; i < 10000; i++) a.push('item' + i); article.body = a.length;"),
+            "10000");
+}
+
 TEST_F(ScriptHostTest, IntArgumentsConvertLikeVariants) {
   Serve("/p", "0123456789<b>x</b>");
   const char* tpl = R"JS(
@@ -117,7 +126,7 @@ TEST_F(ScriptHostTest, NodeFunctionsSeeTheLastPageThatArrived) {
     article.body = [empty, first, GetNodeName(0), failed, GetNodeTree('html', 0) === '',
                     GetNodeTree('HTML', 0) === '', GetHTML('{outerHTML,12,25}')].join(',');
   )JS";
-  EXPECT_EQ(Run(tpl), "<END>,P,html,true,false,true,<div>two</div>");
+  EXPECT_EQ(Run(tpl), "<END>,p,html,true,false,true,<div>two</div>");
 }
 
 TEST_F(ScriptHostTest, LogPrintGoesToTheTraceSink) {

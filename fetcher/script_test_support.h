@@ -35,7 +35,7 @@ class ScriptRunTest : public ::testing::Test {
   // What the template wrote (UTF-8, its mark checked and removed), or kNoFile.
   std::string Run(std::u16string_view templateText) {
     CScriptHost scriptHost;
-    EXPECT_TRUE(scriptHost.InitScriptHost());
+    EXPECT_TRUE(scriptHost.InitScriptHost(memoryLimit_));
     scriptHost.host().SetOutputPath(output_);
     scriptHost.host().SetArticleUrl(Utf8ToUtf16(server_.Url("/article")));
     entryRan_ = false;
@@ -51,6 +51,7 @@ class ScriptRunTest : public ::testing::Test {
   testsupport::TempDir dir_;
   std::string output_;
   bool entryRan_ = false;
+  std::size_t memoryLimit_ = kScriptMemoryLimit;
 };
 
 }  // namespace wrenly

@@ -147,7 +147,10 @@ class TolvaneTest : public ::testing::Test {
     WriteFile(template_,
               "var doc = new Document(article.url.replace('/article', '" + pagePath + "'), 'utf-8');\n"
               "var story = doc.getElementsByAttr('div', 'class', 'story');\n"
-              "if (story.length == 1) article.body = Outer2InnerHTML('<x>' + story[0].GetOuterHTML() + '</x>');\n");
+              "if (story.length == 1) {\n"
+              "  var html = story[0].GetOuterHTML();\n"
+              "  article.body = html.substring(html.indexOf('>') + 1, html.lastIndexOf('<'));\n"
+              "}\n");
   }
 
   testsupport::HttpServer server_;

@@ -76,5 +76,34 @@ TEST_F(TemplateRuntime, DocumentWithoutUpperCaseHtmlHasNoNodes) {
   EXPECT_EQ(Run(tpl), "true,0,true,0,0,0");
 }
 
+// Saved pages with scripts, comments and non-ASCII text (one in Japanese):
+// the text the host cuts for every record of the tree is the text the script
+// cuts from the page at the record's positions.
+TEST_F(TemplateRuntime, TreePositionsAgreeWithScriptIndicesOnRealPages) {
+  for (const std::string name : {"ars-1", "hukumusume", "ietf-1", "daringfireball-1"}) {
+    Serve("/" + name, testsupport::ReadFile(std::string(WRENLY_TESTDATA) + "/html-pages/" + name + ".html"));
+    const std::string tpl = "var page = URLDownload(article.url.replace('/article', '/" + name + "'), 'utf-8');" +
+                            R"JS(
+      var p = 0;
+      var name = GetNodeName(p);
+      while (name.toUpperCase() != 'HTML' && name != '<END>') {
+        p = GetNodeStartPos(p) + name.length + 1;
+        name = GetNodeName(p);
+      }
+      var records = GetNodeTree(name, p).split('|');
+      var wrong = 0;
+      for (var i = 0; i < records.length; i++) {
+        var f = records[i].split(',');
+        var cut = page.substring(Number(f[3]), Number(f[4]) + 1);
+        var fromHost = GetHTML('{outerHTML,' + f[3] + ',' + f[4] + '}');
+        if (fromHost != cut || cut.charAt(0) != '<' || cut.charAt(cut.length - 1) != '>')
+          wrong++;
+      }
+      article.body = (records.length > 20) + ',' + wrong;
+    )JS";
+    EXPECT_EQ(Run(tpl), "true,0") << name;
+  }
+}
+
 }  // namespace
 }  // namespace wrenly

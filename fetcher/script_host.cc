@@ -2,6 +2,7 @@
 
 #include <duktape.h>
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 

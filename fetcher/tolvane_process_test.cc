@@ -296,7 +296,8 @@ TEST_F(TolvaneTest, AbortSignalCutsThePlainDownloadShort) {
 TEST_F(TolvaneTest, AbortSignalDuringExtractionStillEndsTheRun) {
   std::atomic<bool> stop{false};
   server_.server().Get("/silent", [&stop](const httplib::Request&, httplib::Response& res) {
-    res.set_chunked_content_provider("text/html", [&stop](size_t, httplib::DataSink& sink) {
+    // Not a text type, so the server does not compress (and hold back) it.
+    res.set_chunked_content_provider("application/octet-stream", [&stop](size_t, httplib::DataSink& sink) {
       sink.write("<HTML>", 6);
       while (!stop) std::this_thread::sleep_for(std::chrono::milliseconds(10));
       sink.done();

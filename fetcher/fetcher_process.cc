@@ -13,6 +13,7 @@
 #include "fetcher/script_host.h"
 #include "fetcher/script_watchdog.h"
 #include "fetcher/template_runtime.h"
+#include "net/network_connection.h"
 #include "net/transfer.h"
 #include "net/transfer_control.h"
 #include "platform/text.h"
@@ -21,9 +22,19 @@
 namespace wrenly {
 namespace {
 
+constexpr std::chrono::milliseconds kConnectionWait{10000};
+
 void PrintErrorLine(std::uint32_t code, std::u16string_view text) {
   std::fprintf(stderr, "error %u %s\n", static_cast<unsigned>(code), Utf16ToUtf8(text).c_str());
   std::fflush(stderr);
+}
+
+// Brings the network up, waiting at most 10 s for a connection being made;
+// after that the fetcher goes on all the same.
+void WaitForNetwork(bool useProxy, ConnectionEvent& connection) {
+  if (EnsureNetworkConnection(useProxy) == 1 && !connection.WaitFor(kConnectionWait)) {
+    Trace("No connection within 10 s; trying anyway.\n");
+  }
 }
 
 int RunPlainDownload(const FetcherArgs& args) {
@@ -68,7 +79,7 @@ int RunExtraction(const FetcherArgs& args) {
   return kExitDone;
 }
 
-int RunWithListener(const FetcherArgs& args, CFetcherListener&) {
+int RunWithListener(const FetcherArgs& args, CFetcherListener& listener) {
   if (args.proxyTooLong) {
     PrintErrorLine(kExitCannotStart, u"The proxy address is longer than 259 characters.");
     return kExitCannotStart;
@@ -78,6 +89,7 @@ int RunWithListener(const FetcherArgs& args, CFetcherListener&) {
     control.SetUseProxy(true);
     control.SetProxyAddress(args.proxyAddress);
   }
+  WaitForNetwork(control.UseProxy(), listener.connectionEvent());
   switch (args.mode) {
     case FetcherMode::kPlain: return RunPlainDownload(args);
     case FetcherMode::kExtraction: return RunExtraction(args);

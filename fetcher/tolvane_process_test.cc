@@ -221,15 +221,6 @@ TEST_F(TolvaneTest, ExtractionWritesTheArticleAsUtf8WithMark) {
   EXPECT_NE(out.find(" 1\n"), std::string::npos) << out;  // the script's transfer reports progress
 }
 
-TEST_F(TolvaneTest, ExtractionToSftPathWritesTheHtmFile) {
-  WriteExtractionTemplate();
-  const std::string sft = dir_.path() + "/Ch100-12345678-001.sft";
-  WriteFile(sft, "old");
-  EXPECT_EQ(RunTolvane({server_.Url("/article"), sft, template_}), 0);
-  EXPECT_FALSE(Exists(sft));
-  EXPECT_EQ(ReadFile(output_), std::string(kMark) + "caf\xC3\xA9 \xE4\xB8\xAD");
-}
-
 TEST_F(TolvaneTest, TemplateFileWithByteOrderMarks) {
   // UTF-16LE with mark: the template's own non-ASCII text survives.
   const std::u16string script = u"article.body = '\u00e9\u4e2d';";

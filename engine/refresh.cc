@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <unordered_map>
 
 #include "engine/messages.h"
@@ -124,9 +125,16 @@ void QueueFullTexts(const RefreshContext& context, int channel, const ChannelPat
   }
 }
 
-// Downloads and merges the feed. 1 when the channel was updated.
+// The channel's logo and link as its current feed document gives them.
+struct ChannelAddresses {
+  bool known = false;  // false: read them from the feed document on disk
+  std::optional<std::u16string> logo, link;
+};
+
+// Downloads and merges the feed. 1 when the channel was updated; then the
+// addresses come from the document just merged, which is the one on disk.
 int UpdateFeed(const RefreshContext& context, int row, int channel, const std::u16string& url,
-               const ChannelPaths& paths) {
+               const ChannelPaths& paths, ChannelAddresses& addresses) {
   Trace("Start URLDownloadToFile()\n");
   if (IsRefreshAborted()) return 0;
   std::uint32_t code = 0;
@@ -154,18 +162,25 @@ int UpdateFeed(const RefreshContext& context, int row, int channel, const std::u
   if (IsRefreshAborted()) return 1;
   std::error_code ec;
   std::filesystem::rename(paths.download, paths.feed, ec);
-  if (ec) Trace("The downloaded feed could not replace the last one\n");
+  if (ec) {
+    Trace("The downloaded feed could not replace the last one\n");
+  } else {
+    addresses = {true, parser.LogoAddress(), parser.ChannelLink()};
+  }
   DeleteErrorRecord(paths.items);
   return 1;
 }
 
-void FetchLogoAndSiteIcon(const ChannelPaths& paths) {
+void FetchLogoAndSiteIcon(const ChannelPaths& paths, ChannelAddresses addresses) {
   Trace("Download website icon\n");
-  CFeedParser feed;
-  if (feed.Load(paths.feed) != 1) return;
-  const std::optional<std::u16string> logo = feed.LogoAddress();
+  if (!addresses.known) {
+    CFeedParser feed;
+    if (feed.Load(paths.feed) != 1) return;
+    addresses = {true, feed.LogoAddress(), feed.ChannelLink()};
+  }
+  const std::optional<std::u16string>& logo = addresses.logo;
   if (logo && !logo->empty() && !IsRefreshAborted() && !FileExists(paths.logo)) Download(*logo, paths.logo);
-  const std::optional<std::u16string> link = feed.ChannelLink();
+  const std::optional<std::u16string>& link = addresses.link;
   if (!link || IsRefreshAborted()) return;
   const std::u16string icon = SiteIconUrl(*link);
   if (!icon.empty() && !FileExists(paths.siteIcon)) Download(icon, paths.siteIcon);
@@ -208,12 +223,13 @@ int RefreshChannel(const RefreshContext& context, int row) {
   const int channel = panel.ChannelNumber(row);
   const std::u16string url = panel.Text(row, kColumnFeedUrl);
   const ChannelPaths paths(channel);
-  const int result = UpdateFeed(context, row, channel, url, paths);
+  ChannelAddresses addresses;
+  const int result = UpdateFeed(context, row, channel, url, paths, addresses);
   if (IsRefreshAborted()) {
     panel.SetLastError(row, u"");
     return 0;
   }
-  FetchLogoAndSiteIcon(paths);
+  FetchLogoAndSiteIcon(paths, std::move(addresses));
   ShowCounts(context, row, paths);
   return result;
 }

@@ -93,8 +93,11 @@ void CRefreshController::StartLocked() {
 }
 
 void CRefreshController::AbortLocked() {
-  AbortTransfers();
+  // The refresh-abort flag goes up first: a transfer cut short by the abort
+  // must find the refresh aborted, or its partial document would be judged
+  // as a feed (and recorded as "not a feed").
   RequestRefreshAbort();
+  AbortTransfers();
 }
 
 void CRefreshController::ThreadMain() {

@@ -10,10 +10,8 @@
 namespace wrenly::cli {
 namespace {
 
-const std::string& CatalogPath() {
-  static const std::string path = ChannelDataPath("Channels.opml");
-  return path;
-}
+// Computed on every use: the data root follows the settings.
+std::string CatalogPath() { return ChannelDataPath("Channels.opml"); }
 
 int ParseNumber(const std::u16string& text) {
   int value = 0;

@@ -55,6 +55,20 @@ class RefreshCommand : public ::testing::Test {
   TestSite site_;
 };
 
+TEST_F(RefreshCommand, FetchesFullTextsThroughTheFetcherBeforeItReturns) {
+  site_.Serve("/article.html", "<html><body>The whole story</body></html>", "text/html");
+  site_.Serve("/story.xml", RssFeed("Story", "", "", {{"Story", site_.UrlUtf8("/article.html"), "x"}}));
+  ASSERT_EQ(RunArgs({"add", site_.UrlUtf8("/story.xml"), "Story"}).status, 0);
+  CreateFolder(ChannelDataFolder());
+  testsupport::WriteFile(ChannelDataPath("Ch102.tpl"), "article.body = URLDownload(article.url, \"utf-8\");\n");
+  const Result r = RunArgs({"refresh", "Story"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::string fullText;
+  for (const FoundFile& f : FindFiles(ChannelDataFolder() + "/Ch102-*.htm"))
+    fullText = testsupport::ReadFile(ChannelDataFolder() + "/" + f.name);
+  EXPECT_NE(fullText.find("The whole story"), std::string::npos);
+}
+
 TEST_F(RefreshCommand, PrintsEachChannelAndTheTotalsAndStoresTheCounts) {
   Result r = RunArgs({"refresh"});
   EXPECT_EQ(r.status, 1) << r.err;

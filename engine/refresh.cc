@@ -1,10 +1,12 @@
 #include "engine/refresh.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <optional>
+#include <thread>
 #include <unordered_map>
 
 #include "engine/messages.h"
@@ -253,17 +255,28 @@ int RefreshChannelsThread(const RefreshContext& context) {
     first = target;
     last = std::min(target + 1, rows);
   }
-  for (int r = first; r < last; ++r) {
-    if (IsRefreshAborted()) {
-      Trace("Cancel downloading, only redraw the icons.\n");
-      panel.SetIcon(r, kIconNotUpdated);
-    } else {
-      panel.SetIcon(r, kIconInProgress);
+  // Rows are taken in order by up to parallelChannels workers; each row's
+  // steps stay in their order, and the channels share nothing but the
+  // thread-safe panel, settings, transfer state and job queue.
+  std::atomic<int> next{first};
+  const auto work = [&] {
+    for (int r; (r = next++) < last;) {
+      if (IsRefreshAborted()) {
+        Trace("Cancel downloading, only redraw the icons.\n");
+        panel.SetIcon(r, kIconNotUpdated);
+      } else {
+        panel.SetIcon(r, kIconInProgress);
+        panel.RedrawRow(r);
+        panel.SetIcon(r, RefreshChannel(context, r) == 1 ? kIconUpdated : kIconNotUpdated);
+      }
       panel.RedrawRow(r);
-      panel.SetIcon(r, RefreshChannel(context, r) == 1 ? kIconUpdated : kIconNotUpdated);
     }
-    panel.RedrawRow(r);
-  }
+  };
+  std::vector<std::thread> helpers;
+  const int workers = std::clamp(std::min(context.parallelChannels, last - first), 1, kMaxParallelChannels);
+  for (int i = 1; i < workers; ++i) helpers.emplace_back(work);
+  work();
+  for (std::thread& helper : helpers) helper.join();
   panel.SetBusy(false);
   BroadcastRegistered(kMsgHeadlinesFinished);
   context.manager->SetUseProxy(Setting(setting::kUseNetAgency));

@@ -13,17 +13,24 @@
 
 namespace wrenly {
 
+constexpr int kDefaultParallelChannels = 4;
+constexpr int kMaxParallelChannels = 16;
+
 struct RefreshContext {
   IChannelPanel* panel = nullptr;
   CDownloadManager* manager = nullptr;
-  Receiver* view = nullptr;  // gets WM_CHANNEL_COUNTS; none = every broadcast receiver
+  // Gets WM_CHANNEL_COUNTS, from any refresh worker; none = every broadcast receiver.
+  Receiver* view = nullptr;
+  // How many channels are refreshed at once (1: strictly one after the other).
+  int parallelChannels = kDefaultParallelChannels;
 };
 
 // The error text of a download that is not a feed.
 inline constexpr char16_t kNotAFeedText[] = u"The downloaded document is not an RSS, RDF or Atom feed.";
 
 // Refreshes the target row or all rows, then hands the queued full-text jobs
-// to the download manager. 0, or 1 without a panel.
+// to the download manager. Rows are started in order, several at a time, so
+// the waits for the network overlap. 0, or 1 without a panel.
 int RefreshChannelsThread(const RefreshContext& context);
 // 1 when the row's feed was downloaded and merged, else 0.
 int RefreshChannel(const RefreshContext& context, int row);

@@ -16,8 +16,9 @@ constexpr std::chrono::milliseconds kEndTimerTick{500};
 
 }  // namespace
 
-CRefreshController::CRefreshController(IChannelPanel& panel, CDownloadManager& manager, Receiver* view)
-    : context_{&panel, &manager, view} {}
+CRefreshController::CRefreshController(IChannelPanel& panel, CDownloadManager& manager, Receiver* view,
+                                       int parallelChannels)
+    : context_{&panel, &manager, view, parallelChannels} {}
 
 CRefreshController::~CRefreshController() {
   std::unique_lock lock(mutex_);

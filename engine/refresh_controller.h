@@ -18,7 +18,8 @@ namespace wrenly {
 
 class CRefreshController : public Receiver {
  public:
-  CRefreshController(IChannelPanel& panel, CDownloadManager& manager, Receiver* view);
+  CRefreshController(IChannelPanel& panel, CDownloadManager& manager, Receiver* view,
+                     int parallelChannels = kDefaultParallelChannels);
   // Aborts a running refresh and waits for its thread.
   ~CRefreshController() override;
 

@@ -105,7 +105,25 @@ std::vector<std::string> MessageLog::Names() {
   return names;
 }
 
-TestSite::TestSite() { server_.Start(); }
+TestSite::TestSite() {
+  // One route, set before the server starts (routes must not change while it
+  // runs); the handlers are looked up by path under the site's own lock.
+  server_.server().Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+    std::function<void(const httplib::Request&, httplib::Response&)> handler;
+    std::string key = req.path;
+    {
+      std::lock_guard lock(mutex_);
+      if (handlers_.count(key) == 0) key = "*";
+      if (handlers_.count(key) != 0) handler = handlers_[key];
+      ++requests_[key];
+    }
+    if (handler)
+      handler(req, res);
+    else
+      res.status = 404;
+  });
+  server_.Start();
+}
 
 void TestSite::Serve(const std::string& path, std::string body, std::string type) {
   Handle(path, [body = std::move(body), type = std::move(type)](const httplib::Request&, httplib::Response& res) {
@@ -116,25 +134,7 @@ void TestSite::Serve(const std::string& path, std::string body, std::string type
 void TestSite::Handle(const std::string& path,
                       std::function<void(const httplib::Request&, httplib::Response&)> handler) {
   std::lock_guard lock(mutex_);
-  const bool known = handlers_.count(path) != 0;
   handlers_[path] = std::move(handler);
-  if (known) return;
-  // The server keeps the first handler of a pattern, so one dispatcher per
-  // path looks the current handler up.
-  server_.server().Get(path, [this, path](const httplib::Request& req, httplib::Response& res) {
-    Count(path);
-    std::function<void(const httplib::Request&, httplib::Response&)> current;
-    {
-      std::lock_guard lock(mutex_);
-      current = handlers_[path];
-    }
-    current(req, res);
-  });
-}
-
-void TestSite::Count(const std::string& path) {
-  std::lock_guard lock(mutex_);
-  ++requests_[path];
 }
 
 int TestSite::Requests(const std::string& path) {

@@ -72,7 +72,8 @@ class MessageLog : public Receiver {
 };
 
 // A site on 127.0.0.1: GET of any path registered with Serve answers with
-// its body; every request is counted by path.
+// its body, the path "*" answers every other path, the rest get 404; every
+// request is counted by path.
 class TestSite {
  public:
   TestSite();
@@ -84,11 +85,10 @@ class TestSite {
   std::string UrlUtf8(const std::string& path) const { return server_.Url(path); }
 
  private:
-  void Count(const std::string& path);
-  testsupport::HttpServer server_;
   std::mutex mutex_;
   std::map<std::string, int> requests_;
   std::map<std::string, std::function<void(const httplib::Request&, httplib::Response&)>> handlers_;
+  testsupport::HttpServer server_;  // last: it stops before the handlers go
 };
 
 struct FeedItemSpec {

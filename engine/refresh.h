@@ -13,7 +13,9 @@
 
 namespace wrenly {
 
-constexpr int kDefaultParallelChannels = 4;
+// Channels refreshed at once. Each channel's transfers go one after the
+// other, so this is also the most connections a refresh holds open.
+constexpr int kDefaultParallelChannels = 16;
 constexpr int kMaxParallelChannels = 16;
 
 struct RefreshContext {

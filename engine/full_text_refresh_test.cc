@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "engine/refresh_fixture.h"
+#include "net/internet_error.h"
 
 namespace wrenly {
 namespace {
@@ -111,6 +112,24 @@ TEST_F(Refresh, CancelDuringFullTextJobsRunsNoFurtherJob) {
   EXPECT_EQ(view_.Count(WM_REFRESH_DONE), 1);
   EXPECT_EQ(log_.Count(kMsgFulltextFetched), 3);  // posted for skipped jobs too
   for (const ItemRecord& r : Records(ChannelFile(100, ".bin"))) EXPECT_EQ(r.flag, kFlagUnread);
+}
+
+TEST_F(Refresh, AFetcherPastItsTimeLimitIsKilledAndLeavesNoFile) {
+  site_.Handle("/slow.png", [&](const httplib::Request&, httplib::Response& res) { Trickle("\x89PNG", res); });
+  const std::string out = ChannelFile(100, "-00000001-001.img");
+  std::uint32_t code = 0;
+  std::u16string text;
+  EXPECT_EQ(RunFetcher(site_.Url("/slow.png"), out, "", code, text, false, std::chrono::milliseconds(500)),
+            ERROR_INTERNET_TIMEOUT);
+  EXPECT_EQ(code, ERROR_INTERNET_TIMEOUT) << Utf16ToUtf8(text);
+  EXPECT_FALSE(text.empty());
+  EXPECT_FALSE(FileExists(out));
+
+  // A plain download that fails reports the fetcher's error line.
+  EXPECT_NE(RunFetcher(site_.Url("/missing.png"), out, "", code, text, false), 0u);
+  EXPECT_NE(code, 0u);
+  EXPECT_FALSE(text.empty());
+  EXPECT_FALSE(FileExists(out));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "engine/refresh.h"
 #include "engine/refresh_controller.h"
 #include "engine/refresh_test_support.h"
+#include "net/transfer_control.h"
 #include "platform/text.h"
 #include "store/channel_files.h"
 #include "store/item_record.h"
@@ -65,6 +66,9 @@ class Refresh : public ::testing::Test {
     ASSERT_TRUE(SetSettingInt(setting::kDownloadImage, 1));
     ASSERT_TRUE(SetSettingInt(setting::kDownloadFulltext, 1));
     ASSERT_TRUE(CreateFolder(ChannelDataFolder()));
+    // An earlier test's Cancel leaves the transfer abort flag up until the
+    // next refresh starts; a fetcher run outside a refresh would obey it.
+    GetTransferControl().ClearAbortFlag();
     AddBroadcastReceiver(&log_);
   }
   void TearDown() override { RemoveBroadcastReceiver(&log_); }

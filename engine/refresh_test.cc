@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/auto_update.h"
 #include "engine/refresh_abort.h"
+#include "net/messages.h"
 #include "engine/refresh_fixture.h"
 
 namespace wrenly {
@@ -103,6 +105,39 @@ TEST_F(Refresh, CancelDuringAFeedDownloadEndsTheRefreshThroughTheNormalPath) {
   EXPECT_EQ(view_.Count(WM_REFRESH_DONE), 1);
   EXPECT_FALSE(IsRefreshAborted());
   EXPECT_FALSE(FileExists(ChannelFile(100, ".xml")));
+}
+
+TEST_F(Refresh, ALostConnectionAbortsLikeCancel) {
+  site_.Handle("/slow.xml", [&](const httplib::Request&, httplib::Response& res) { Trickle("<?xml", res); });
+  panel_.AddRow(100, u"Slow", site_.Url("/slow.xml"));
+  {
+    CRefreshController controller(panel_, manager_, &view_);
+    controller.Post(WM_NETCONNECTION_STATE, kConnectionUp, 0);  // not waiting: ignored
+    EXPECT_FALSE(controller.running());
+    controller.ToggleRefresh();
+    while (site_.Requests("/slow.xml") == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    controller.Post(WM_NETCONNECTION_STATE, kConnectionReleased, 0);
+    controller.WaitUntilDone();
+  }
+  EXPECT_EQ(panel_.Icon(0), kIconNotUpdated);
+  EXPECT_EQ(view_.Count(WM_REFRESH_DONE), 1);
+  EXPECT_FALSE(IsRefreshAborted());
+}
+
+TEST_F(Refresh, DockingStartsARefreshOnlyInTheDockedMode) {
+  ASSERT_TRUE(SetSettingInt(setting::kDownloadFulltext, 0));
+  site_.Serve("/f.xml", RssFeed("One", site_.UrlUtf8("/"), "", {Item("a1", "x")}));
+  panel_.AddRow(100, u"One", site_.Url("/f.xml"));
+  CRefreshController controller(panel_, manager_, &view_);
+  controller.Post(WM_CRADLE_CHANGED, 1, 0);  // mode 0: nothing
+  EXPECT_FALSE(controller.running());
+  ASSERT_TRUE(SetSettingInt(setting::kAutoUpdateMode, kAutoUpdateWhenDocked));
+  controller.Post(WM_CRADLE_CHANGED, 0, 0);  // undocking: nothing
+  EXPECT_FALSE(controller.running());
+  controller.Post(WM_CRADLE_CHANGED, 1, 0);
+  controller.WaitUntilDone();
+  EXPECT_EQ(panel_.Icon(0), kIconUpdated);
+  EXPECT_EQ(site_.Requests("/f.xml"), 1);
 }
 
 TEST_F(Refresh, WithTheProxyOptionFeedsGoThroughTheConfiguredProxy) {

@@ -1,6 +1,7 @@
 #include "cli/engine_commands.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <ostream>
@@ -68,12 +69,17 @@ int RunRefresh(const std::vector<std::string>& args, std::ostream& out, std::ost
   std::vector<ChannelRow> rows = ChooseChannels(args, unknown);
   for (const std::string& name : unknown) err << "wrenly-cli refresh: no channel \"" << name << "\"\n";
   if (!unknown.empty()) return kExitUsage;
+  // The watch comes first: the signals must be blocked before any thread
+  // starts, or a worker would take them and end the process mid-write.
+  std::atomic<CRefreshController*> running{nullptr};
+  InterruptWatch interrupt([&] {
+    CRefreshController* controller = running;
+    if (controller != nullptr && controller->running()) controller->ToggleRefresh();
+  });
   CliChannelPanel panel(std::move(rows));
   CDownloadManager manager(RunFullTextJob);
   CRefreshController controller(panel, manager, &panel);
-  InterruptWatch interrupt([&] {
-    if (controller.running()) controller.ToggleRefresh();
-  });
+  running = &controller;
   AddBroadcastReceiver(&controller);
   controller.ToggleRefresh();
   // The refresh starts at once or once the connection is up.
@@ -82,6 +88,7 @@ int RunRefresh(const std::vector<std::string>& args, std::ostream& out, std::ost
   controller.WaitUntilDone();
   while (!manager.IsDrained()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   RemoveBroadcastReceiver(&controller);
+  running = nullptr;
   if (!panel.SaveCounts()) err << "wrenly-cli refresh: the channel counts could not be saved\n";
   int failed = 0;
   PrintRows(panel.Rows(), out, failed);

@@ -83,7 +83,14 @@ void RunFullTextJob(const FullTextJob& job) {
   std::u16string error;
   // The result is not needed: the output file is the outcome.
   RunFetcher(job.url, job.fullTextFile, job.templateFile, code, error, job.useProxy);
-  if (job.skipFollowUp || !FileExists(job.fullTextFile) || job.abortCheck()) return;
+  if (job.abortCheck()) {
+    // The fetcher was told to stop: what it wrote may be a cut-off page. The
+    // item is not marked, so the next refresh fetches its full text again.
+    std::error_code ec;
+    std::filesystem::remove(job.fullTextFile, ec);
+    return;
+  }
+  if (job.skipFollowUp || !FileExists(job.fullTextFile)) return;
   const std::string itemFile = ChannelDataPath(ChannelFileName(job.channel, ".bin"));
   CChannelStore store(itemFile, false);
   store.UpdateField(job.url, ItemField::kReadFlag, kReadFlagFullTextArrived);

@@ -112,6 +112,8 @@ TEST_F(Refresh, CancelDuringFullTextJobsRunsNoFurtherJob) {
   EXPECT_EQ(view_.Count(WM_REFRESH_DONE), 1);
   EXPECT_EQ(log_.Count(kMsgFulltextFetched), 3);  // posted for skipped jobs too
   for (const ItemRecord& r : Records(ChannelFile(100, ".bin"))) EXPECT_EQ(r.flag, kFlagUnread);
+  // The cut-off page of the aborted job is not kept as a full text.
+  EXPECT_TRUE(ChannelFiles("Ch100-[0-9]+-[0-9]+\\.htm").empty());
 }
 
 TEST_F(Refresh, AFetcherPastItsTimeLimitIsKilledAndLeavesNoFile) {

@@ -27,6 +27,7 @@ CRefreshController::~CRefreshController() {
   changed_.notify_all();
   lock.unlock();
   if (thread_.joinable()) thread_.join();
+  for (std::thread& retired : retired_) retired.join();
 }
 
 void CRefreshController::ToggleRefresh() {
@@ -88,8 +89,14 @@ void CRefreshController::StartLocked() {
   if (closing_) return;
   GetTransferControl().ClearAbortFlag();
   running_ = true;
-  // The previous refresh's thread has ended its work; collect it.
-  if (thread_.joinable()) thread_.join();
+  // Collect the previous refresh's thread. While it is still sending its end
+  // messages it needs this lock once more, so it is joined later instead.
+  if (thread_.joinable()) {
+    if (ending_)
+      retired_.push_back(std::move(thread_));
+    else
+      thread_.join();
+  }
   thread_ = std::thread(&CRefreshController::ThreadMain, this);
 }
 

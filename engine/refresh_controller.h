@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "engine/refresh.h"
 
@@ -46,6 +47,7 @@ class CRefreshController : public Receiver {
   bool ending_ = false;  // the end messages are on their way
   bool closing_ = false;
   std::thread thread_;
+  std::vector<std::thread> retired_;  // earlier refresh threads still ending
 };
 
 }  // namespace wrenly

@@ -140,6 +140,31 @@ TEST_F(Refresh, DockingStartsARefreshOnlyInTheDockedMode) {
   EXPECT_EQ(site_.Requests("/f.xml"), 1);
 }
 
+// A view that starts the next refresh as soon as one is done, from inside
+// its WM_REFRESH_DONE, on the ending refresh's own thread.
+struct RestartingView : Receiver {
+  CRefreshController* controller = nullptr;
+  std::atomic<int> done{0};
+  void Post(MessageId message, std::uint64_t, std::int64_t) override {
+    if (message == WM_REFRESH_DONE && ++done == 1) controller->ToggleRefresh();
+  }
+};
+
+TEST_F(Refresh, ARefreshCanStartWhileTheLastOneSendsItsEndMessages) {
+  ASSERT_TRUE(SetSettingInt(setting::kDownloadFulltext, 0));
+  site_.Serve("/f.xml", RssFeed("One", site_.UrlUtf8("/"), "", {Item("a1", "x")}));
+  panel_.AddRow(100, u"One", site_.Url("/f.xml"));
+  RestartingView view;
+  {
+    CRefreshController controller(panel_, manager_, &view);
+    view.controller = &controller;
+    controller.ToggleRefresh();
+    while (view.done < 2) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    controller.WaitUntilDone();
+  }
+  EXPECT_EQ(site_.Requests("/f.xml"), 2);
+}
+
 TEST_F(Refresh, WithTheProxyOptionFeedsGoThroughTheConfiguredProxy) {
   ASSERT_TRUE(SetSettingInt(setting::kDownloadFulltext, 0));
   TestSite proxy;

@@ -102,12 +102,16 @@ bool Spawn(const std::string& program, const std::vector<std::string>& arguments
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, out, 1);
   posix_spawn_file_actions_adddup2(&actions, err, 2);
-  sigset_t defaults, none;
+  // The child starts with SIGUSR1 blocked: an abort signalled before Tolvane
+  // has set up its listener stays pending and is taken up then, instead of
+  // killing the process with the default action.
+  sigset_t defaults, blocked;
   sigemptyset(&defaults);
   for (int s : {SIGINT, SIGTERM, SIGUSR1, SIGPIPE, SIGHUP}) sigaddset(&defaults, s);
-  sigemptyset(&none);
+  sigemptyset(&blocked);
+  sigaddset(&blocked, SIGUSR1);
   posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigmask(&attributes, &blocked);
   posix_spawnattr_setpgroup(&attributes, 0);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
   const int rc = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);

@@ -140,4 +140,24 @@ TEST(RunFetcherProgram, AbortReachesTheChildAsSigusr1) {
 }
 
 }  // namespace
+TEST(RunFetcherProgram, AnAbortBeforeTheChildListensWaitsForIt) {
+  // The probe is signalled while it is still starting up, before it listens;
+  // it must not die of the signal but take it up once it listens.
+  TempDir dir;
+  const std::string marker = dir.path() + "/marker";
+  std::atomic<bool> done{false};
+  std::thread signaller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    SignalRunningFetchers();
+    done = true;
+  });
+  const FetcherRun run = RunFetcherProgram(std::string(WRENLY_BIN_DIR) + "/late_listener_probe",
+                                           {marker}, std::chrono::seconds(10));
+  signaller.join();
+  ASSERT_TRUE(done);
+  EXPECT_EQ(run.signal, 0);
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(ReadFile(marker), "aborted\n");
+}
+
 }  // namespace wrenly

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ostream>
+#include <string>
 
 #include "cli/command.h"
 
@@ -10,11 +11,17 @@ namespace {
 
 constexpr const char* kVersion = "0.1.0";
 
+std::string Synopsis(const Command& command) {
+  std::string text = command.name;
+  if (*command.usage != '\0') text.append(" ").append(command.usage);
+  return text;
+}
+
 void PrintOverview(std::ostream& out) {
   out << "usage: wrenly-cli COMMAND [ARGS...]\n"
          "       wrenly-cli COMMAND --help\n"
          "       wrenly-cli --version\n\ncommands:\n";
-  for (const Command& c : AllCommands()) out << "  " << c.name << ' ' << c.usage << '\n';
+  for (const Command& c : AllCommands()) out << "  " << Synopsis(c) << '\n';
 }
 
 bool WantsHelp(const std::vector<std::string>& args) {
@@ -24,7 +31,7 @@ bool WantsHelp(const std::vector<std::string>& args) {
 }  // namespace
 
 int UsageError(const Command& command, std::ostream& err) {
-  err << "usage: wrenly-cli " << command.name << ' ' << command.usage << '\n';
+  err << "usage: wrenly-cli " << Synopsis(command) << '\n';
   return kExitUsage;
 }
 
@@ -51,7 +58,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
   const std::vector<std::string> rest(args.begin() + 1, args.end());
   if (WantsHelp(rest)) {
-    out << "usage: wrenly-cli " << it->name << ' ' << it->usage << "\n\n" << it->help << '\n';
+    out << "usage: wrenly-cli " << Synopsis(*it) << "\n\n" << it->help << '\n';
     return kExitOk;
   }
   return it->run(rest, out, err);

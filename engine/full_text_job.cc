@@ -2,11 +2,11 @@
 
 #include <filesystem>
 
-#include "engine/text_file.h"
 #include "net/hresult.h"
 #include "net/internet_error.h"
 #include "platform/program_folder.h"
 #include "platform/text.h"
+#include "platform/text_file.h"
 #include "platform/trace.h"
 #include "store/channel_files.h"
 #include "store/channel_store.h"

@@ -9,7 +9,6 @@
 #include "fetcher/article_output.h"
 #include "fetcher/fetcher_args.h"
 #include "fetcher/fetcher_listener.h"
-#include "fetcher/page_decoding.h"
 #include "fetcher/script_host.h"
 #include "fetcher/script_watchdog.h"
 #include "fetcher/template_runtime.h"
@@ -17,6 +16,7 @@
 #include "net/transfer.h"
 #include "net/transfer_control.h"
 #include "platform/text.h"
+#include "platform/text_file.h"
 #include "platform/trace.h"
 
 namespace wrenly {
@@ -71,7 +71,7 @@ int RunExtraction(const FetcherArgs& args) {
     return kExitDone;
   }
   std::u16string templateText;
-  if (!ReadTextFileWithMark(args.templatePath, templateText)) {
+  if (!ReadTextFile(args.templatePath, templateText, 0)) {
     TraceF("Template %s cannot be read.\n", args.templatePath.c_str());
   }
   DeleteFileIfPresent(args.outputPath);

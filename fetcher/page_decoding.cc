@@ -1,9 +1,7 @@
 #include "fetcher/page_decoding.h"
 
-#include <fstream>
-#include <iterator>
-
 #include "platform/text.h"
+#include "platform/text_file.h"
 
 namespace wrenly {
 namespace {
@@ -71,20 +69,9 @@ unsigned CodePageForEncoding(std::u16string_view encoding) {
 }
 
 std::u16string DecodeWithByteOrderMark(std::string_view bytes, unsigned codePage) {
-  if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE") return Utf16LEToUtf16(bytes.substr(2));
-  if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFE\xFF") return Utf16BEToUtf16(bytes.substr(2));
-  if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") return Utf8ToUtf16(bytes.substr(3));
+  if (auto text = DecodeMarkedText(bytes)) return std::move(*text);
   if (bytes.empty()) return {};
   return DecodeCodePage(codePage, bytes);
-}
-
-bool ReadTextFileWithMark(const std::string& path, std::u16string& text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return false;
-  text = DecodeWithByteOrderMark(bytes, SystemCodePage());
-  return true;
 }
 
 }  // namespace wrenly

@@ -1,6 +1,6 @@
-// Turning downloaded bytes and template files into text: the charset names a
-// template may pass to URLDownload, and decoding with byte-order-mark
-// detection (UTF-16LE, UTF-16BE, UTF-8) before the chosen code page.
+// Turning downloaded bytes into text: the charset names a template may pass
+// to URLDownload, and decoding with byte-order-mark detection (UTF-16LE,
+// UTF-16BE, UTF-8) before the chosen code page.
 // Pure functions; safe for concurrent use.
 #pragma once
 
@@ -15,11 +15,8 @@ namespace wrenly {
 unsigned CodePageForEncoding(std::u16string_view encoding);
 
 // Decodes bytes: FF FE is UTF-16LE, FE FF UTF-16BE, EF BB BF UTF-8, each mark
-// dropped; anything else is converted from codePage.
+// dropped; anything else is converted from codePage, including the code pages
+// only iconv knows by another name.
 std::u16string DecodeWithByteOrderMark(std::string_view bytes, unsigned codePage);
-
-// Reads a whole text file like DecodeWithByteOrderMark with the system code
-// page; false when the file cannot be read.
-bool ReadTextFileWithMark(const std::string& path, std::u16string& text);
 
 }  // namespace wrenly

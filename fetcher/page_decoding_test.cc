@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/text.h"
-#include "testsupport/temp_dir.h"
 
 namespace wrenly {
 namespace {
@@ -48,19 +47,6 @@ TEST_F(PageDecoding, BytesWithoutMarkUseTheCodePage) {
   // Code pages of the charset table that are not in the platform's list.
   EXPECT_EQ(DecodeWithByteOrderMark("\xA5", CodePageForEncoding(u"ibm852")), u"\u0105");
   EXPECT_EQ(DecodeWithByteOrderMark("\xE0", CodePageForEncoding(u"iso-8859-8-i")), u"\u05D0");
-}
-
-TEST_F(PageDecoding, TemplateFilesAreReadWithMarkDetection) {
-  testsupport::TempDir dir;
-  const std::string path = dir.path() + "/t.tpl";
-  testsupport::WriteFile(path, std::string("\xFF\xFE" "x\0"sv));
-  std::u16string text;
-  ASSERT_TRUE(ReadTextFileWithMark(path, text));
-  EXPECT_EQ(text, u"x");
-  testsupport::WriteFile(path, "caf\xE9");
-  ASSERT_TRUE(ReadTextFileWithMark(path, text));
-  EXPECT_EQ(text, u"caf\u00e9");
-  EXPECT_FALSE(ReadTextFileWithMark(dir.path() + "/missing.tpl", text));
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/text.h"
+#include "platform/text_file.h"
 #include "platform/trace.h"
 #include "store/channel_files.h"
 #include "store/dates.h"
@@ -102,22 +102,6 @@ bool DecideWrite(ItemField field, const ItemRecord& record, uint32_t value, uint
   write = value;
   return (c == 0 && value == 2) || (c == 2 && value == 0) || (c == 1 && value == 3) ||
          (c == 3 && value == 1);
-}
-
-// A full-text file as UTF-16: a byte-order mark picks UTF-16LE, UTF-16BE or
-// UTF-8, otherwise the system code page. Empty when it cannot be read.
-std::u16string ReadFullText(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return {};
-  std::string bytes;
-  char chunk[65536];
-  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) bytes.append(chunk, n);
-  std::fclose(file);
-  const std::string_view view(bytes);
-  if (view.starts_with("\xFF\xFE")) return Utf16LEToUtf16(view.substr(2));
-  if (view.starts_with("\xFE\xFF")) return Utf16BEToUtf16(view.substr(2));
-  if (view.starts_with("\xEF\xBB\xBF")) return Utf8ToUtf16(view.substr(3));
-  return CodePageToUtf16(SystemCodePage(), view);
 }
 
 std::u16string TrimBlanks(std::u16string_view text) {
@@ -280,7 +264,7 @@ bool CChannelStore::DeleteItem(std::u16string_view link) {
   if (urlIndex.FindRecord(link, u"")) {
     const std::string fullTextPath =
         StampedFilePath(path_, urlIndex.current().flag, urlIndex.current().type, ".htm");
-    fullText = ReadFullText(fullTextPath);
+    ReadTextFile(fullTextPath, fullText, 0);  // unreadable: no pictures found in it
     std::remove(fullTextPath.c_str());
   }
   std::u16string description;

@@ -1,4 +1,4 @@
-#include "engine/text_file.h"
+#include "platform/text_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <new>
+#include <utility>
 
 #include "platform/text.h"
 
@@ -40,19 +41,19 @@ ReadTextError ReadBytes(const std::string& path, std::string& bytes) {
   return result;
 }
 
-bool StartsWith(const std::string& bytes, std::string_view mark) {
-  return bytes.size() >= mark.size() && bytes.compare(0, mark.size(), mark) == 0;
-}
-
-std::u16string Decode(const std::string& bytes, unsigned codePage) {
-  const std::string_view view(bytes);
-  if (StartsWith(bytes, "\xFF\xFE")) return Utf16LEToUtf16(view.substr(2));
-  if (StartsWith(bytes, "\xFE\xFF")) return Utf16BEToUtf16(view.substr(2));
-  if (StartsWith(bytes, "\xEF\xBB\xBF")) return Utf8ToUtf16(view.substr(3));
-  return CodePageToUtf16(codePage == 0 ? SystemCodePage() : codePage, view);
+std::u16string Decode(std::string_view bytes, unsigned codePage) {
+  if (auto text = DecodeMarkedText(bytes)) return std::move(*text);
+  return CodePageToUtf16(codePage == 0 ? SystemCodePage() : codePage, bytes);
 }
 
 }  // namespace
+
+std::optional<std::u16string> DecodeMarkedText(std::string_view bytes) {
+  if (bytes.starts_with("\xFF\xFE")) return Utf16LEToUtf16(bytes.substr(2));
+  if (bytes.starts_with("\xFE\xFF")) return Utf16BEToUtf16(bytes.substr(2));
+  if (bytes.starts_with("\xEF\xBB\xBF")) return Utf8ToUtf16(bytes.substr(3));
+  return std::nullopt;
+}
 
 bool ReadTextFile(const std::string& path, std::u16string& text, unsigned codePage, ReadTextError* error) {
   text.clear();

@@ -2,9 +2,8 @@
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
-#include "cli/cli.h"
+#include "cli/cli_test_support.h"
 #include "store/channel_catalog.h"
 #include "store/paths.h"
 #include "testsupport/temp_dir.h"
@@ -15,24 +14,6 @@ namespace {
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 
-struct Result {
-  int status;
-  std::string out, err;
-};
-
-Result RunArgs(std::vector<std::string> args) {
-  std::ostringstream out, err;
-  const int status = RunCli(args, out, err);
-  return {status, out.str(), err.str()};
-}
-
-std::vector<nlohmann::json> JsonLines(const std::string& text) {
-  std::vector<nlohmann::json> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
-  return lines;
-}
-
 class CatalogCommandsTest : public ::testing::Test {
  protected:
   std::string catalog() const { return ChannelDataPath("Channels.opml"); }
@@ -40,7 +21,7 @@ class CatalogCommandsTest : public ::testing::Test {
 };
 
 TEST_F(CatalogCommandsTest, AddListAndRefuse) {
-  Result r = RunArgs({"channels"});
+  CliResult r = RunArgs({"channels"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "");
   EXPECT_FALSE(std::filesystem::exists(catalog()));  // an empty catalog is not written
@@ -91,7 +72,7 @@ TEST_F(CatalogCommandsTest, RenameMoveAndDelete) {
   EXPECT_EQ(JsonLines(RunArgs({"channels", "--json"}).out)[0]["title"], "Tech");
   EXPECT_EQ(RunArgs({"rename", "Tech", "Tech Weekly"}).status, 0);  // now only the channel
   EXPECT_EQ(JsonLines(RunArgs({"channels", "--json"}).out)[0]["title"], "Tech Weekly");
-  Result r = RunArgs({"rename", "Nothing", "X"});
+  CliResult r = RunArgs({"rename", "Nothing", "X"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("no category or channel is named \"Nothing\""), std::string::npos);
 
@@ -116,7 +97,7 @@ TEST_F(CatalogCommandsTest, RenameMoveAndDelete) {
 }
 
 TEST_F(CatalogCommandsTest, ImportAndExport) {
-  Result r = RunArgs({"import", WRENLY_TESTDATA "/feedvalidator/testcases/opml/clean/subscriptionList.opml"});
+  CliResult r = RunArgs({"import", WRENLY_TESTDATA "/feedvalidator/testcases/opml/clean/subscriptionList.opml"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "added 13 channels, refused 0, new categories 0\n");
   r = RunArgs({"import", WRENLY_TESTDATA "/feedvalidator/testcases/opml/clean/subscriptionList.opml"});
@@ -146,7 +127,7 @@ TEST_F(CatalogCommandsTest, AnUnreadableCatalogIsReportedAndLeftAlone) {
        {"<opml><body><outline text=\"Mine\" type=\"rss\" xmlUrl=\"u\">", "<opml><head/></opml>"}) {
     WriteFile(catalog(), broken);
     for (const std::vector<std::string>& args : commands) {
-      const Result r = RunArgs(args);
+      const CliResult r = RunArgs(args);
       EXPECT_EQ(r.status, 1) << args[0];
       EXPECT_NE(r.err.find("cannot read the catalog"), std::string::npos) << args[0];
     }
@@ -166,13 +147,13 @@ TEST_F(CatalogCommandsTest, UsageErrorsAndHelp) {
            {"delete"},
            {"import"},
            {"export", "a", "b"}}) {
-    const Result r = RunArgs(args);
+    const CliResult r = RunArgs(args);
     EXPECT_EQ(r.status, 2) << args[0] << " " << args.size();
     EXPECT_FALSE(r.err.empty());
   }
   for (const char* name : {"channels", "add", "add-category", "rename", "move", "delete",
                            "delete-category", "import", "export"}) {
-    const Result r = RunArgs({name, "--help"});
+    const CliResult r = RunArgs({name, "--help"});
     EXPECT_EQ(r.status, 0) << name;
     EXPECT_NE(r.out.find(std::string("usage: wrenly-cli ") + name), std::string::npos);
   }

@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "cli/cli.h"
+#include "cli/cli_test_support.h"
 #include "engine/refresh_test_support.h"
 #include "store/paths.h"
 #include "store/settings.h"
@@ -13,17 +13,6 @@ namespace {
 
 using wrenly::testing::RssFeed;
 using wrenly::testing::TestSite;
-
-struct Result {
-  int status;
-  std::string out, err;
-};
-
-Result RunArgs(std::vector<std::string> args) {
-  std::ostringstream out, err;
-  const int status = RunCli(args, out, err);
-  return {status, out.str(), err.str()};
-}
 
 TEST(EngineCommands, SetAndGetSettings) {
   testsupport::IsolatedHome home;
@@ -61,7 +50,7 @@ TEST_F(RefreshCommand, FetchesFullTextsThroughTheFetcherBeforeItReturns) {
   ASSERT_EQ(RunArgs({"add", site_.UrlUtf8("/story.xml"), "Story"}).status, 0);
   CreateFolder(ChannelDataFolder());
   testsupport::WriteFile(ChannelDataPath("Ch102.tpl"), "article.body = URLDownload(article.url, \"utf-8\");\n");
-  const Result r = RunArgs({"refresh", "Story"});
+  const CliResult r = RunArgs({"refresh", "Story"});
   EXPECT_EQ(r.status, 0) << r.err;
   std::string fullText;
   for (const FoundFile& f : FindFiles(ChannelDataFolder() + "/Ch102-*.htm"))
@@ -70,7 +59,7 @@ TEST_F(RefreshCommand, FetchesFullTextsThroughTheFetcherBeforeItReturns) {
 }
 
 TEST_F(RefreshCommand, PrintsEachChannelAndTheTotalsAndStoresTheCounts) {
-  Result r = RunArgs({"refresh"});
+  CliResult r = RunArgs({"refresh"});
   EXPECT_EQ(r.status, 1) << r.err;
   std::istringstream lines(r.out);
   std::string good, gone, totals;

@@ -134,9 +134,68 @@ bool HasAsciiLetter(std::u16string_view text) {
   return false;
 }
 
+// Whether the first character after C-locale white space is an ASCII letter:
+// both ISO formats then fail at once, as their year needs a digit there.
+bool StartsWithLetter(const char* p) {
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+  return (*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z');
+}
+
+// "d Mon yyyy hh:mm:ss" (a one- or two-digit day, spaces between the parts)
+// read directly, for the form nearly every RSS date takes. Only text on which
+// strptime's "%d %b %Y %T" reads the same fields, with every value in its
+// range, is accepted; anything else returns nullptr and goes to strptime.
+const char* ReadPlainRfc822(const char* p, std::tm& fields) {
+  static constexpr char kMonths[] = "janfebmaraprmayjunjulaugsepoctnovdec";
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  auto number = [](const char* q, int digits) {
+    int n = 0;
+    for (int k = 0; k < digits; ++k) n = n * 10 + (q[k] - '0');
+    return n;
+  };
+  while (*p == ' ') ++p;
+  if (!IsDigit(p[0])) return nullptr;
+  const int dayDigits = IsDigit(p[1]) ? 2 : 1;
+  const int day = number(p, dayDigits);
+  if (day < 1 || day > 31 || p[dayDigits] != ' ') return nullptr;
+  p += dayDigits;
+  while (*p == ' ') ++p;
+  if (p[0] == '\0' || p[1] == '\0' || p[2] == '\0' || p[3] != ' ') return nullptr;
+  int month = -1;
+  for (int m = 0; m < 12; ++m) {
+    if (lower(p[0]) == kMonths[m * 3] && lower(p[1]) == kMonths[m * 3 + 1] &&
+        lower(p[2]) == kMonths[m * 3 + 2]) {
+      month = m;
+      break;
+    }
+  }
+  if (month < 0) return nullptr;
+  p += 3;
+  while (*p == ' ') ++p;
+  for (int k = 0; k < 4; ++k)
+    if (!IsDigit(p[k])) return nullptr;
+  if (p[4] != ' ') return nullptr;
+  const int year = number(p, 4);
+  p += 4;
+  while (*p == ' ') ++p;
+  if (!IsDigit(p[0]) || !IsDigit(p[1]) || p[2] != ':' || !IsDigit(p[3]) || !IsDigit(p[4]) ||
+      p[5] != ':' || !IsDigit(p[6]) || !IsDigit(p[7]))
+    return nullptr;
+  const int hour = TwoDigits(p), minute = TwoDigits(p + 3), second = TwoDigits(p + 6);
+  if (hour > 23 || minute > 59 || second > 61) return nullptr;
+  fields.tm_mday = day;
+  fields.tm_mon = month;
+  fields.tm_year = year - 1900;
+  fields.tm_hour = hour;
+  fields.tm_min = minute;
+  fields.tm_sec = second;
+  return p + 8;
+}
+
 }  // namespace
 
 Instant ParseIsoDate(const std::string& text) {
+  if (StartsWithLetter(text.c_str())) return 0;
   std::tm fields{};
   const char* rest = StrptimeC(text.c_str(), "%t%Y-%m-%dT%H:%M%t", &fields);
   if (rest == nullptr) {
@@ -152,7 +211,9 @@ Instant ParseRfc822Date(const std::string& text) {
   const char* start = text.c_str();
   if (const char* comma = std::strchr(start, ',')) start = comma + 1;
   std::tm fields{};
-  const char* rest = HasFourDigitYear(start) ? nullptr : StrptimeC(start, "%d %b %y %T", &fields);
+  const bool fourDigitYear = HasFourDigitYear(start);
+  const char* rest = fourDigitYear ? ReadPlainRfc822(start, fields)
+                                   : StrptimeC(start, "%d %b %y %T", &fields);
   if (rest == nullptr) {
     fields = std::tm{};
     rest = StrptimeC(start, "%d %b %Y %T", &fields);
@@ -206,6 +267,25 @@ std::tm LocalTimeOf(Instant instant) {
 }
 
 std::u16string FormatCanonical(const std::tm& f) {
+  const int year = f.tm_year + 1900;
+  if (year >= 0 && year <= 9999) {
+    const int parts[] = {f.tm_mon + 1, f.tm_mday, f.tm_hour, f.tm_min, f.tm_sec};
+    bool twoDigits = true;
+    for (int v : parts) twoDigits = twoDigits && v >= 0 && v <= 99;
+    if (twoDigits) {
+      // What the format below prints, without going through printf.
+      std::u16string out(u"0000-00-00 00:00:00");
+      out[0] = static_cast<char16_t>(u'0' + year / 1000);
+      out[1] = static_cast<char16_t>(u'0' + year / 100 % 10);
+      out[2] = static_cast<char16_t>(u'0' + year / 10 % 10);
+      out[3] = static_cast<char16_t>(u'0' + year % 10);
+      for (int k = 0; k < 5; ++k) {
+        out[5 + 3 * k] = static_cast<char16_t>(u'0' + parts[k] / 10);
+        out[6 + 3 * k] = static_cast<char16_t>(u'0' + parts[k] % 10);
+      }
+      return out;
+    }
+  }
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", f.tm_year + 1900,
                 f.tm_mon + 1, f.tm_mday, f.tm_hour, f.tm_min, f.tm_sec);

@@ -52,6 +52,27 @@ TEST(Rfc822Date, YearFormsAndZones) {
   EXPECT_EQ(ParseRfc822Date("27 Jan 99 04:44:03 GMT"), kJan27 - 315619200);
 }
 
+// The usual four-digit-year form at the edges of what it accepts: spacing,
+// one-digit fields, letter case and out-of-range values all give what the
+// general "%d %b %Y %T" reading gives.
+TEST(Rfc822Date, FourDigitYearFormAtItsEdges) {
+  constexpr Instant kDay = 24 * 3600;
+  EXPECT_EQ(ParseRfc822Date("Tue,  27   JAN  2009   04:44:03 GMT"), kJan27);
+  EXPECT_EQ(ParseRfc822Date("27\tJan 2009 04:44:03"), kJan27);
+  EXPECT_EQ(ParseRfc822Date("7 jan 2009 04:44:03"), kJan27 - 20 * kDay);
+  EXPECT_EQ(ParseRfc822Date("07 Jan 2009 04:44:03"), kJan27 - 20 * kDay);
+  EXPECT_EQ(ParseRfc822Date("27 Jan 2009 4:44:03"), kJan27);
+  EXPECT_EQ(ParseRfc822Date("27 Jan 2009 04:44:3"), kJan27);
+  EXPECT_EQ(ParseRfc822Date("27 Jan 2009 04:44:60"), kJan27 + 57);
+  EXPECT_EQ(ParseRfc822Date("27 Jan 2009 04:44:033 +0100"), kJan27);
+  EXPECT_EQ(ParseRfc822Date("27 May 2009 04:44:03"), kJan27 + 120 * kDay);
+  EXPECT_EQ(ParseRfc822Date("27 Mayo 2009 04:44:03"), 0);
+  EXPECT_EQ(ParseRfc822Date("31 Dec 2009 23:59:59 +0100"), 1262303999 - 3600);
+  for (const char* text : {"32 Jan 2009 04:44:03", "0 Jan 2009 04:44:03", "27 Jan 2009 24:44:03",
+                           "27 Jan 2009 04:60:03", "27 Jan 2009 04:44:61", "127 Jan 2009 04:44:03"})
+    EXPECT_EQ(ParseRfc822Date(text), 0) << text;
+}
+
 TEST(Dates, MalformedTextsGiveNoResult) {
   for (const char* text :
        {"27 Jan 2009 04:44 GMT", "", ",", "Tue,", "2009-13-01T00:00Z", "2009-02-30T10:00Z",

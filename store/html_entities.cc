@@ -2,6 +2,8 @@
 // replaces, so the text is compacted with a read and a write position.
 #include "store/html_entities.h"
 
+#include <algorithm>
+
 namespace wrenly {
 namespace {
 
@@ -31,18 +33,25 @@ void ResolveNamedEntities(std::u16string& text) {
     char16_t character;
   } kNamed[] = {{u"&lt;", u'<'}, {u"&gt;", u'>'}, {u"&apos;", u'\''}, {u"&quot;", u'"'},
                 {u"&amp;", u'&'}};
+  const std::u16string_view view(text);
   size_t write = 0;
-  for (size_t read = 0; read < text.size();) {
-    const char16_t c = text[read];
+  size_t read = 0;
+  while (true) {
+    // Text up to the next "&" stays as it is; it moves only once something
+    // before it has been shortened.
+    size_t amp = view.find(u'&', read);
+    if (amp == std::u16string_view::npos) amp = text.size();
+    if (write != read) std::copy(text.begin() + read, text.begin() + amp, text.begin() + write);
+    write += amp - read;
+    read = amp;
+    if (read == text.size()) break;
     size_t length = 1;
-    char16_t out = c;
-    if (c == u'&') {
-      for (const auto& named : kNamed) {
-        if (StartsWithAt(text, read, named.entity)) {
-          length = named.entity.size();
-          out = named.character;
-          break;
-        }
+    char16_t out = u'&';
+    for (const auto& named : kNamed) {
+      if (StartsWithAt(text, read, named.entity)) {
+        length = named.entity.size();
+        out = named.character;
+        break;
       }
     }
     text[write++] = out;
@@ -89,7 +98,17 @@ void ResolveNumericReferences(std::u16string& text) {
   size_t write = 0;
   size_t read = 0;
   while (read < text.size()) {
-    const bool reference = text[read] == u'&' && read + 1 < text.size() && text[read + 1] == u'#';
+    if (text[read] != u'&') {
+      // Up to the next "&" nothing changes; it moves only once a reference
+      // before it has been replaced.
+      size_t amp = view.find(u'&', read);
+      if (amp == std::u16string_view::npos) amp = text.size();
+      if (write != read) std::copy(text.begin() + read, text.begin() + amp, text.begin() + write);
+      write += amp - read;
+      read = amp;
+      continue;
+    }
+    const bool reference = read + 1 < text.size() && text[read + 1] == u'#';
     if (reference && semicolon != std::u16string_view::npos && semicolon < read + 2)
       semicolon = view.find(u';', read + 2);
     if (!reference || semicolon == std::u16string_view::npos) {

@@ -71,20 +71,20 @@ void AppendUnit(std::string& out, char32_t u) {
 }  // namespace
 
 std::u16string DecodeUtf8Lenient(std::string_view bytes) {
-  std::u16string out;
-  out.reserve(bytes.size());
+  // No sequence gives more units than it has bytes, so the output is
+  // written into a buffer of the input's length and cut to size at the end.
+  std::u16string out(bytes.size(), u'\0');
+  char16_t* put = out.data();
   size_t i = 0;
   while (i < bytes.size()) {
     const auto lead = static_cast<unsigned char>(bytes[i]);
     size_t follow;
     char32_t cp;
     if (lead < 0x80) {
-      // Runs of ASCII, most of most feeds, are copied in one step.
-      size_t end = i + 1;
-      while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) < 0x80) ++end;
-      out.append(bytes.begin() + static_cast<std::ptrdiff_t>(i),
-                 bytes.begin() + static_cast<std::ptrdiff_t>(end));
-      i = end;
+      // Runs of ASCII, most of most feeds, are widened in one loop.
+      do {
+        *put++ = static_cast<char16_t>(bytes[i++]);
+      } while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80);
       continue;
     } else if ((lead & 0xE0) == 0xC0) {
       follow = 1, cp = lead & 0x1F;
@@ -104,12 +104,13 @@ std::u16string DecodeUtf8Lenient(std::string_view bytes) {
     i += follow + 1;
     if (follow == 3 && cp >= 0x10000 && cp <= 0x10FFFF) {
       cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+      *put++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+      *put++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     } else {
-      out.push_back(static_cast<char16_t>(cp & 0xFFFF));
+      *put++ = static_cast<char16_t>(cp & 0xFFFF);
     }
   }
+  out.resize(static_cast<size_t>(put - out.data()));
   return out;
 }
 

@@ -74,7 +74,8 @@ std::u16string AtomHtml(const CEXML& xml, const XMLElement* element) {
 bool ReadRssItem(const CEXML& xml, const XMLElement* item, const AbortCallback& abort,
                  FeedItem& out) {
   out = FeedItem{};
-  std::u16string guid;
+  // The guid is read only when no link names the item.
+  const XMLElement* guid = nullptr;
   for (const XMLElement* child = item->FirstChildElement(); child != nullptr;
        child = child->NextSiblingElement()) {
     if (Aborted(abort)) return false;
@@ -87,9 +88,9 @@ bool ReadRssItem(const CEXML& xml, const XMLElement* item, const AbortCallback& 
     else if (NameIs(child, "description"))
       out.description = UnescapeHtmlEntities(xml.ElementText(child));
     else if (NameIs(child, "guid"))
-      guid = TrimBlanks(xml.ElementText(child));
+      guid = child;
   }
-  if (out.link.empty()) out.link = guid;
+  if (out.link.empty() && guid != nullptr) out.link = TrimBlanks(xml.ElementText(guid));
   return true;
 }
 

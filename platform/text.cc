@@ -170,6 +170,16 @@ std::string Utf16ToUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] < 0x80) {
+      // A run of ASCII is narrowed in one loop rather than pushed unit by unit.
+      size_t end = i + 1;
+      while (end < text.size() && text[end] < 0x80) ++end;
+      const size_t at = out.size();
+      out.resize(at + (end - i));
+      for (char* put = out.data() + at; i < end; ++i) *put++ = static_cast<char>(text[i]);
+      --i;
+      continue;
+    }
     char32_t cp = text[i];
     if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
         text[i + 1] <= 0xDFFF) {

@@ -27,6 +27,19 @@ TEST(HtmlEntities, OnlyPlainDecimalReferencesToRealCharacters) {
   EXPECT_EQ(UnescapeHtmlEntities(u"&#20013;&#38;"), u"\u4E2D&");
 }
 
+// Text between entities is moved in runs: entities at every offset in a
+// long text, and text that has none, come out right.
+TEST(HtmlEntities, EntitiesAtEveryOffsetOfALongText) {
+  for (size_t n = 0; n < 40; ++n) {
+    const std::u16string run(n, u'x');
+    EXPECT_EQ(UnescapeHtmlEntities(run + u"&lt;" + run + u"&#65;" + run + u"&amp;"),
+              run + u"<" + run + u"A" + run + u"&")
+        << n;
+    EXPECT_EQ(UnescapeHtmlEntities(run + u"&" + run), run + u"&" + run) << n;
+    EXPECT_EQ(UnescapeHtmlEntities(run), run) << n;
+  }
+}
+
 TEST(HtmlEntities, LargeTextsStayLinear) {
   std::u16string refs;
   for (int i = 0; i < 200000; ++i) refs += u"&#" + std::u16string(1, u'1' + i % 9) + u"0;";

@@ -93,6 +93,20 @@ TEST(Utf8Lenient, DecodesAsTheDocumentFormRequires) {
   EXPECT_EQ(DecodeUtf8Lenient("\xF8\x88\x80\x80\x80"), std::u16string(1, 0x0000));  // 0x200000, low 16 bits
 }
 
+// Long ASCII runs are widened in blocks: what follows a run decodes the same
+// wherever the block edges fall.
+TEST(Utf8Lenient, LongAsciiRunsAroundOtherSequences) {
+  for (size_t n = 0; n < 40; ++n) {
+    const std::string run(n, 'a');
+    const std::u16string wide(n, u'a');
+    EXPECT_EQ(DecodeUtf8Lenient(run + "\xE4\xB8\xAD" + run), wide + u"\u4E2D" + wide) << n;
+    EXPECT_EQ(DecodeUtf8Lenient(run + "\xF0\x9F\x98\x80" + run + "b"), wide + u"\U0001F600" + wide + u"b")
+        << n;
+    EXPECT_EQ(DecodeUtf8Lenient(run + "\x80" + run), wide) << n;
+    EXPECT_EQ(DecodeUtf8Lenient(run + "\xC3"), wide) << n;
+  }
+}
+
 TEST(Utf8Lenient, EncodesPairsAsOneSequenceAndRoundTrips) {
   EXPECT_EQ(EncodeUtf8Lenient(u"\u4E2D"), "\xE4\xB8\xAD");
   EXPECT_EQ(EncodeUtf8Lenient(u"A\u00E9\U0001F600"), "A\xC3\xA9\xF0\x9F\x98\x80");

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <filesystem>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 
@@ -154,9 +155,11 @@ int UpdateFeed(const RefreshContext& context, int row, int channel, const std::u
   if (parser.Load(paths.download) != 1 || parser.MergeItems() != 1) {
     // An error page, a login portal or a truncated transfer: the last good
     // feed stays, and the failure is recorded as such.
-    std::u16string text(kNotAFeedText);
+    // The error record's text gets its final "." from WriteErrorRecord, so
+    // the stored sentence is the shown one without its own full stop.
+    const std::u16string_view text(kNotAFeedText);
     WriteErrorRecord(paths.items, text.substr(0, text.size() - 1));
-    context.panel->SetLastError(row, text);
+    context.panel->SetLastError(row, std::u16string(text));
     return 0;
   }
   FetchPictures(parser, paths);
@@ -190,7 +193,8 @@ void FetchLogoAndSiteIcon(const ChannelPaths& paths, ChannelAddresses addresses)
 
 void ShowCounts(const RefreshContext& context, int row, const ChannelPaths& paths) {
   const ItemCounts counts = CountItems(paths.items);
-  if (IsRefreshAborted()) return;
+  // Without a readable item file the counts are unknown, not 0/0.
+  if (IsRefreshAborted() || !counts.readable) return;
   const int unread = counts.total - counts.read;
   IChannelPanel& panel = *context.panel;
   panel.SetText(row, kColumnCounts,
@@ -200,6 +204,24 @@ void ShowCounts(const RefreshContext& context, int row, const ChannelPaths& path
   panel.RedrawRow(row);
   PostMessageTo(context.view, WM_CHANNEL_COUNTS, static_cast<std::uint64_t>(row),
                 PackChannelCounts(counts.total, unread));
+}
+
+// The download manager has no worker, so no full-text job could ever run and
+// the end of the refresh would never come: every row fails at once instead.
+void FailWithoutWorker(IChannelPanel& panel) {
+  Trace("The refresh cannot run: the download manager has no worker thread\n");
+  panel.SetBusy(true);
+  BroadcastRegistered(kMsgDownloadStart);
+  const int first = std::max(panel.Target(), 0);
+  const int last = panel.Target() < 0 ? panel.RowCount() : std::min(first + 1, panel.RowCount());
+  for (int r = first; r < last; ++r) {
+    panel.SetLastError(r, kNoWorkerText);
+    panel.SetIcon(r, kIconNotUpdated);
+    panel.RedrawRow(r);
+  }
+  panel.SetBusy(false);
+  BroadcastRegistered(kMsgHeadlinesFinished);
+  panel.SetTarget(-1);
 }
 
 }  // namespace
@@ -239,6 +261,10 @@ int RefreshChannel(const RefreshContext& context, int row) {
 int RefreshChannelsThread(const RefreshContext& context) {
   if (context.panel == nullptr || context.manager == nullptr) return 1;
   IChannelPanel& panel = *context.panel;
+  if (!context.manager->CanRunJobs()) {
+    FailWithoutWorker(panel);
+    return 0;
+  }
   panel.SetBusy(true);
   BroadcastRegistered(kMsgDownloadStart);
   SetSettingString(setting::kLastUpdateTime, Utf8ToUtf16(LocalTimeText()));
@@ -272,11 +298,18 @@ int RefreshChannelsThread(const RefreshContext& context) {
       panel.RedrawRow(r);
     }
   };
-  std::vector<std::thread> helpers;
-  const int workers = std::clamp(std::min(context.parallelChannels, last - first), 1, kMaxParallelChannels);
-  for (int i = 1; i < workers; ++i) helpers.emplace_back(work);
-  work();
-  for (std::thread& helper : helpers) helper.join();
+  {
+    // A helper that cannot be started leaves its rows to the others; this
+    // thread always works too. The helpers are joined at the end of the block.
+    std::vector<std::jthread> helpers;
+    const int workers = std::clamp(std::min(context.parallelChannels, last - first), 1, kMaxParallelChannels);
+    try {
+      for (int i = 1; i < workers; ++i) helpers.emplace_back(work);
+    } catch (const std::system_error&) {
+      Trace("A refresh worker thread could not be started\n");
+    }
+    work();
+  }
   panel.SetBusy(false);
   BroadcastRegistered(kMsgHeadlinesFinished);
   context.manager->SetUseProxy(Setting(setting::kUseNetAgency));

@@ -49,6 +49,7 @@ struct RefreshSettings {
   bool useProxy = false;
   std::string proxyAddress;
   std::string channelDataFolder;
+  int articleLimit = 0;
 };
 
 std::u16string Trimmed(std::u16string text) {
@@ -70,6 +71,7 @@ RefreshSettings ReadRefreshSettings() {
   settings.proxyAddress =
       address.empty() ? std::string(TransferControl::kDefaultProxyAddress) : Utf16ToUtf8(address);
   settings.channelDataFolder = ChannelDataFolder();
+  settings.articleLimit = GetArticleLimit();
   return settings;
 }
 
@@ -122,16 +124,15 @@ struct Row {
   ChannelPaths paths;
 };
 
+// The pictures the merge added to the URL index, under the names their
+// records give them.
 void FetchPictures(const Row& r, const CFeedParser& parser) {
   Trace("Download image files\n");
-  if (parser.pictures().empty() || !r.settings.downloadImage) return;
-  const auto index = ReadUrlIndex(r.paths.urlIndex);
-  for (const std::u16string& picture : parser.pictures()) {
+  if (!r.settings.downloadImage) return;
+  for (const MergedPicture& picture : parser.merged().pictures) {
     if (IsRefreshAborted()) break;
-    const auto it = index.find(picture);
-    if (it == index.end()) continue;
-    const std::string file = StampedFilePath(r.paths.items, it->second.stamp, it->second.sequence, ".img");
-    if (!FileExists(file)) Download(picture, file);
+    const std::string file = StampedFilePath(r.paths.items, picture.stamp, picture.sequence, ".img");
+    if (!FileExists(file)) Download(picture.address, file);
   }
 }
 
@@ -195,6 +196,7 @@ int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addres
   if (conditional.notModified) return KeepUnchangedFeed(r);
   Trace("Parse channel XML\n");
   CFeedParser parser(IsRefreshAborted);
+  parser.SetArticleLimit(r.settings.articleLimit);
   if (parser.Load(paths.download) != 1 || parser.MergeItems() != 1) {
     // An error page, a login portal or a truncated transfer: the last good
     // feed stays, and the failure is recorded as such.
@@ -216,7 +218,7 @@ int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addres
         conditional.received.lastModified != conditional.send.lastModified)
       WriteFeedValidators(paths.validators, conditional.received);
   }
-  DeleteErrorRecord(paths.items);
+  if (parser.merged().errorRecordLive) DeleteErrorRecord(paths.items);
   return 1;
 }
 

@@ -80,9 +80,18 @@ struct Failure {
 // the response through the header and body callbacks of libcurl.
 class Transfer final : public TransferWaker {
  public:
-  Transfer(CurlSession& session, std::string_view path, Receiver* notify, DownloadBuffer* buffer)
-      : session_(session), control_(GetTransferControl()), path_(path), notify_(notify), buffer_(buffer) {}
-  ~Transfer() override { DiscardFile(); }
+  Transfer(CurlSession& session, std::string_view path, Receiver* notify, DownloadBuffer* buffer,
+           ConditionalGet* conditional)
+      : session_(session),
+        control_(GetTransferControl()),
+        path_(path),
+        notify_(notify),
+        buffer_(buffer),
+        conditional_(conditional) {}
+  ~Transfer() override {
+    DiscardFile();
+    curl_slist_free_all(requestHeaders_);
+  }
   Transfer(const Transfer&) = delete;
   Transfer& operator=(const Transfer&) = delete;
 
@@ -93,6 +102,7 @@ class Transfer final : public TransferWaker {
   static size_t OnHeader(char* data, size_t size, size_t count, void* self);
   static size_t OnBody(char* data, size_t size, size_t count, void* self);
   void Configure(const std::string& url);
+  void AddConditions();
   CURLcode Pump();
   bool HeaderLine(std::string_view line);
   bool Open();
@@ -110,6 +120,8 @@ class Transfer final : public TransferWaker {
   std::string path_;
   Receiver* notify_;
   DownloadBuffer* buffer_;
+  ConditionalGet* conditional_;
+  curl_slist* requestHeaders_ = nullptr;
   char curlError_[CURL_ERROR_SIZE] = {};
 
   // The header block being read; one per response, redirects included.
@@ -117,6 +129,7 @@ class Transfer final : public TransferWaker {
   std::string blockReason_;
   bool blockLocation_ = false;
   long long blockLength_ = -1;
+  HttpValidators blockValidators_;
 
   bool redirected_ = false;
   bool opened_ = false;
@@ -162,6 +175,7 @@ void Transfer::Configure(const std::string& url) {
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+  AddConditions();
   if (control_.UseProxy()) {
     const std::string proxy = control_.ProxyAddress();
     curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());  // libcurl copies it
@@ -170,6 +184,18 @@ void Transfer::Configure(const std::string& url) {
   } else {
     curl_easy_setopt(easy, CURLOPT_PROXY, "");  // direct, also when http_proxy is set
   }
+}
+
+void Transfer::AddConditions() {
+  if (conditional_ == nullptr) return;
+  conditional_->received = {};
+  conditional_->notModified = false;
+  const HttpValidators& send = conditional_->send;
+  if (!send.etag.empty())
+    requestHeaders_ = curl_slist_append(requestHeaders_, ("If-None-Match: " + send.etag).c_str());
+  if (!send.lastModified.empty())
+    requestHeaders_ = curl_slist_append(requestHeaders_, ("If-Modified-Since: " + send.lastModified).c_str());
+  if (requestHeaders_ != nullptr) curl_easy_setopt(session_.easy, CURLOPT_HTTPHEADER, requestHeaders_);
 }
 
 // Runs the transfer until it ends, the abort flag is seen, or a time limit
@@ -222,6 +248,7 @@ bool Transfer::HeaderLine(std::string_view line) {
     blockReason_ = std::string(Trim(rest.substr(i)));
     blockLocation_ = false;
     blockLength_ = -1;
+    blockValidators_ = {};
     return true;
   }
   if (text.empty()) {
@@ -234,6 +261,10 @@ bool Transfer::HeaderLine(std::string_view line) {
   }
   if (StartsWithNoCase(text, "location:")) {
     blockLocation_ = !Trim(text.substr(9)).empty();
+  } else if (StartsWithNoCase(text, "etag:")) {
+    blockValidators_.etag = std::string(Trim(text.substr(5)));
+  } else if (StartsWithNoCase(text, "last-modified:")) {
+    blockValidators_.lastModified = std::string(Trim(text.substr(14)));
   } else if (StartsWithNoCase(text, "content-length:")) {
     const std::string value(Trim(text.substr(15)));
     char* end = nullptr;
@@ -258,6 +289,14 @@ bool Transfer::Open() {
     return false;
   }
   Trace("Response received\n");
+  if (conditional_ != nullptr) {
+    conditional_->received = blockValidators_;
+    // Not modified: the caller keeps what it has, so nothing is created.
+    if (blockStatus_ == 304) {
+      conditional_->notModified = true;
+      return true;
+    }
+  }
   if (!path_.empty()) {
     // A device or pipe is written directly; anything else through a
     // temporary file, so the target is never a cut-short body.
@@ -288,6 +327,7 @@ bool Transfer::Open() {
 bool Transfer::Body(const char* data, size_t n) {
   if (!opened_ && !Open()) return false;
   lastData_ = Clock::now();
+  if (conditional_ != nullptr && conditional_->notModified) return true;  // a 304 has no body to keep
   if (total_ + n > kMaxDownloadBytes) {
     failure_ = Failure{ERROR_HTTP_INVALID_SERVER_RESPONSE, u"Response too large"};
     return false;
@@ -431,7 +471,7 @@ HRESULT Transfer::Run(const std::string& url, std::uint32_t* errorCode, std::u16
 
 HRESULT DownloadUrlToFile(std::u16string_view url, std::string_view filePath, std::uint32_t* errorCode,
                           std::u16string* errorText, Receiver* notify, DownloadBuffer* buffer,
-                          std::uint64_t* byteCount) {
+                          std::uint64_t* byteCount, ConditionalGet* conditional) {
   if (errorCode != nullptr) *errorCode = 0;
   if (errorText != nullptr) errorText->clear();
   if (buffer != nullptr) *buffer = DownloadBuffer{};
@@ -452,7 +492,7 @@ HRESULT DownloadUrlToFile(std::u16string_view url, std::string_view filePath, st
     session->busy = true;
   HRESULT result = S_OK;
   {
-    Transfer transfer(*session, filePath, notify, buffer);
+    Transfer transfer(*session, filePath, notify, buffer, conditional);
     result = transfer.Run(url8, errorCode, errorText, byteCount);
   }
   session->busy = false;

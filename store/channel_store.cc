@@ -301,6 +301,7 @@ bool CChannelStore::TrimItems() {
 ItemCounts CountItems(const std::string& itemFilePath) {
   ItemCounts counts;
   RecordReader reader(itemFilePath);
+  counts.readable = reader.is_open();
   ItemRecord record;
   while (reader.Next(record, RecordReader::kNoTexts)) {
     if (record.type != kItemTypeOrdinary) continue;
@@ -320,9 +321,11 @@ bool WriteErrorRecord(const std::string& itemFilePath, std::u16string_view error
                             kFlagUnread, kItemTypeError, description);
 }
 
+// The error record has no URL-index record, full text or pictures, so
+// marking it is all its deletion takes.
 bool DeleteErrorRecord(const std::string& itemFilePath) {
   CChannelStore store(itemFilePath, false);
-  store.DeleteItem(kErrorMarkerLink);
+  store.UpdateField(kErrorMarkerLink, ItemField::kType, kItemTypeDeleted);
   return true;
 }
 

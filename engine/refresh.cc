@@ -9,6 +9,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "engine/feed_validators.h"
 #include "engine/messages.h"
 #include "engine/refresh_abort.h"
 #include "net/transfer.h"
@@ -41,7 +42,15 @@ std::unordered_map<std::u16string, StampAndSequence> ReadUrlIndex(const std::str
   return index;
 }
 
-bool Setting(std::string_view name) { return GetSettingInt(name) != 0; }
+// The settings a refresh uses, read once when it starts.
+struct RefreshSettings {
+  bool downloadImage = false;
+  bool downloadFulltext = false;
+  bool useProxy = false;
+  std::string proxyAddress;
+  std::string channelDataFolder;
+  int articleLimit = 0;
+};
 
 std::u16string Trimmed(std::u16string text) {
   const auto blank = [](char16_t c) { return c == u' ' || c == u'\t'; };
@@ -51,24 +60,34 @@ std::u16string Trimmed(std::u16string text) {
   return text.substr(start);
 }
 
-// The transfer state every download of this refresh uses. With the proxy on,
-// the address is the "NetAgencyIP" setting (the built-in one when empty).
-void LoadProxySettings() {
-  TransferControl& control = GetTransferControl();
-  const bool useProxy = Setting(setting::kUseNetAgency);
-  control.SetUseProxy(useProxy);
-  if (!useProxy) return;
+// With the proxy on, its address is the "NetAgencyIP" setting (the built-in
+// one when empty).
+RefreshSettings ReadRefreshSettings() {
+  RefreshSettings settings;
+  settings.downloadImage = GetSettingInt(setting::kDownloadImage) != 0;
+  settings.downloadFulltext = GetSettingInt(setting::kDownloadFulltext) != 0;
+  settings.useProxy = GetSettingInt(setting::kUseNetAgency) != 0;
   const std::u16string address = Trimmed(GetSettingString(setting::kNetAgencyIP));
-  control.SetProxyAddress(address.empty() ? std::string(TransferControl::kDefaultProxyAddress)
-                                          : Utf16ToUtf8(address));
+  settings.proxyAddress =
+      address.empty() ? std::string(TransferControl::kDefaultProxyAddress) : Utf16ToUtf8(address);
+  settings.channelDataFolder = ChannelDataFolder();
+  settings.articleLimit = GetArticleLimit();
+  return settings;
+}
+
+// The transfer state every download of this refresh uses.
+void ApplyProxySettings(const RefreshSettings& settings) {
+  TransferControl& control = GetTransferControl();
+  control.SetUseProxy(settings.useProxy);
+  if (settings.useProxy) control.SetProxyAddress(settings.proxyAddress);
 }
 
 bool Download(std::u16string_view url, const std::string& path, std::uint32_t* code = nullptr,
-              std::u16string* text = nullptr) {
+              std::u16string* text = nullptr, ConditionalGet* conditional = nullptr) {
   std::uint32_t localCode = 0;
   std::u16string localText;
-  return DownloadUrlToFile(url, path, code != nullptr ? code : &localCode, text != nullptr ? text : &localText) ==
-         S_OK;
+  return DownloadUrlToFile(url, path, code != nullptr ? code : &localCode, text != nullptr ? text : &localText,
+                           nullptr, nullptr, nullptr, conditional) == S_OK;
 }
 
 std::string LocalTimeText() {
@@ -82,37 +101,47 @@ std::string LocalTimeText() {
 }
 
 struct ChannelPaths {
-  explicit ChannelPaths(int n)
-      : feed(ChannelDataPath(ChannelFileName(n, ".xml"))),
-        download(ChannelDataPath(ChannelFileName(n, "~.xml"))),
-        items(ChannelDataPath(ChannelFileName(n, ".bin"))),
-        urlIndex(ChannelDataPath(ChannelFileName(n, ".iid"))),
-        templ(ChannelDataPath(ChannelFileName(n, ".tpl"))),
-        logo(ChannelDataPath(ChannelFileName(n, "-Logo.img"))),
-        siteIcon(ChannelDataPath(ChannelFileName(n, "-Fav.ico"))) {}
-  std::string feed, download, items, urlIndex, templ, logo, siteIcon;
+  ChannelPaths(const std::string& folder, int n)
+      : feed(Path(folder, n, ".xml")),
+        download(Path(folder, n, "~.xml")),
+        items(Path(folder, n, ".bin")),
+        urlIndex(Path(folder, n, ".iid")),
+        validators(Path(folder, n, ".http")),
+        templ(Path(folder, n, ".tpl")),
+        logo(Path(folder, n, "-Logo.img")),
+        siteIcon(Path(folder, n, "-Fav.ico")) {}
+  static std::string Path(const std::string& folder, int n, std::string_view suffix) {
+    return folder + "/" + ChannelFileName(n, suffix);
+  }
+  std::string feed, download, items, urlIndex, validators, templ, logo, siteIcon;
 };
 
-void FetchPictures(const CFeedParser& parser, const ChannelPaths& paths) {
+struct Row {
+  const RefreshContext& context;
+  const RefreshSettings& settings;
+  int row;
+  int channel;
+  ChannelPaths paths;
+};
+
+// The pictures the merge added to the URL index, under the names their
+// records give them.
+void FetchPictures(const Row& r, const CFeedParser& parser) {
   Trace("Download image files\n");
-  if (parser.pictures().empty()) return;
-  const auto index = ReadUrlIndex(paths.urlIndex);
-  for (const std::u16string& picture : parser.pictures()) {
-    if (!Setting(setting::kDownloadImage) || IsRefreshAborted()) break;
-    const auto it = index.find(picture);
-    if (it == index.end()) continue;
-    const std::string file = StampedFilePath(paths.items, it->second.stamp, it->second.sequence, ".img");
-    if (!FileExists(file)) Download(picture, file);
+  if (!r.settings.downloadImage) return;
+  for (const MergedPicture& picture : parser.merged().pictures) {
+    if (IsRefreshAborted()) break;
+    const std::string file = StampedFilePath(r.paths.items, picture.stamp, picture.sequence, ".img");
+    if (!FileExists(file)) Download(picture.address, file);
   }
 }
 
 // Queues a full-text job for every item whose full text is not on disk yet.
-void QueueFullTexts(const RefreshContext& context, int channel, const ChannelPaths& paths) {
+void QueueFullTexts(const Row& r) {
   Trace("Download fulltext files\n");
-  context.manager->SetUseProxy(Setting(setting::kUseNetAgency));
-  if (!Setting(setting::kDownloadFulltext) || IsRefreshAborted()) return;
+  const ChannelPaths& paths = r.paths;
   // Without an extraction template the channel gets no full texts.
-  if (!FileExists(paths.templ)) return;
+  if (!r.settings.downloadFulltext || IsRefreshAborted() || !FileExists(paths.templ)) return;
   const auto index = ReadUrlIndex(paths.urlIndex);
   RecordReader reader(paths.items);
   ItemRecord record;
@@ -122,8 +151,7 @@ void QueueFullTexts(const RefreshContext& context, int channel, const ChannelPat
     if (it == index.end()) continue;
     std::string text = StampedFilePath(paths.items, it->second.stamp, it->second.sequence, ".htm");
     if (FileExists(text)) continue;
-    if (!Setting(setting::kDownloadFulltext) || IsRefreshAborted()) break;
-    context.manager->AddJob(record.link, std::move(text), paths.templ, false, channel, IsRefreshAborted);
+    r.context.manager->AddJob(record.link, std::move(text), paths.templ, false, r.channel, IsRefreshAborted);
   }
 }
 
@@ -133,52 +161,76 @@ struct ChannelAddresses {
   std::optional<std::u16string> logo, link;
 };
 
+ChannelAddresses AddressesOf(const CFeedParser& feed) { return {true, feed.LogoAddress(), feed.ChannelLink()}; }
+
+// The row is done without a merge: the feed did not change since the last
+// good download.
+int KeepUnchangedFeed(const Row& r) {
+  Trace("The feed is unchanged\n");
+  QueueFullTexts(r);
+  if (IsRefreshAborted()) return 1;
+  DeleteErrorRecord(r.paths.items);
+  return 1;
+}
+
 // Downloads and merges the feed. 1 when the channel was updated; then the
 // addresses come from the document just merged, which is the one on disk.
-int UpdateFeed(const RefreshContext& context, int row, int channel, const std::u16string& url,
-               const ChannelPaths& paths, ChannelAddresses& addresses) {
+// The validators of the last good download go with the request while its
+// document is on disk; a 304 answer keeps everything as it is.
+int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addresses) {
   Trace("Start URLDownloadToFile()\n");
   if (IsRefreshAborted()) return 0;
+  const ChannelPaths& paths = r.paths;
+  ConditionalGet conditional;
+  if (FileExists(paths.feed)) conditional.send = ReadFeedValidators(paths.validators);
   std::uint32_t code = 0;
   std::u16string error;
-  const bool downloaded = Download(url, paths.download, &code, &error);
+  const bool downloaded = Download(url, paths.download, &code, &error, &conditional);
   if (IsRefreshAborted()) return 0;
   if (!downloaded) {
     if (error.empty()) error = u"The channel could not be downloaded";
     WriteErrorRecord(paths.items, error);
-    context.panel->SetLastError(row, error);
+    r.context.panel->SetLastError(r.row, error);
     return 0;
   }
+  if (conditional.notModified) return KeepUnchangedFeed(r);
   Trace("Parse channel XML\n");
   CFeedParser parser(IsRefreshAborted);
+  parser.SetArticleLimit(r.settings.articleLimit);
   if (parser.Load(paths.download) != 1 || parser.MergeItems() != 1) {
     // An error page, a login portal or a truncated transfer: the last good
     // feed stays, and the failure is recorded as such.
     std::u16string text(kNotAFeedText);
     WriteErrorRecord(paths.items, text.substr(0, text.size() - 1));
-    context.panel->SetLastError(row, text);
+    r.context.panel->SetLastError(r.row, text);
     return 0;
   }
-  FetchPictures(parser, paths);
-  QueueFullTexts(context, channel, paths);
+  FetchPictures(r, parser);
+  QueueFullTexts(r);
   if (IsRefreshAborted()) return 1;
   std::error_code ec;
   std::filesystem::rename(paths.download, paths.feed, ec);
   if (ec) {
     Trace("The downloaded feed could not replace the last one\n");
   } else {
-    addresses = {true, parser.LogoAddress(), parser.ChannelLink()};
+    addresses = AddressesOf(parser);
+    if (conditional.received.etag != conditional.send.etag ||
+        conditional.received.lastModified != conditional.send.lastModified)
+      WriteFeedValidators(paths.validators, conditional.received);
   }
-  DeleteErrorRecord(paths.items);
+  if (parser.merged().errorRecordLive) DeleteErrorRecord(paths.items);
   return 1;
 }
 
+// The feed document on disk is read only when the logo or the site icon is
+// still missing.
 void FetchLogoAndSiteIcon(const ChannelPaths& paths, ChannelAddresses addresses) {
   Trace("Download website icon\n");
+  if (FileExists(paths.logo) && FileExists(paths.siteIcon)) return;
   if (!addresses.known) {
     CFeedParser feed;
     if (feed.Load(paths.feed) != 1) return;
-    addresses = {true, feed.LogoAddress(), feed.ChannelLink()};
+    addresses = AddressesOf(feed);
   }
   const std::optional<std::u16string>& logo = addresses.logo;
   if (logo && !logo->empty() && !IsRefreshAborted() && !FileExists(paths.logo)) Download(*logo, paths.logo);
@@ -188,18 +240,35 @@ void FetchLogoAndSiteIcon(const ChannelPaths& paths, ChannelAddresses addresses)
   if (!icon.empty() && !FileExists(paths.siteIcon)) Download(icon, paths.siteIcon);
 }
 
-void ShowCounts(const RefreshContext& context, int row, const ChannelPaths& paths) {
-  const ItemCounts counts = CountItems(paths.items);
+void ShowCounts(const Row& r) {
+  const ItemCounts counts = CountItems(r.paths.items);
   if (IsRefreshAborted()) return;
   const int unread = counts.total - counts.read;
-  IChannelPanel& panel = *context.panel;
-  panel.SetText(row, kColumnCounts,
+  IChannelPanel& panel = *r.context.panel;
+  panel.SetText(r.row, kColumnCounts,
                 counts.total > 0 ? Utf8ToUtf16(std::to_string(unread) + "/" + std::to_string(counts.total)) : u"");
-  panel.SetText(row, kColumnHasUnread, unread > 0 ? u"1" : u"0");
-  panel.SetText(row, kColumnSiteIcon, Utf8ToUtf16(paths.siteIcon));
-  panel.RedrawRow(row);
-  PostMessageTo(context.view, WM_CHANNEL_COUNTS, static_cast<std::uint64_t>(row),
+  panel.SetText(r.row, kColumnHasUnread, unread > 0 ? u"1" : u"0");
+  panel.SetText(r.row, kColumnSiteIcon, Utf8ToUtf16(r.paths.siteIcon));
+  panel.RedrawRow(r.row);
+  PostMessageTo(r.context.view, WM_CHANNEL_COUNTS, static_cast<std::uint64_t>(r.row),
                 PackChannelCounts(counts.total, unread));
+}
+
+// 1 when the row's feed was downloaded and merged (or was unchanged), else 0.
+int RefreshRow(const RefreshContext& context, const RefreshSettings& settings, int row) {
+  IChannelPanel& panel = *context.panel;
+  const int channel = panel.ChannelNumber(row);
+  const std::u16string url = panel.Text(row, kColumnFeedUrl);
+  const Row r{context, settings, row, channel, ChannelPaths(settings.channelDataFolder, channel)};
+  ChannelAddresses addresses;
+  const int result = UpdateFeed(r, url, addresses);
+  if (IsRefreshAborted()) {
+    panel.SetLastError(row, u"");
+    return 0;
+  }
+  FetchLogoAndSiteIcon(r.paths, std::move(addresses));
+  ShowCounts(r);
+  return result;
 }
 
 }  // namespace
@@ -219,30 +288,16 @@ std::int64_t PackChannelCounts(int total, int unread) {
   return clamp16(total) | clamp16(unread) << 16;
 }
 
-int RefreshChannel(const RefreshContext& context, int row) {
-  LoadProxySettings();
-  IChannelPanel& panel = *context.panel;
-  const int channel = panel.ChannelNumber(row);
-  const std::u16string url = panel.Text(row, kColumnFeedUrl);
-  const ChannelPaths paths(channel);
-  ChannelAddresses addresses;
-  const int result = UpdateFeed(context, row, channel, url, paths, addresses);
-  if (IsRefreshAborted()) {
-    panel.SetLastError(row, u"");
-    return 0;
-  }
-  FetchLogoAndSiteIcon(paths, std::move(addresses));
-  ShowCounts(context, row, paths);
-  return result;
-}
-
 int RefreshChannelsThread(const RefreshContext& context) {
   if (context.panel == nullptr || context.manager == nullptr) return 1;
   IChannelPanel& panel = *context.panel;
   panel.SetBusy(true);
   BroadcastRegistered(kMsgDownloadStart);
   SetSettingString(setting::kLastUpdateTime, Utf8ToUtf16(LocalTimeText()));
-  CreateFolder(ChannelDataFolder());
+  const RefreshSettings settings = ReadRefreshSettings();
+  ApplyProxySettings(settings);
+  context.manager->SetUseProxy(settings.useProxy);
+  CreateFolder(settings.channelDataFolder);
   const int rows = panel.RowCount();
   const int target = panel.Target();
   int first = 0, last = rows;
@@ -267,7 +322,7 @@ int RefreshChannelsThread(const RefreshContext& context) {
       } else {
         panel.SetIcon(r, kIconInProgress);
         panel.RedrawRow(r);
-        panel.SetIcon(r, RefreshChannel(context, r) == 1 ? kIconUpdated : kIconNotUpdated);
+        panel.SetIcon(r, RefreshRow(context, settings, r) == 1 ? kIconUpdated : kIconNotUpdated);
       }
       panel.RedrawRow(r);
     }
@@ -279,7 +334,6 @@ int RefreshChannelsThread(const RefreshContext& context) {
   for (std::thread& helper : helpers) helper.join();
   panel.SetBusy(false);
   BroadcastRegistered(kMsgHeadlinesFinished);
-  context.manager->SetUseProxy(Setting(setting::kUseNetAgency));
   context.manager->StartJobs();
   panel.SetTarget(-1);
   Trace("Download thread terminated !\n");

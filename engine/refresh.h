@@ -30,12 +30,11 @@ struct RefreshContext {
 // The error text of a download that is not a feed.
 inline constexpr char16_t kNotAFeedText[] = u"The downloaded document is not an RSS, RDF or Atom feed.";
 
-// Refreshes the target row or all rows, then hands the queued full-text jobs
+// Refreshes the target row or all rows with the settings as they are when it
+// starts (read once), then hands the queued full-text jobs
 // to the download manager. Rows are started in order, several at a time, so
 // the waits for the network overlap. 0, or 1 without a panel.
 int RefreshChannelsThread(const RefreshContext& context);
-// 1 when the row's feed was downloaded and merged, else 0.
-int RefreshChannel(const RefreshContext& context, int row);
 
 // The site icon address of a channel link: scheme://host/favicon.ico; empty
 // when the link has no "//".

@@ -78,9 +78,18 @@ struct Failure {
 // the response through the header and body callbacks of libcurl.
 class Transfer final : public TransferWaker {
  public:
-  Transfer(CurlSession& session, std::string_view path, Receiver* notify, DownloadBuffer* buffer)
-      : session_(session), control_(GetTransferControl()), path_(path), notify_(notify), buffer_(buffer) {}
-  ~Transfer() override { CloseFile(); }
+  Transfer(CurlSession& session, std::string_view path, Receiver* notify, DownloadBuffer* buffer,
+           ConditionalGet* conditional)
+      : session_(session),
+        control_(GetTransferControl()),
+        path_(path),
+        notify_(notify),
+        buffer_(buffer),
+        conditional_(conditional) {}
+  ~Transfer() override {
+    CloseFile();
+    curl_slist_free_all(requestHeaders_);
+  }
 
   HRESULT Run(const std::string& url, std::uint32_t* errorCode, std::u16string* errorText, std::uint64_t* byteCount);
   void Wake() override { curl_multi_wakeup(session_.multi); }
@@ -89,6 +98,7 @@ class Transfer final : public TransferWaker {
   static size_t OnHeader(char* data, size_t size, size_t count, void* self);
   static size_t OnBody(char* data, size_t size, size_t count, void* self);
   void Configure(const std::string& url);
+  void AddConditions();
   CURLcode Pump();
   bool HeaderLine(std::string_view line);
   bool Open();
@@ -104,6 +114,8 @@ class Transfer final : public TransferWaker {
   std::string path_;
   Receiver* notify_;
   DownloadBuffer* buffer_;
+  ConditionalGet* conditional_;
+  curl_slist* requestHeaders_ = nullptr;
   char curlError_[CURL_ERROR_SIZE] = {};
 
   // The header block being read; one per response, redirects included.
@@ -111,6 +123,7 @@ class Transfer final : public TransferWaker {
   std::string blockReason_;
   bool blockLocation_ = false;
   long long blockLength_ = -1;
+  HttpValidators blockValidators_;
 
   bool redirected_ = false;
   bool opened_ = false;
@@ -154,6 +167,7 @@ void Transfer::Configure(const std::string& url) {
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+  AddConditions();
   if (control_.UseProxy()) {
     const std::string proxy = control_.ProxyAddress();
     curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());  // libcurl copies it
@@ -162,6 +176,18 @@ void Transfer::Configure(const std::string& url) {
   } else {
     curl_easy_setopt(easy, CURLOPT_PROXY, "");  // direct, also when http_proxy is set
   }
+}
+
+void Transfer::AddConditions() {
+  if (conditional_ == nullptr) return;
+  conditional_->received = {};
+  conditional_->notModified = false;
+  const HttpValidators& send = conditional_->send;
+  if (!send.etag.empty())
+    requestHeaders_ = curl_slist_append(requestHeaders_, ("If-None-Match: " + send.etag).c_str());
+  if (!send.lastModified.empty())
+    requestHeaders_ = curl_slist_append(requestHeaders_, ("If-Modified-Since: " + send.lastModified).c_str());
+  if (requestHeaders_ != nullptr) curl_easy_setopt(session_.easy, CURLOPT_HTTPHEADER, requestHeaders_);
 }
 
 // Runs the transfer until it ends, the abort flag is seen, or a time limit
@@ -214,6 +240,7 @@ bool Transfer::HeaderLine(std::string_view line) {
     blockReason_ = std::string(Trim(rest.substr(i)));
     blockLocation_ = false;
     blockLength_ = -1;
+    blockValidators_ = {};
     return true;
   }
   if (text.empty()) {
@@ -226,6 +253,10 @@ bool Transfer::HeaderLine(std::string_view line) {
   }
   if (StartsWithNoCase(text, "location:")) {
     blockLocation_ = !Trim(text.substr(9)).empty();
+  } else if (StartsWithNoCase(text, "etag:")) {
+    blockValidators_.etag = std::string(Trim(text.substr(5)));
+  } else if (StartsWithNoCase(text, "last-modified:")) {
+    blockValidators_.lastModified = std::string(Trim(text.substr(14)));
   } else if (StartsWithNoCase(text, "content-length:")) {
     const std::string value(Trim(text.substr(15)));
     char* end = nullptr;
@@ -250,6 +281,14 @@ bool Transfer::Open() {
     return false;
   }
   Trace("InternetOpenUrl ... OK\n");
+  if (conditional_ != nullptr) {
+    conditional_->received = blockValidators_;
+    // Not modified: the caller keeps what it has, so nothing is created.
+    if (blockStatus_ == 304) {
+      conditional_->notModified = true;
+      return true;
+    }
+  }
   if (!path_.empty()) {
     fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd_ < 0) {
@@ -272,6 +311,7 @@ bool Transfer::Open() {
 bool Transfer::Body(const char* data, size_t n) {
   if (!opened_ && !Open()) return false;
   lastData_ = Clock::now();
+  if (conditional_ != nullptr && conditional_->notModified) return true;  // a 304 has no body to keep
   if (total_ + n > kMaxDownloadBytes) {
     failure_ = Failure{ERROR_HTTP_INVALID_SERVER_RESPONSE, u"Response too large"};
     return false;
@@ -394,7 +434,7 @@ HRESULT Transfer::Run(const std::string& url, std::uint32_t* errorCode, std::u16
 
 HRESULT DownloadUrlToFile(std::u16string_view url, std::string_view filePath, std::uint32_t* errorCode,
                           std::u16string* errorText, Receiver* notify, DownloadBuffer* buffer,
-                          std::uint64_t* byteCount) {
+                          std::uint64_t* byteCount, ConditionalGet* conditional) {
   if (errorCode != nullptr) *errorCode = 0;
   if (errorText != nullptr) errorText->clear();
   if (buffer != nullptr) *buffer = DownloadBuffer{};
@@ -416,7 +456,7 @@ HRESULT DownloadUrlToFile(std::u16string_view url, std::string_view filePath, st
   session->busy = true;
   HRESULT result = S_OK;
   {
-    Transfer transfer(*session, filePath, notify, buffer);
+    Transfer transfer(*session, filePath, notify, buffer, conditional);
     result = transfer.Run(url8, errorCode, errorText, byteCount);
   }
   session->busy = false;

@@ -26,6 +26,23 @@ struct DownloadBuffer {
   std::size_t capacity = 0;
 };
 
+// The validators of a response ("ETag" and "Last-Modified" as the server
+// wrote them); empty when it sent none.
+struct HttpValidators {
+  std::string etag;
+  std::string lastModified;
+};
+
+// A conditional GET: `send` goes out as "If-None-Match" and
+// "If-Modified-Since" (each only when not empty). After the transfer,
+// `received` holds the final response's validators and `notModified` tells a
+// 304 answer, for which no file is created and no memory copy is made.
+struct ConditionalGet {
+  HttpValidators send;
+  HttpValidators received;
+  bool notModified = false;
+};
+
 // Bodies above this size are refused, so a hostile server cannot fill memory or disk.
 constexpr std::uint64_t kMaxDownloadBytes = 64u * 1024 * 1024;
 
@@ -43,10 +60,12 @@ constexpr std::uint64_t kMaxDownloadBytes = 64u * 1024 * 1024;
 // INET_E_DOWNLOAD_FAILURE when the URL could not be opened (no file is
 // created), the status was 400 or above, the body exceeded kMaxDownloadBytes
 // or the file could not be written (then no file and no memory copy remain).
+// With `conditional`, a 304 answer returns S_OK with notModified set; without
+// it, a 304 is taken as an (empty) answer like any other status below 400.
 // While the abort flag is set, a transfer that has not had its response yet
 // fails with ERROR_INTERNET_OPERATION_CANCELLED.
 HRESULT DownloadUrlToFile(std::u16string_view url, std::string_view filePath, std::uint32_t* errorCode,
                           std::u16string* errorText, Receiver* notify = nullptr, DownloadBuffer* buffer = nullptr,
-                          std::uint64_t* byteCount = nullptr);
+                          std::uint64_t* byteCount = nullptr, ConditionalGet* conditional = nullptr);
 
 }  // namespace wrenly

@@ -500,5 +500,44 @@ TEST_F(TransferTest, ConsecutiveDownloadsReuseTheConnection) {
   EXPECT_EQ(ports[1], ports[2]);
 }
 
+TEST_F(TransferTest, ConditionalGetSendsValidatorsAndA304LeavesTheFileAlone) {
+  std::mutex mutex;
+  std::vector<std::pair<std::string, std::string>> asked;
+  server_.server().Get("/feed", [&](const httplib::Request& req, httplib::Response& res) {
+    std::lock_guard lock(mutex);
+    asked.emplace_back(req.get_header_value("If-None-Match"), req.get_header_value("If-Modified-Since"));
+    res.set_header("ETag", "\"abc\"");
+    res.set_header("Last-Modified", "Tue, 08 Dec 2026 10:00:00 GMT");
+    if (req.get_header_value("If-None-Match") == "\"abc\"") {
+      res.status = 304;
+      return;
+    }
+    res.set_content("<rss/>", "text/xml");
+  });
+  TempDir dir;
+  const std::string path = dir.path() + "/feed.xml";
+  const std::u16string url = U16(server_.Url("/feed"));
+
+  ConditionalGet first;
+  ASSERT_EQ(DownloadUrlToFile(url, path, nullptr, nullptr, nullptr, nullptr, nullptr, &first), S_OK);
+  EXPECT_FALSE(first.notModified);
+  EXPECT_EQ(first.received.etag, "\"abc\"");
+  EXPECT_EQ(first.received.lastModified, "Tue, 08 Dec 2026 10:00:00 GMT");
+  EXPECT_EQ(ReadFile(path), "<rss/>");
+
+  testsupport::WriteFile(path, "kept");
+  ConditionalGet second;
+  second.send = first.received;
+  std::uint64_t bytes = 99;
+  ASSERT_EQ(DownloadUrlToFile(url, path, nullptr, nullptr, nullptr, nullptr, &bytes, &second), S_OK);
+  EXPECT_TRUE(second.notModified);
+  EXPECT_EQ(bytes, 0u);
+  EXPECT_EQ(ReadFile(path), "kept");
+  std::lock_guard lock(mutex);
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[0], std::make_pair(std::string(), std::string()));
+  EXPECT_EQ(asked[1], std::make_pair(std::string("\"abc\""), std::string("Tue, 08 Dec 2026 10:00:00 GMT")));
+}
+
 }  // namespace
 }  // namespace wrenly

@@ -82,7 +82,8 @@ bool IsChannelFile(std::string_view name, int channel) {
   if (!name.starts_with(prefix)) return false;
   const std::string_view rest = name.substr(prefix.size());
   for (std::string_view fixed :
-       {".xml", "~.xml", ".bin", ".iid", "-Logo.img", "-Fav.ico", ".tpl"}) {
+       {".xml", "~.xml", ".bin", ".iid", ".http", "-Logo.img", "-Fav.ico", ".tpl", ".bin.new", ".iid.new",
+        ".http.new"}) {
     if (rest == fixed) return true;
   }
   return IsStampedEnding(rest);

@@ -319,9 +319,11 @@ bool WriteErrorRecord(const std::string& itemFilePath, std::u16string_view error
                             kFlagUnread, kItemTypeError, description);
 }
 
+// The error record has no URL-index record, full text or pictures, so
+// marking it is all its deletion takes.
 bool DeleteErrorRecord(const std::string& itemFilePath) {
   CChannelStore store(itemFilePath, false);
-  store.DeleteItem(kErrorMarkerLink);
+  store.UpdateField(kErrorMarkerLink, ItemField::kType, kItemTypeDeleted);
   return true;
 }
 

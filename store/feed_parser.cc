@@ -1,13 +1,12 @@
 #include "store/feed_parser.h"
 
-#include <atomic>
 #include <string_view>
 
 #include "platform/text.h"
 #include "store/channel_files.h"
-#include "store/channel_store.h"
 #include "store/dates.h"
 #include "store/picture_addresses.h"
+#include "store/settings.h"
 
 namespace wrenly {
 namespace {
@@ -15,11 +14,6 @@ namespace {
 using tinyxml2::XMLElement;
 
 constexpr std::string_view kAtomNamespace = "http://www.w3.org/2005/Atom";
-
-// One pair for the whole program run; each new URL-index record of a merge
-// takes the counter's value after adding one.
-std::atomic<uint32_t> gLinkSequence{0};
-std::atomic<uint32_t> gPictureSequence{0};
 
 struct DetailRow {
   const char* element;
@@ -64,8 +58,6 @@ std::optional<std::string> AtomPrefix(const XMLElement* root) {
 }
 
 }  // namespace
-
-uint32_t NextPictureSequence() { return ++gPictureSequence; }
 
 const char* FeedKindName(FeedKind kind) {
   switch (kind) {
@@ -125,58 +117,29 @@ bool CFeedParser::ReadItem(const Container& container, const XMLElement* element
 }
 
 int CFeedParser::MergeItems() {
-  pictures_.clear();
-  pictureSet_.clear();
-  links_.clear();
-  linkSet_.clear();
-  newItems_ = 0;
+  merged_ = {};
   const Container container = FindContainer();
   if (container.kind == FeedKind::kNotAFeed) return 0;
-
-  const std::string itemFile = ItemFilePathForFeed(GetPath());
-  CChannelStore items(itemFile, false);
-  CChannelStore urlIndex(UrlIndexPathForFeed(GetPath()), false);
-  const int limit = items.articleLimit();
-  int count = 0;
+  const int limit = articleLimit_ ? *articleLimit_ : GetArticleLimit();
+  std::vector<FeedItem> items;
   for (const XMLElement* child = container.element->FirstChildElement(); child != nullptr;
        child = child->NextSiblingElement()) {
     if (Aborted()) break;
     if (!IsItem(container, child)) continue;
     FeedItem item;
-    if (ReadItem(container, child, item)) ParseItem(item, items, urlIndex);
+    if (ReadItem(container, child, item)) items.push_back(std::move(item));
     // Counted whether new or not, and only after an item: a limit of 0 or
     // less still reads the first one.
-    if (++count >= limit) break;
+    if (static_cast<int>(items.size()) >= limit) break;
   }
-  CChannelStore trim(itemFile, true);
-  trim.TrimItems();
+  merged_ = MergeChannelItems(ItemFilePathForFeed(GetPath()), items, limit, abort_);
   return 1;
 }
 
-void CFeedParser::ParseItem(const FeedItem& item, CChannelStore& items, CChannelStore& urlIndex) {
-  const std::u16string& link = item.link;
-  if (!link.empty() && linkSet_.count(link) == 0 && !urlIndex.ContainsLink(link)) {
-    linkSet_.insert(link);
-    links_.push_back(link);
-    urlIndex.AppendRecord(u"", link, u"", static_cast<uint32_t>(CurrentInstant()),
-                          ++gLinkSequence, u"");
-  }
-  size_t pos = 0;
-  PictureAddress picture;
-  while (true) {
-    if (Aborted()) return;  // the item is abandoned
-    if (!NextPictureAddress(item.description, pos, picture)) break;
-    const std::u16string& address = picture.address;
-    if (pictureSet_.count(address) != 0 || urlIndex.ContainsLink(address)) continue;
-    pictureSet_.insert(address);
-    pictures_.push_back(address);
-    urlIndex.AppendRecord(u"", address, u"", static_cast<uint32_t>(CurrentInstant()),
-                          NextPictureSequence(), u"");
-  }
-  if (items.ContainsLink(link)) return;
-  const std::u16string date = item.date.empty() ? LocalTimeNowText() : item.date;
-  if (items.AppendRecord(item.title, link, date, kFlagUnread, kItemTypeOrdinary, item.description))
-    ++newItems_;
+std::vector<std::u16string> CFeedParser::pictures() const {
+  std::vector<std::u16string> addresses;
+  for (const MergedPicture& picture : merged_.pictures) addresses.push_back(picture.address);
+  return addresses;
 }
 
 std::vector<FeedItem> CFeedParser::ReadItems() const {

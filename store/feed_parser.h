@@ -11,24 +11,18 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "store/cexml.h"
+#include "store/channel_merge.h"
 #include "store/feed_items.h"
 
 namespace wrenly {
-
-class CChannelStore;
 
 enum class FeedKind { kNotAFeed, kRss, kRdf, kAtom };
 
 // "rss", "rdf", "atom" or "not a feed".
 const char* FeedKindName(FeedKind kind);
-
-// The next sequence number of the process-wide picture numbering, shared by
-// merges and by the pictures that full-text jobs find. Safe on any thread.
-uint32_t NextPictureSequence();
 
 class CFeedParser : public CEXML {
  public:
@@ -50,10 +44,13 @@ class CFeedParser : public CEXML {
 
   FeedKind Kind() const;
 
-  // Merges the first "ArticlesNumber" items into the item file and URL index
-  // derived from the document's path, then trims the item file to the limit.
-  // 1 merged, 0 when the document is not a feed (no file is touched).
+  // Merges the first "ArticlesNumber" items (or the limit set below) into
+  // the item file and URL index derived from the document's path, then trims
+  // the item file to the limit (channel_merge.h). 1 merged, 0 when the
+  // document is not a feed (no file is touched).
   int MergeItems();
+  // The article limit the next merges use instead of reading the setting.
+  void SetArticleLimit(int limit) { articleLimit_ = limit; }
 
   // Every item of the document in document order, fields read as a merge
   // reads them, without touching any store.
@@ -70,9 +67,10 @@ class CFeedParser : public CEXML {
 
   // What the last merge recorded: new picture addresses and new article
   // links in the URL index (in order), and how many item records it added.
-  const std::vector<std::u16string>& pictures() const { return pictures_; }
-  const std::vector<std::u16string>& links() const { return links_; }
-  int newItemCount() const { return newItems_; }
+  std::vector<std::u16string> pictures() const;
+  const std::vector<std::u16string>& links() const { return merged_.links; }
+  int newItemCount() const { return merged_.newItems; }
+  const MergeResult& merged() const { return merged_; }
   void* context() const { return context_; }
 
  private:
@@ -85,19 +83,14 @@ class CFeedParser : public CEXML {
   bool IsItem(const Container& container, const tinyxml2::XMLElement* element) const;
   bool ReadItem(const Container& container, const tinyxml2::XMLElement* element,
                 FeedItem& out) const;
-  void ParseItem(const FeedItem& item, CChannelStore& items, CChannelStore& urlIndex);
-  void RecordPictures(const std::u16string& description, CChannelStore& urlIndex);
   bool Aborted() const { return abort_ && abort_(); }
   const tinyxml2::XMLElement* RssChannelChild(const char* name) const;
 
   AbortCallback abort_;
   void* context_;
   int versionKind_ = kVersionOther;
-  std::vector<std::u16string> pictures_;
-  std::unordered_set<std::u16string> pictureSet_;
-  std::vector<std::u16string> links_;
-  std::unordered_set<std::u16string> linkSet_;
-  int newItems_ = 0;
+  std::optional<int> articleLimit_;
+  MergeResult merged_;
 };
 
 }  // namespace wrenly

@@ -48,18 +48,24 @@ std::string EncodeItemRecord(const ItemRecord& r) {
 
 RecordReader::RecordReader(const std::string& path) {
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  TakeSize();
+}
+
+RecordReader::RecordReader(int fd, Borrowed) : fd_(fd), owned_(false) { TakeSize(); }
+
+void RecordReader::TakeSize() {
   struct stat info {};
   if (fd_ >= 0 && fstat(fd_, &info) == 0 && S_ISREG(info.st_mode)) {
     size_ = static_cast<uint64_t>(info.st_size);
     buffer_.resize(kBufferSize);
-  } else if (fd_ >= 0) {
-    ::close(fd_);
+  } else {
+    if (fd_ >= 0 && owned_) ::close(fd_);
     fd_ = -1;
   }
 }
 
 RecordReader::~RecordReader() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0 && owned_) ::close(fd_);
 }
 
 bool RecordReader::Fill() {

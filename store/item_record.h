@@ -56,6 +56,10 @@ class RecordReader {
   };
 
   explicit RecordReader(const std::string& path);
+  // Walks a file the caller holds open (and closes); reads go by offset, so
+  // the descriptor's own position is left alone.
+  enum Borrowed { kBorrowed };
+  RecordReader(int fd, Borrowed);
   ~RecordReader();
   RecordReader(const RecordReader&) = delete;
   RecordReader& operator=(const RecordReader&) = delete;
@@ -87,7 +91,10 @@ class RecordReader {
   bool ReadText(std::u16string* text);
   uint64_t Tell() const { return bufferStart_ + pos_; }
 
+  void TakeSize();
+
   int fd_ = -1;
+  bool owned_ = true;
   uint64_t size_ = 0;
   std::vector<char> buffer_;
   uint64_t bufferStart_ = 0;  // file offset of buffer_[0]

@@ -1,0 +1,362 @@
+#include "store/channel_merge.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "platform/text_file.h"
+#include "platform/trace.h"
+#include "store/channel_files.h"
+#include "store/date_index.h"
+#include "store/dates.h"
+#include "store/file_lock.h"
+#include "store/item_record.h"
+#include "store/paths.h"
+#include "store/picture_addresses.h"
+
+namespace wrenly {
+namespace {
+
+// One pair for the whole program run; each new URL-index record takes the
+// counter's value after adding one.
+std::atomic<uint32_t> gLinkSequence{0};
+std::atomic<uint32_t> gPictureSequence{0};
+
+constexpr size_t kMaxDateLength = 127;
+
+bool Aborted(const AbortCallback& abort) { return abort && abort(); }
+
+// A live record of the item file, where it lies and what decides its fate.
+struct ItemEntry {
+  uint64_t start = 0;
+  uint64_t end = 0;
+  uint64_t typeOffset = 0;
+  std::u16string link;
+  std::u16string date;
+  bool deleted = false;  // marked by this merge's trim
+};
+
+// A live record of the URL index.
+struct IndexEntry {
+  uint64_t start = 0;
+  uint64_t end = 0;
+  std::u16string key;
+  uint32_t stamp = 0;
+  uint32_t sequence = 0;
+};
+
+bool WriteAll(int fd, const char* data, size_t size, uint64_t offset) {
+  while (size > 0) {
+    const ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+    offset += static_cast<uint64_t>(n);
+  }
+  return true;
+}
+
+bool ReadAll(int fd, char* data, size_t size, uint64_t offset) {
+  while (size > 0) {
+    const ssize_t n = ::pread(fd, data, size, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+    offset += static_cast<uint64_t>(n);
+  }
+  return true;
+}
+
+// A record file held open for one merge.
+class MergeFile {
+ public:
+  explicit MergeFile(std::string path)
+      : path_(std::move(path)), fd_(::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {}
+  ~MergeFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  MergeFile(const MergeFile&) = delete;
+  MergeFile& operator=(const MergeFile&) = delete;
+
+  bool ok() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
+  const std::string& path() const { return path_; }
+
+  // Cuts a torn record off the end (the remains of a crash or a full disk),
+  // then writes `bytes` there in one call. A failed write is cut off again,
+  // so the file is as it was. `whole` is the end of the last whole record.
+  bool Append(uint64_t whole, uint64_t size, const std::string& bytes) {
+    if (bytes.empty()) return true;
+    if (size > whole && ::ftruncate(fd_, static_cast<off_t>(whole)) != 0) return false;
+    if (WriteAll(fd_, bytes.data(), bytes.size(), whole)) return true;
+    if (::ftruncate(fd_, static_cast<off_t>(whole)) != 0)
+      TraceF("MergeChannelItems: cannot cut a failed append off %s\n", path_.c_str());
+    return false;
+  }
+
+  // Replaces the file with the given byte ranges of itself, in order: a new
+  // file beside it ("<path>.new"), flushed to disk and renamed over it, so a
+  // crash at any moment leaves the old file or the new one.
+  bool Rewrite(const std::vector<std::pair<uint64_t, uint64_t>>& ranges) {
+    std::string bytes;
+    for (const auto& [start, end] : ranges) {
+      const size_t at = bytes.size();
+      bytes.resize(at + static_cast<size_t>(end - start));
+      if (!ReadAll(fd_, bytes.data() + at, static_cast<size_t>(end - start), start)) return false;
+    }
+    const std::string temp = path_ + ".new";
+    const int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (out < 0) return false;
+    const bool written = WriteAll(out, bytes.data(), bytes.size(), 0) && ::fsync(out) == 0;
+    if (::close(out) != 0 || !written || std::rename(temp.c_str(), path_.c_str()) != 0) {
+      std::remove(temp.c_str());
+      TraceF("MergeChannelItems: cannot compact %s\n", path_.c_str());
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  std::string path_;
+  int fd_;
+};
+
+class Merge {
+ public:
+  Merge(const std::string& itemFile, int articleLimit)
+      : itemLock_(LockFilePath(itemFile)),
+        indexLock_(LockFilePath(UrlIndexPathFor(itemFile))),
+        items_(itemFile),
+        index_(UrlIndexPathFor(itemFile)),
+        articleLimit_(articleLimit > 0 ? static_cast<size_t>(articleLimit) : 0) {}
+
+  MergeResult Run(const std::vector<FeedItem>& feedItems, const AbortCallback& abort);
+
+ private:
+  void ReadItemFile();
+  void ReadUrlIndex();
+  void AddToIndex(const std::u16string& key, uint32_t sequence);
+  void Take(const FeedItem& item);
+  void Trim();
+  void DeleteItem(const std::u16string& link);
+  std::u16string Description(const ItemEntry& entry);
+  void CompactItemFile();
+  void CompactUrlIndex();
+
+  std::unique_lock<std::mutex> itemLock_, indexLock_;
+  MergeFile items_, index_;
+  size_t articleLimit_;
+  MergeResult result_;
+
+  std::vector<ItemEntry> itemEntries_;
+  std::unordered_set<std::u16string> liveLinks_;
+  uint64_t itemsWhole_ = 0, itemsSize_ = 0;
+  std::string itemAppends_;
+
+  std::vector<IndexEntry> indexEntries_;
+  std::unordered_map<std::u16string, size_t> indexKeys_;  // first entry of each key
+  uint64_t indexWhole_ = 0, indexSize_ = 0;
+  std::string indexAppends_;
+};
+
+void Merge::ReadItemFile() {
+  RecordReader reader(items_.fd(), RecordReader::kBorrowed);
+  ItemRecord record;
+  for (uint64_t start = 0; reader.Next(record, RecordReader::kLink | RecordReader::kDate);
+       start = reader.wholeEnd()) {
+    if (!IsLive(record)) continue;
+    liveLinks_.insert(record.link);
+    itemEntries_.push_back({start, reader.wholeEnd(), reader.typeOffset(), std::move(record.link),
+                            std::move(record.date)});
+  }
+  itemsWhole_ = reader.wholeEnd();
+  itemsSize_ = reader.fileSize();
+}
+
+void Merge::ReadUrlIndex() {
+  RecordReader reader(index_.fd(), RecordReader::kBorrowed);
+  ItemRecord record;
+  for (uint64_t start = 0; reader.Next(record, RecordReader::kLink); start = reader.wholeEnd()) {
+    if (!IsLive(record)) continue;
+    indexKeys_.emplace(record.link, indexEntries_.size());
+    indexEntries_.push_back({start, reader.wholeEnd(), std::move(record.link), record.flag, record.type});
+  }
+  indexWhole_ = reader.wholeEnd();
+  indexSize_ = reader.fileSize();
+}
+
+void Merge::AddToIndex(const std::u16string& key, uint32_t sequence) {
+  const auto stamp = static_cast<uint32_t>(CurrentInstant());
+  const std::string bytes = EncodeItemRecord({u"", key, u"", stamp, sequence, u""});
+  const uint64_t start = indexWhole_ + indexAppends_.size();
+  indexAppends_ += bytes;
+  indexKeys_.emplace(key, indexEntries_.size());
+  indexEntries_.push_back({start, start + bytes.size(), key, stamp, sequence});
+}
+
+void Merge::Take(const FeedItem& item) {
+  const std::u16string& link = item.link;
+  if (!link.empty() && indexKeys_.count(link) == 0) {
+    AddToIndex(link, NextLinkSequence());
+    result_.links.push_back(link);
+  }
+  for (const std::u16string& address : PictureAddresses(item.description)) {
+    if (indexKeys_.count(address) != 0) continue;
+    AddToIndex(address, NextPictureSequence());
+    const IndexEntry& added = indexEntries_.back();
+    result_.pictures.push_back({address, link, added.stamp, added.sequence});
+  }
+  if (liveLinks_.count(link) != 0) return;
+  ItemRecord record{item.title, link, {}, kFlagUnread, kItemTypeOrdinary, item.description};
+  const std::u16string date = item.date.empty() ? LocalTimeNowText() : item.date;
+  if (!CanonicalizeDate(date, record.date)) record.date = date.substr(0, kMaxDateLength);
+  const std::string bytes = EncodeItemRecord(record);
+  const uint64_t start = itemsWhole_ + itemAppends_.size();
+  itemAppends_ += bytes;
+  liveLinks_.insert(link);
+  // The flag and type words follow the length word and the first three texts.
+  const uint64_t typeOffset = start + bytes.size() - (4 + 2 * (record.description.size() + 1)) - 4;
+  itemEntries_.push_back({start, start + bytes.size(), typeOffset, link, record.date});
+  ++result_.newItems;
+}
+
+std::u16string Merge::Description(const ItemEntry& entry) {
+  RecordReader reader(items_.fd(), RecordReader::kBorrowed);
+  reader.SeekTo(entry.start);
+  ItemRecord record;
+  return reader.Next(record, RecordReader::kDescription) ? record.description : std::u16string();
+}
+
+// Deletes the item's full-text file and the picture files named in its full
+// text and description, then marks its record deleted.
+void Merge::DeleteItem(const std::u16string& link) {
+  const std::string& itemFile = items_.path();
+  std::u16string fullText;
+  if (const auto it = indexKeys_.find(link); it != indexKeys_.end()) {
+    const IndexEntry& entry = indexEntries_[it->second];
+    const std::string path = StampedFilePath(itemFile, entry.stamp, entry.sequence, ".htm");
+    if (ReadTextFile(path, fullText, 0)) std::remove(path.c_str());
+  }
+  ItemEntry* item = nullptr;
+  for (ItemEntry& entry : itemEntries_) {
+    if (entry.deleted || entry.link != link) continue;
+    item = &entry;
+    break;
+  }
+  const std::u16string description = item != nullptr ? Description(*item) : std::u16string();
+  const std::u16string* texts[] = {&fullText, &description};
+  for (const std::u16string* text : texts) {
+    for (const std::u16string& address : PictureAddresses(*text)) {
+      const auto it = indexKeys_.find(address);
+      if (it == indexKeys_.end()) continue;
+      const IndexEntry& entry = indexEntries_[it->second];
+      std::remove(StampedFilePath(itemFile, entry.stamp, entry.sequence, ".img").c_str());
+    }
+  }
+  if (item == nullptr) return;
+  const char word[4] = {0, 0, 0, static_cast<char>(kItemTypeDeleted >> 24)};
+  if (!WriteAll(items_.fd(), word, 4, item->typeOffset)) {
+    result_.written = false;
+    return;
+  }
+  item->deleted = true;
+}
+
+// The date index holds the 100 newest items; the items pushed out of it are
+// older still, so they go first. Items without a usable date never go.
+void Merge::Trim() {
+  DateIndex dates;
+  for (const ItemEntry& entry : itemEntries_)
+    if (entry.link != kErrorMarkerLink) dates.Insert(entry.date, entry.link);
+  const size_t n = dates.size();
+  if (n + dates.dropped().size() <= articleLimit_) return;
+  std::vector<std::u16string> oldest(dates.dropped().begin(), dates.dropped().end());
+  for (size_t i = 0; i + articleLimit_ < n; ++i) oldest.push_back(dates[i].link);
+  for (const std::u16string& link : oldest) DeleteItem(link);
+}
+
+bool DeadTakesOver(uint64_t dead, uint64_t size) { return dead > size / 2 && dead > kCompactionFloor; }
+
+void Merge::CompactItemFile() {
+  std::vector<std::pair<uint64_t, uint64_t>> kept;
+  uint64_t live = 0;
+  for (const ItemEntry& entry : itemEntries_) {
+    if (entry.deleted) continue;
+    kept.emplace_back(entry.start, entry.end);
+    live += entry.end - entry.start;
+  }
+  const uint64_t size = itemsWhole_ + itemAppends_.size();
+  if (DeadTakesOver(size - live, size)) items_.Rewrite(kept);
+}
+
+// The records of live items' links stay, and so do the records this merge
+// added (their pictures are downloaded after it); any other record stays
+// while its picture or full-text file exists. The files are looked at only
+// when the other records could take over the index at all.
+void Merge::CompactUrlIndex() {
+  std::unordered_set<std::u16string> live;
+  for (const ItemEntry& entry : itemEntries_)
+    if (!entry.deleted) live.insert(entry.link);
+  const uint64_t size = indexWhole_ + indexAppends_.size();
+  uint64_t others = 0;
+  for (const IndexEntry& entry : indexEntries_)
+    if (live.count(entry.key) == 0 && entry.start < indexWhole_) others += entry.end - entry.start;
+  if (!DeadTakesOver(others, size)) return;
+  const std::string& itemFile = items_.path();
+  std::vector<std::pair<uint64_t, uint64_t>> kept;
+  uint64_t dead = 0;
+  for (const IndexEntry& entry : indexEntries_) {
+    if (live.count(entry.key) != 0 || entry.start >= indexWhole_ ||
+        FileExists(StampedFilePath(itemFile, entry.stamp, entry.sequence, ".img")) ||
+        FileExists(StampedFilePath(itemFile, entry.stamp, entry.sequence, ".htm")))
+      kept.emplace_back(entry.start, entry.end);
+    else
+      dead += entry.end - entry.start;
+  }
+  if (DeadTakesOver(dead, size)) index_.Rewrite(kept);
+}
+
+MergeResult Merge::Run(const std::vector<FeedItem>& feedItems, const AbortCallback& abort) {
+  if (!items_.ok() || !index_.ok()) {
+    result_.written = false;
+    return result_;
+  }
+  ReadItemFile();
+  ReadUrlIndex();
+  for (const FeedItem& item : feedItems) {
+    if (Aborted(abort)) break;
+    Take(item);
+  }
+  if (!index_.Append(indexWhole_, indexSize_, indexAppends_) ||
+      !items_.Append(itemsWhole_, itemsSize_, itemAppends_)) {
+    result_.written = false;
+    return result_;
+  }
+  Trim();
+  for (const ItemEntry& entry : itemEntries_)
+    if (!entry.deleted && entry.link == kErrorMarkerLink) result_.errorRecordLive = true;
+  CompactItemFile();
+  CompactUrlIndex();
+  return result_;
+}
+
+}  // namespace
+
+uint32_t NextLinkSequence() { return ++gLinkSequence; }
+uint32_t NextPictureSequence() { return ++gPictureSequence; }
+
+MergeResult MergeChannelItems(const std::string& itemFile, const std::vector<FeedItem>& items, int articleLimit,
+                              const AbortCallback& abort) {
+  Merge merge(itemFile, articleLimit);
+  return merge.Run(items, abort);
+}
+
+}  // namespace wrenly

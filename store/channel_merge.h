@@ -1,0 +1,52 @@
+// One merge of a feed's items into a channel's item file (Ch%03d.bin) and
+// URL index (Ch%03d.iid): new links and picture addresses into the index,
+// new items into the item file, then the trim to the article limit and, when
+// dead records have taken over a file, its compaction. Each file is opened
+// once and walked once; the appends of each go out in one write. Both paths
+// stay locked (file_lock.h) for the whole merge. Safe on any thread; the
+// sequence counters are atomic and shared with the full-text jobs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "store/feed_items.h"
+
+namespace wrenly {
+
+// The next number of the process-wide link and picture numberings.
+uint32_t NextLinkSequence();
+uint32_t NextPictureSequence();
+
+// A picture address the merge added to the URL index, with the link of the
+// item whose description names it (for resolving a relative address) and
+// the stamp and sequence that name its file.
+struct MergedPicture {
+  std::u16string address;
+  std::u16string itemLink;
+  uint32_t stamp = 0;
+  uint32_t sequence = 0;
+};
+
+struct MergeResult {
+  bool written = true;  // false when a file could not be opened or written
+  std::vector<MergedPicture> pictures;  // new in the URL index, in order
+  std::vector<std::u16string> links;    // new article links in the URL index
+  int newItems = 0;                     // item records added
+  bool errorRecordLive = false;         // a live error record is in the item file
+};
+
+// A file is rewritten with only its live records when dead ones take more
+// than half of it and more than this many bytes.
+constexpr uint64_t kCompactionFloor = 64 * 1024;
+
+// Merges `items` (in feed order) as a refresh does: an item whose link is
+// already live is not added again; an item without a date gets the time
+// now. Then deletes the oldest items beyond `articleLimit` with their
+// full-text and picture files, and compacts the files when due. The abort
+// callback is asked before each item; the items taken so far are merged.
+MergeResult MergeChannelItems(const std::string& itemFile, const std::vector<FeedItem>& items, int articleLimit,
+                              const AbortCallback& abort = {});
+
+}  // namespace wrenly

@@ -1,8 +1,9 @@
 // CFeedParser: a downloaded feed document (RSS 0.91/2.0, RDF, Atom 1.0)
 // merged into its channel's item file and URL index, the channel's title,
 // link and logo address, and the channel-details page. Always loaded without
-// traversal. One object per thread; merges of the program run one at a time
-// on the refresh thread, and the sequence counters they share are atomic.
+// traversal. One object per thread; a refresh merges up to 16 channels at
+// once, each into its own files, and the sequence counters they share are
+// atomic.
 #pragma once
 
 #include <tinyxml2.h>

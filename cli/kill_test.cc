@@ -107,6 +107,8 @@ class KillAtAnyMoment : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(SetSettingInt(setting::kDownloadFulltext, 0));
     ASSERT_TRUE(SetSettingInt(setting::kDownloadImage, 1));
+    // The local site needs no default route; the route watch has tests of its own.
+    ASSERT_TRUE(SetSettingInt(setting::kAlwaysConnected, 1));
     ASSERT_TRUE(SetSettingInt(setting::kArticlesNumber, 100));
     // Each request of a feed brings one item more, so every refresh merges.
     site_.Handle("*", [this](const httplib::Request& req, httplib::Response& res) {

@@ -33,8 +33,8 @@ void PrintErrorLine(std::uint32_t code, std::u16string_view text) {
 
 // Brings the network up, waiting at most 10 s for a connection being made;
 // after that the fetcher goes on all the same.
-void WaitForNetwork(bool useProxy, ConnectionEvent& connection) {
-  if (EnsureNetworkConnection(useProxy) == 1 && !connection.WaitFor(kConnectionWait)) {
+void WaitForNetwork(bool useProxy, Event& connection) {
+  if (EnsureNetworkConnection(useProxy) == 1 && !connection.Wait(kConnectionWait)) {
     Trace("No connection within 10 s; trying anyway.\n");
   }
 }
@@ -44,9 +44,9 @@ int RunPlainDownload(const FetcherArgs& args) {
   std::u16string errorText;
   const HRESULT result =
       DownloadUrlToFile(Utf8ToUtf16(args.url), args.outputPath, &errorCode, &errorText);
-  if (result == S_OK) return kExitDone;
+  if (result == S_OK) return kFetcherExitDone;
   PrintErrorLine(errorCode, errorText);
-  return kExitTransferFailed;
+  return kFetcherExitTransferFailed;
 }
 
 void RunTemplate(const FetcherArgs& args, std::u16string_view templateText) {
@@ -70,7 +70,7 @@ int RunExtraction(const FetcherArgs& args) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(args.templatePath, error)) {
     TraceF("Template %s not found.\n", args.templatePath.c_str());
-    return kExitDone;
+    return kFetcherExitDone;
   }
   std::u16string templateText;
   if (!ReadTextFile(args.templatePath, templateText, 0)) {
@@ -78,7 +78,7 @@ int RunExtraction(const FetcherArgs& args) {
   }
   DeleteFileIfPresent(args.outputPath);
   RunTemplate(args, templateText);
-  return kExitDone;
+  return kFetcherExitDone;
 }
 
 // Automatic extraction: the page is fetched into memory (at most
@@ -96,30 +96,30 @@ int RunAutomaticExtraction(const FetcherArgs& args) {
       DownloadUrlToFile(Utf8ToUtf16(args.url), {}, &errorCode, &errorText, nullptr, &buffer, &byteCount);
   if (result != S_OK || !buffer.data) {
     TraceF("The page could not be downloaded (error %u).\n", static_cast<unsigned>(errorCode));
-    return kExitDone;
+    return kFetcherExitDone;
   }
   if (GetTransferControl().AbortFlag()) {
     Trace("The download was cancelled; no article.\n");
-    return kExitDone;
+    return kFetcherExitDone;
   }
   const std::string_view bytes(buffer.data.get(), static_cast<size_t>(byteCount));
   if (!LooksLikeHtml(bytes)) {
     Trace("The page is not HTML; no article.\n");
-    return kExitDone;
+    return kFetcherExitDone;
   }
   const std::string article = ExtractArticle(HtmlPageToUtf8(bytes), args.url);
   if (article.empty()) {
     Trace("The page holds no article.\n");
-    return kExitDone;
+    return kFetcherExitDone;
   }
   StoreArticleUtf8(args.outputPath, article);
-  return kExitDone;
+  return kFetcherExitDone;
 }
 
 int RunWithListener(const FetcherArgs& args, CFetcherListener& listener) {
   if (args.proxyTooLong) {
-    PrintErrorLine(kExitCannotStart, u"The proxy address is longer than 259 characters.");
-    return kExitCannotStart;
+    PrintErrorLine(kFetcherExitCannotStart, u"The proxy address is longer than 259 characters.");
+    return kFetcherExitCannotStart;
   }
   TransferControl& control = GetTransferControl();
   if (args.useProxy) {
@@ -131,9 +131,9 @@ int RunWithListener(const FetcherArgs& args, CFetcherListener& listener) {
     case FetcherMode::kPlain: return RunPlainDownload(args);
     case FetcherMode::kExtraction: return RunExtraction(args);
     case FetcherMode::kAutomatic: return RunAutomaticExtraction(args);
-    case FetcherMode::kNothing: return kExitDone;
+    case FetcherMode::kNothing: return kFetcherExitDone;
   }
-  return kExitDone;
+  return kFetcherExitDone;
 }
 
 }  // namespace
@@ -141,14 +141,14 @@ int RunWithListener(const FetcherArgs& args, CFetcherListener& listener) {
 int RunTolvane(const std::vector<std::string>& args) {
   // The parent may close its end of the progress pipe early.
   signal(SIGPIPE, SIG_IGN);
-  int exitCode = kExitDone;
+  int exitCode = kFetcherExitDone;
   {
     CFetcherListener listener;
     if (listener.Start()) {
       exitCode = RunWithListener(ParseFetcherArgs(args), listener);
     } else {
-      PrintErrorLine(kExitCannotStart, u"Fatal Error: the abort listener thread could not be started");
-      exitCode = kExitCannotStart;
+      PrintErrorLine(kFetcherExitCannotStart, u"Fatal Error: the abort listener thread could not be started");
+      exitCode = kFetcherExitCannotStart;
     }
   }
   TraceF("Tolvane exits with code = 0x%08x.\n", static_cast<unsigned>(exitCode));

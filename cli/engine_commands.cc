@@ -73,8 +73,7 @@ int RunRefresh(const std::vector<std::string>& args, std::ostream& out, std::ost
   // starts, or a worker would take them and end the process mid-write.
   std::atomic<CRefreshController*> running{nullptr};
   InterruptWatch interrupt([&] {
-    CRefreshController* controller = running;
-    if (controller != nullptr && controller->running()) controller->ToggleRefresh();
+    if (CRefreshController* controller = running) controller->Abort();
   });
   CliChannelPanel panel(std::move(rows));
   CDownloadManager manager(RunFullTextJob);
@@ -85,10 +84,12 @@ int RunRefresh(const std::vector<std::string>& args, std::ostream& out, std::ost
   // The refresh starts at once or once the connection is up.
   while (controller.waitingForConnection() && !interrupt.interrupted())
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  if (interrupt.interrupted()) controller.Abort();
   controller.WaitUntilDone();
   while (!manager.IsDrained()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   RemoveBroadcastReceiver(&controller);
-  running = nullptr;
+  // No interrupt callback may still be using the controller when it goes.
+  interrupt.Stop();
   if (!panel.SaveCounts()) err << "wrenly-cli refresh: the channel counts could not be saved\n";
   int failed = 0;
   PrintRows(panel.Rows(), out, failed);
@@ -145,7 +146,7 @@ int RunAuto(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   }
   StopAutoUpdate();
   dock.Close();
-  if (controller.running()) controller.ToggleRefresh();
+  controller.Abort();
   controller.WaitUntilDone();
   RemoveBroadcastReceiver(&reporter);
   RemoveBroadcastReceiver(&controller);

@@ -19,9 +19,13 @@ InterruptWatch::InterruptWatch(std::function<void()> onInterrupt) : onInterrupt_
   });
 }
 
-InterruptWatch::~InterruptWatch() {
+void InterruptWatch::Stop() {
   stop_ = true;
-  thread_.join();
+  if (thread_.joinable()) thread_.join();
+}
+
+InterruptWatch::~InterruptWatch() {
+  Stop();
   pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
 }
 

@@ -86,6 +86,7 @@ void StoreCounts(int channel, std::ostream& err) {
   });
   if (catalog.LoadAndReport(path) == 0 || !address) return;
   const ItemCounts counts = CountItems(ChannelPath(channel, ".bin"));
+  if (!counts.readable) return;  // unknown counts must not overwrite the stored ones
   catalog.SetOutlineAttribute(*address, "itemCount", Utf8ToUtf16(std::to_string(counts.total)));
   catalog.SetOutlineAttribute(*address, "newItemCount",
                               Utf8ToUtf16(std::to_string(counts.total - counts.read)));

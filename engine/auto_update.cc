@@ -1,8 +1,10 @@
 #include "engine/auto_update.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "engine/event.h"
@@ -24,14 +26,19 @@ struct Schedule {
 
 std::mutex currentMutex;
 std::shared_ptr<Schedule> current;  // the running thread's schedule
-// Left running at exit (no StopAutoUpdate), the thread is let go rather than
-// ending the process abnormally.
-struct DetachAtExit {
-  std::thread thread;
-  ~DetachAtExit() {
-    if (thread.joinable()) thread.detach();
-  }
-} currentThread;
+std::thread currentThread;
+
+// A schedule still running at exit is stopped and joined by an exit handler.
+// It is registered after the settings and the trace sink exist, so it runs
+// before they are destroyed and the thread never touches them half-gone.
+void StopAtExit() {
+  static const bool registered = [] {
+    GetSettingInt(setting::kAutoUpdateMode);
+    Trace("");
+    return std::atexit([] { StopAutoUpdate(); }) == 0;
+  }();
+  if (!registered) Trace("The automatic update cannot be stopped at exit\n");
+}
 
 // A cycle whose notification cannot be set up waits this long before the
 // next try, so a broken timer does not spin.
@@ -54,14 +61,14 @@ void AutoUpdateThread(Receiver* window, CTimedNotifier* notifier, std::shared_pt
       Trace("Wrenly Event signaled\n");
       signalled = true;
     } else {
-      Trace("CeSetUserNotificationEx failed\n");
+      Trace("The wake-up timer could not be set\n");
       wakeup.WaitFor(kRetryPause);
     }
     notifier->Withdraw(&wakeup);
     std::lock_guard lock(schedule->mutex);
     if (schedule->stop) break;
     if (signalled && GetSettingInt(setting::kAutoUpdateMode) == kAutoUpdateTimed)
-      PostMessageTo(window, WM_REFRESH_TOGGLE, 0, 0);
+      PostMessageTo(window, WM_REFRESH_SCHEDULED, 0, 0);
   }
   notifier->Withdraw(&wakeup);
 }
@@ -81,10 +88,15 @@ WallClock::time_point AutoUpdateWakeupTime(WallClock::time_point now, std::int64
 
 void StartAutoUpdate(Receiver* window, CTimedNotifier& notifier) {
   StopAutoUpdate();
+  StopAtExit();
   auto schedule = std::make_shared<Schedule>();
   std::lock_guard lock(currentMutex);
-  current = schedule;
-  currentThread.thread = std::thread(AutoUpdateThread, window, &notifier, schedule);
+  try {
+    currentThread = std::thread(AutoUpdateThread, window, &notifier, schedule);
+    current = schedule;
+  } catch (const std::system_error&) {
+    Trace("The automatic update thread could not be started\n");
+  }
 }
 
 void StopAutoUpdate() {
@@ -93,7 +105,7 @@ void StopAutoUpdate() {
   {
     std::lock_guard lock(currentMutex);
     schedule.swap(current);
-    thread.swap(currentThread.thread);
+    thread.swap(currentThread);
   }
   if (!schedule) return;
   {

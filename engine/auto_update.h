@@ -1,6 +1,7 @@
 // Automatic update. In the timed mode a thread of its own waits for a wake-up
 // event that a timed notification sets at the end of each interval, then
-// sends WM_REFRESH_TOGGLE to its window, which acts like the Refresh command.
+// sends WM_REFRESH_SCHEDULED to its window, which starts a refresh unless one
+// is running (a long refresh the user started is never cancelled by it).
 // The docked mode needs no thread: the channel list reacts to
 // WM_CRADLE_CHANGED. Start/Stop may be called from any thread.
 #pragma once

@@ -69,7 +69,7 @@ struct Toggles : Receiver {
   int count = 0;
   void Post(MessageId message, std::uint64_t, std::int64_t) override {
     std::lock_guard lock(mutex);
-    if (message == WM_REFRESH_TOGGLE) ++count;
+    if (message == WM_REFRESH_SCHEDULED) ++count;
     changed.notify_all();
   }
   int Get() {

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "engine/full_text_job.h"
+#include "net/transfer_control.h"
 #include "platform/text.h"
 #include "store/paths.h"
 #include "store/settings.h"
@@ -59,6 +60,8 @@ std::vector<std::string> TemplateNamesOfList(std::string_view list) {
 }
 
 void RunDownloadDialogWorker(IDownloadDialog& dialog) {
+  // New work: the Cancel of an earlier download or refresh must not stop it.
+  GetTransferControl().ClearAbortFlag();
   const bool useProxy = GetSettingInt(setting::kUseNetAgency) != 0;
   const std::u16string site = GetSettingString(setting::kSupportWebsite);
   const std::u16string suffix = GetSettingString(setting::kLanguage) == u"CHS" ? u"_CHS" : u"";

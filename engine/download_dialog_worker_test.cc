@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <mutex>
 
+#include "engine/refresh_abort.h"
 #include "engine/refresh_test_support.h"
 #include "platform/program_folder.h"
 #include "platform/text.h"
@@ -86,14 +87,21 @@ TEST_F(DownloadDialogWorker, AFailedDownloadStopsWithItsErrorAndLeavesNoPartialF
   EXPECT_FALSE(std::filesystem::exists(Root() + "/Templates/sports.xml.part"));
 }
 
-TEST_F(DownloadDialogWorker, CancelDuringTheListDownloadFetchesNoTemplate) {
+TEST_F(DownloadDialogWorker, CancelDuringTheListDownloadFetchesNoTemplateAndTheNextRunSucceeds) {
   FakeDialog dialog;
   dialog.cancelAt = "Download online template list file...";
   RunDownloadDialogWorker(dialog);
+  AbortTransfers();  // the dialog's Cancel also stops the transfers
   EXPECT_FALSE(dialog.done);
   EXPECT_FALSE(dialog.failed);
   EXPECT_EQ(site_.Requests("/support/news.xml"), 0);
   EXPECT_EQ(site_.Requests("/support/sports.xml"), 0);
+
+  FakeDialog again;
+  RunDownloadDialogWorker(again);
+  EXPECT_TRUE(again.done);
+  EXPECT_FALSE(again.failed) << again.failure;
+  EXPECT_EQ(site_.Requests("/support/sports.xml"), 1);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 
 namespace wrenly {
 
-CDownloadManager::CDownloadManager(JobRunner runner) : runner_(std::move(runner)) {
+CDownloadManager::CDownloadManager(JobRunner runner, int workers) : runner_(std::move(runner)), pool_(workers) {
   if (!pool_.Create()) Trace("CDownloadManager: the worker thread could not be started\n");
 }
 
@@ -31,12 +31,18 @@ void CDownloadManager::AddJob(std::u16string url, std::string fullTextFile, std:
   queue_.push_back(std::move(job));
 }
 
-void CDownloadManager::StartJobs() {
+bool CDownloadManager::StartJobs() {
   {
     std::lock_guard lock(lock_);
     TraceF("CDownloadManager has %d jobs.\n", static_cast<int>(pendingUrls_.size()));
   }
+  if (!CanRunJobs()) {
+    Trace("CDownloadManager: no worker thread, the full-text jobs are dropped\n");
+    ClearJobs();
+    return false;
+  }
   pool_.AddWork(&CDownloadManager::RunJobs, this, true);
+  return true;
 }
 
 void CDownloadManager::RunJobs(void* manager) { static_cast<CDownloadManager*>(manager)->RunQueue(); }
@@ -56,6 +62,7 @@ void CDownloadManager::RunQueue() {
       std::lock_guard lock(lock_);
       const auto it = std::find(pendingUrls_.begin(), pendingUrls_.end(), job->url);
       if (it != pendingUrls_.end()) finishedUrls_.splice(finishedUrls_.end(), pendingUrls_, it);
+      if (finishedUrls_.size() > kMaxFinishedUrls) finishedUrls_.pop_front();
       --running_;
     }
     job.reset();
@@ -67,6 +74,10 @@ void CDownloadManager::ClearJobs() {
   std::deque<std::unique_ptr<FullTextJob>> dropped;
   std::lock_guard lock(lock_);
   dropped.swap(queue_);
+  for (const auto& job : dropped) {
+    const auto it = std::find(pendingUrls_.begin(), pendingUrls_.end(), job->url);
+    if (it != pendingUrls_.end()) pendingUrls_.erase(it);
+  }
 }
 
 bool CDownloadManager::PopFinishedUrl(std::u16string& url) {

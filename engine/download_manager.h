@@ -1,7 +1,7 @@
 // CDownloadManager holds the queue of full-text jobs that refreshes produce
 // and runs them one after the other on its own one-worker pool. It keeps the
-// URLs of queued jobs and of finished jobs that the headline screen has not
-// collected yet. Safe for concurrent use: one lock guards the queue and both
+// URLs of queued jobs and of the last finished jobs that the headline screen
+// has not collected yet (at most kMaxFinishedUrls). Safe for concurrent use: one lock guards the queue and both
 // URL lists; a job runs outside it, so queueing never waits for a fetcher.
 #pragma once
 
@@ -30,9 +30,12 @@ struct FullTextJob {
 class CDownloadManager {
  public:
   using JobRunner = std::function<void(const FullTextJob&)>;
+  // Finished URLs nobody collects are dropped oldest first beyond this many.
+  static constexpr std::size_t kMaxFinishedUrls = 1000;
 
-  // Runs every job through `runner` (the full-text job in the program).
-  explicit CDownloadManager(JobRunner runner);
+  // Runs every job through `runner` (the full-text job in the program) on
+  // one worker; tests pass 0 workers for a manager whose worker could not start.
+  explicit CDownloadManager(JobRunner runner, int workers = 1);
   // Drops the queued jobs, then waits for a running one and stops the pool.
   ~CDownloadManager();
   CDownloadManager(const CDownloadManager&) = delete;
@@ -42,10 +45,13 @@ class CDownloadManager {
   // becomes one that never aborts.
   void AddJob(std::u16string url, std::string fullTextFile, std::string templateFile,
               bool skipFollowUp, int channel, std::function<bool()> abortCheck);
-  // Hands one run over the queue to the worker.
-  void StartJobs();
-  // Destroys every queued job; the URL lists stay.
+  // Hands one run over the queue to the worker. Without a worker the queued
+  // jobs are dropped (they could never run) and the result is false.
+  bool StartJobs();
+  // Destroys every queued job with its pending URL; the finished URLs stay.
   void ClearJobs();
+  // False when the worker thread could not be started: jobs never run.
+  bool CanRunJobs() { return pool_.IsRunning(); }
   // The oldest finished URL, removed from the list; false when there is none.
   bool PopFinishedUrl(std::u16string& url);
   // Idle: nothing queued. A job already taken off the queue may still run.
@@ -67,7 +73,7 @@ class CDownloadManager {
   std::list<std::u16string> pendingUrls_;
   std::list<std::u16string> finishedUrls_;
   int running_ = 0;
-  CThreadPool pool_{1};
+  CThreadPool pool_;
 };
 
 }  // namespace wrenly

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -26,8 +28,11 @@ namespace {
 
 // How often the wait looks at the abort check and the clock.
 constexpr int kPollSliceMs = 100;
-// Stderr beyond this is not kept (the error line comes first in practice).
+// Stderr beyond this is not read into lines (the error line comes first in
+// practice); stdout is read to its end, however long.
 constexpr std::size_t kMaxStderr = 64 * 1024;
+// A longer output line is cut at this length.
+constexpr std::size_t kMaxLine = 4096;
 
 struct Children {
   std::mutex mutex;
@@ -46,11 +51,14 @@ std::u16string_view TrimBlanks(std::u16string_view text) {
   return text;
 }
 
-// One end of a child's output pipe, split into lines as it arrives.
+// One end of a child's output pipe, split into lines as it arrives. At most
+// `keep` bytes of the whole output are looked at (stderr: the error line
+// comes first), and a line longer than kMaxLine is cut there.
 struct LineReader {
   int fd = -1;
+  std::size_t keep = SIZE_MAX;
   std::string pending;
-  std::size_t kept = 0;
+  std::size_t seen = 0;
 
   // Reads what is there (the descriptor does not block) and calls onLine for
   // each complete line: kData, kNothing when no bytes are waiting, kEnd at
@@ -66,13 +74,20 @@ struct LineReader {
       pending.clear();
       return kEnd;
     }
-    if (kept < kMaxStderr) pending.append(buffer, static_cast<std::size_t>(n));
-    kept += static_cast<std::size_t>(n);
-    std::size_t start = 0;
-    for (std::size_t nl; (nl = pending.find('\n', start)) != std::string::npos; start = nl + 1)
-      onLine(std::string_view(pending).substr(start, nl - start));
-    pending.erase(0, start);
+    const std::size_t wanted = seen < keep ? std::min(static_cast<std::size_t>(n), keep - seen) : 0;
+    seen += static_cast<std::size_t>(n);
+    std::string_view data(buffer, wanted);
+    for (std::size_t nl; (nl = data.find('\n')) != std::string_view::npos; data.remove_prefix(nl + 1)) {
+      Append(data.substr(0, nl));
+      onLine(std::string_view(pending));
+      pending.clear();
+    }
+    Append(data);
     return kData;
+  }
+
+  void Append(std::string_view part) {
+    if (pending.size() < kMaxLine) pending.append(part.substr(0, kMaxLine - pending.size()));
   }
 
   // Reads until nothing more is waiting; false once the output has ended.
@@ -97,11 +112,11 @@ bool Spawn(const std::string& program, const std::vector<std::string>& arguments
 
   posix_spawn_file_actions_t actions;
   posix_spawnattr_t attributes;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawnattr_init(&attributes);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out, 1);
-  posix_spawn_file_actions_adddup2(&actions, err, 2);
+  if (posix_spawn_file_actions_init(&actions) != 0) return false;
+  if (posix_spawnattr_init(&attributes) != 0) {
+    posix_spawn_file_actions_destroy(&actions);
+    return false;
+  }
   // The child starts with SIGUSR1 blocked: an abort signalled before Tolvane
   // has set up its listener stays pending and is taken up then, instead of
   // killing the process with the default action.
@@ -110,25 +125,37 @@ bool Spawn(const std::string& program, const std::vector<std::string>& arguments
   for (int s : {SIGINT, SIGTERM, SIGUSR1, SIGPIPE, SIGHUP}) sigaddset(&defaults, s);
   sigemptyset(&blocked);
   sigaddset(&blocked, SIGUSR1);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setsigmask(&attributes, &blocked);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
-  const int rc = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+  const bool prepared =
+      posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
+      posix_spawn_file_actions_adddup2(&actions, out, 1) == 0 &&
+      posix_spawn_file_actions_adddup2(&actions, err, 2) == 0 &&
+      posix_spawnattr_setsigdefault(&attributes, &defaults) == 0 &&
+      posix_spawnattr_setsigmask(&attributes, &blocked) == 0 && posix_spawnattr_setpgroup(&attributes, 0) == 0 &&
+      posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP) == 0;
+  const int rc = prepared ? posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ) : -1;
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
+  if (rc != 0) TraceF("Tolvane could not be started: %s\n", prepared ? std::strerror(rc) : "spawn setup failed");
   return rc == 0;
 }
 
+enum class Reap { kRunning, kEnded, kLost };
+
 // Reaps the child when it has ended; the pid leaves the registry in the same
-// step, so SignalRunningFetchers never hits a reused pid.
-bool TryReap(pid_t pid, int& status) {
+// step, so SignalRunningFetchers never hits a reused pid. kLost: the child
+// cannot be waited for (someone else reaped it), so its status is unknown.
+Reap TryReap(pid_t pid, int& status, bool block) {
   Children& children = RunningChildren();
   std::lock_guard lock(children.mutex);
-  const pid_t r = ::waitpid(pid, &status, WNOHANG);
-  if (r == 0) return false;
+  pid_t r;
+  do {
+    r = ::waitpid(pid, &status, block ? 0 : WNOHANG);
+  } while (r < 0 && errno == EINTR);
+  if (r == 0) return Reap::kRunning;
   children.pids.erase(pid);
-  return true;
+  if (r > 0) return Reap::kEnded;
+  TraceF("Tolvane's status cannot be read: %s\n", std::strerror(errno));
+  return Reap::kLost;
 }
 
 void Forward(std::string_view line) {
@@ -221,7 +248,9 @@ FetcherRun RunFetcherProgram(const std::string& program, const std::vector<std::
   LineReader out, err;
   out.fd = outPipe[0];
   err.fd = errPipe[0];
-  bool outOpen = true, errOpen = true, signalled = false, reaped = false;
+  err.keep = kMaxStderr;
+  bool outOpen = true, errOpen = true, signalled = false;
+  Reap reap = Reap::kRunning;
   int status = 0;
   const auto deadline = std::chrono::steady_clock::now() + limit;
   const auto onErrLine = [&](std::string_view line) {
@@ -232,7 +261,7 @@ FetcherRun RunFetcherProgram(const std::string& program, const std::vector<std::
       run.errorText = std::move(text);
     }
   };
-  while (!reaped) {
+  while (reap == Reap::kRunning) {
     if (!signalled && aborted && aborted()) {
       ::kill(pid, SIGUSR1);
       signalled = true;
@@ -255,21 +284,17 @@ FetcherRun RunFetcherProgram(const std::string& program, const std::vector<std::
     } else {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::min(sliceMs, 10)));
     }
-    reaped = TryReap(pid, status);
+    reap = TryReap(pid, status, false);
   }
-  if (!reaped) {
-    Children& children = RunningChildren();
-    std::lock_guard lock(children.mutex);
-    ::waitpid(pid, &status, 0);
-    children.pids.erase(pid);
-  }
+  if (reap == Reap::kRunning) reap = TryReap(pid, status, true);
   // Lines written just before the end are still in the pipes.
   if (outOpen) out.DrainAll(Forward);
   if (errOpen) err.DrainAll(onErrLine);
   ::close(out.fd);
   ::close(err.fd);
-  if (WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
+  // A lost status stays -1: never read as a successful exit.
+  if (reap == Reap::kEnded && WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
+  if (reap == Reap::kEnded && WIFSIGNALED(status)) run.signal = WTERMSIG(status);
   return run;
 }
 

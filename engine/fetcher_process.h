@@ -30,7 +30,8 @@ std::vector<std::string> FetcherArguments(std::u16string_view url, const std::st
 struct FetcherRun {
   bool started = false;
   bool timedOut = false;     // killed at the time limit
-  int exitStatus = -1;       // the child's exit status; -1 when it ended by a signal
+  int exitStatus = -1;       // the child's exit status; -1 when it ended by a signal or
+                             // its status could not be read
   int signal = 0;            // the signal that ended it, or 0
   std::uint32_t errorCode = 0;  // from the error line, 0 without one
   std::u16string errorText;

@@ -1,6 +1,7 @@
 #include "engine/fetcher_process.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <atomic>
@@ -92,6 +93,34 @@ TEST(RunFetcherProgram, ReadsArgumentsExitStatusErrorLineAndProgress) {
   ASSERT_EQ(progress.got.size(), 2u);
   EXPECT_EQ(progress.got[0], (std::pair<std::uint64_t, std::int64_t>{100, 0}));
   EXPECT_EQ(progress.got[1], (std::pair<std::uint64_t, std::int64_t>{250, 1}));
+}
+
+TEST(RunFetcherProgram, ProgressGoesOnPastSixtyFourKibibytesOfOutput) {
+  TempDir dir;
+  // 6000 lines of about 20 bytes: well past 64 KiB.
+  const std::string program =
+      Script(dir, "chatty", "i=0\nwhile [ $i -lt 6000 ]; do echo \"progress $i 0\"; i=$((i+1)); done\n"
+                            "echo 'progress 6000 1'\n");
+  ProgressLog progress;
+  AddBroadcastReceiver(&progress);
+  const FetcherRun run = RunFetcherProgram(program, {}, kFetcherTimeLimit);
+  RemoveBroadcastReceiver(&progress);
+  EXPECT_EQ(run.exitStatus, 0);
+  ASSERT_EQ(progress.got.size(), 6001u);
+  EXPECT_EQ(progress.got.back(), (std::pair<std::uint64_t, std::int64_t>{6000, 1}));
+}
+
+TEST(RunFetcherProgram, AChildWhoseStatusCannotBeReadIsNotASuccess) {
+  TempDir dir;
+  const std::string program = Script(dir, "fails", "exit 3\n");
+  // With SIGCHLD ignored the kernel reaps the child itself, and waitpid fails.
+  struct sigaction ignore {}, previous{};
+  ignore.sa_handler = SIG_IGN;
+  ASSERT_EQ(::sigaction(SIGCHLD, &ignore, &previous), 0);
+  const FetcherRun run = RunFetcherProgram(program, {}, kFetcherTimeLimit);
+  ::sigaction(SIGCHLD, &previous, nullptr);
+  EXPECT_TRUE(run.started);
+  EXPECT_EQ(run.exitStatus, -1);
 }
 
 TEST(RunFetcherProgram, AHungChildIsKilledAtTheLimitAndAMissingProgramIsNotStarted) {

@@ -9,6 +9,8 @@ namespace wrenly {
 
 constexpr MessageId WM_REFRESH_TOGGLE = 0x07E9;
 constexpr MessageId WM_REFRESH_DONE = 0x07EA;
+// The automatic update's trigger: starts a refresh only when none runs.
+constexpr MessageId WM_REFRESH_SCHEDULED = 0x07EC;
 // wParam row, lParam total | unread << 16 (each clamped to 16 bits).
 constexpr MessageId WM_CHANNEL_COUNTS = 0x07EB;
 // wParam 1 docked, 0 undocked.

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <filesystem>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 
@@ -215,9 +216,11 @@ int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addres
   if (parser.Load(paths.download) != 1 || parser.MergeItems() != 1) {
     // An error page, a login portal or a truncated transfer: the last good
     // feed stays, and the failure is recorded as such.
-    std::u16string text(kNotAFeedText);
+    // The error record's text gets its final "." from WriteErrorRecord, so
+    // the stored sentence is the shown one without its own full stop.
+    const std::u16string_view text(kNotAFeedText);
     WriteErrorRecord(paths.items, text.substr(0, text.size() - 1));
-    r.context.panel->SetLastError(r.row, text);
+    r.context.panel->SetLastError(r.row, std::u16string(text));
     return 0;
   }
   FetchPictures(r, parser);
@@ -259,7 +262,8 @@ void FetchLogoAndSiteIcon(const ChannelPaths& paths, ChannelAddresses addresses)
 
 void ShowCounts(const Row& r) {
   const ItemCounts counts = CountItems(r.paths.items);
-  if (IsRefreshAborted()) return;
+  // Without a readable item file the counts are unknown, not 0/0.
+  if (IsRefreshAborted() || !counts.readable) return;
   const int unread = counts.total - counts.read;
   IChannelPanel& panel = *r.context.panel;
   panel.SetText(r.row, kColumnCounts,
@@ -269,6 +273,24 @@ void ShowCounts(const Row& r) {
   panel.RedrawRow(r.row);
   PostMessageTo(r.context.view, WM_CHANNEL_COUNTS, static_cast<std::uint64_t>(r.row),
                 PackChannelCounts(counts.total, unread));
+}
+
+// The download manager has no worker, so no full-text job could ever run and
+// the end of the refresh would never come: every row fails at once instead.
+void FailWithoutWorker(IChannelPanel& panel) {
+  Trace("The refresh cannot run: the download manager has no worker thread\n");
+  panel.SetBusy(true);
+  BroadcastRegistered(kMsgDownloadStart);
+  const int first = std::max(panel.Target(), 0);
+  const int last = panel.Target() < 0 ? panel.RowCount() : std::min(first + 1, panel.RowCount());
+  for (int r = first; r < last; ++r) {
+    panel.SetLastError(r, kNoWorkerText);
+    panel.SetIcon(r, kIconNotUpdated);
+    panel.RedrawRow(r);
+  }
+  panel.SetBusy(false);
+  BroadcastRegistered(kMsgHeadlinesFinished);
+  panel.SetTarget(-1);
 }
 
 // 1 when the row's feed was downloaded and merged (or was unchanged), else 0.
@@ -308,6 +330,10 @@ std::int64_t PackChannelCounts(int total, int unread) {
 int RefreshChannelsThread(const RefreshContext& context) {
   if (context.panel == nullptr || context.manager == nullptr) return 1;
   IChannelPanel& panel = *context.panel;
+  if (!context.manager->CanRunJobs()) {
+    FailWithoutWorker(panel);
+    return 0;
+  }
   panel.SetBusy(true);
   BroadcastRegistered(kMsgDownloadStart);
   SetSettingString(setting::kLastUpdateTime, Utf8ToUtf16(LocalTimeText()));
@@ -344,11 +370,18 @@ int RefreshChannelsThread(const RefreshContext& context) {
       panel.RedrawRow(r);
     }
   };
-  std::vector<std::thread> helpers;
-  const int workers = std::clamp(std::min(context.parallelChannels, last - first), 1, kMaxParallelChannels);
-  for (int i = 1; i < workers; ++i) helpers.emplace_back(work);
-  work();
-  for (std::thread& helper : helpers) helper.join();
+  {
+    // A helper that cannot be started leaves its rows to the others; this
+    // thread always works too. The helpers are joined at the end of the block.
+    std::vector<std::jthread> helpers;
+    const int workers = std::clamp(std::min(context.parallelChannels, last - first), 1, kMaxParallelChannels);
+    try {
+      for (int i = 1; i < workers; ++i) helpers.emplace_back(work);
+    } catch (const std::system_error&) {
+      Trace("A refresh worker thread could not be started\n");
+    }
+    work();
+  }
   panel.SetBusy(false);
   BroadcastRegistered(kMsgHeadlinesFinished);
   context.manager->StartJobs();

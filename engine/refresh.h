@@ -27,6 +27,10 @@ struct RefreshContext {
   int parallelChannels = kDefaultParallelChannels;
 };
 
+// A refresh that cannot run its full-text jobs (the worker thread could not
+// be started) fails every row with this text.
+inline constexpr char16_t kNoWorkerText[] = u"The download worker could not be started.";
+
 // The error text of a download that is not a feed.
 inline constexpr char16_t kNotAFeedText[] = u"The downloaded document is not an RSS, RDF or Atom feed.";
 

@@ -1,11 +1,14 @@
 #include "engine/refresh_controller.h"
 
+#include <system_error>
+
 #include "engine/auto_update.h"
 #include "engine/messages.h"
 #include "engine/refresh_abort.h"
-#include "net/network_connection.h"
 #include "net/messages.h"
+#include "net/network_connection.h"
 #include "net/transfer_control.h"
+#include "platform/trace.h"
 #include "store/settings.h"
 
 namespace wrenly {
@@ -23,6 +26,7 @@ CRefreshController::CRefreshController(IChannelPanel& panel, CDownloadManager& m
 CRefreshController::~CRefreshController() {
   std::unique_lock lock(mutex_);
   closing_ = true;
+  waiting_ = false;
   if (running_) AbortLocked();
   changed_.notify_all();
   lock.unlock();
@@ -31,16 +35,45 @@ CRefreshController::~CRefreshController() {
 }
 
 void CRefreshController::ToggleRefresh() {
+  {
+    std::lock_guard lock(mutex_);
+    if (running_) {
+      waiting_ = false;
+      AbortLocked();
+      return;
+    }
+  }
+  RequestStart();
+}
+
+void CRefreshController::Abort() {
   std::lock_guard lock(mutex_);
   waiting_ = false;
-  if (running_) {
-    AbortLocked();
-    return;
+  if (running_) AbortLocked();
+}
+
+void CRefreshController::StartScheduledRefresh() {
+  {
+    std::lock_guard lock(mutex_);
+    if (running_ || waiting_) return;
   }
-  if (EnsureNetworkConnection(GetSettingInt(setting::kUseNetAgency) != 0) == 0)
-    StartLocked();
-  else
+  RequestStart();
+}
+
+void CRefreshController::RequestStart() {
+  {
+    std::lock_guard lock(mutex_);
+    if (closing_) return;
+    // Waiting from here on: a connection that comes up while the test below
+    // runs starts the refresh through OnNetConnectionState.
     waiting_ = true;
+  }
+  // The connection test broadcasts, and this controller is a receiver.
+  const bool usableNow = EnsureNetworkConnection(GetSettingInt(setting::kUseNetAgency) != 0) == 0;
+  std::lock_guard lock(mutex_);
+  if (!usableNow || !waiting_ || running_) return;
+  waiting_ = false;
+  StartLocked();
 }
 
 void CRefreshController::OnNetConnectionState(std::uint64_t state) {
@@ -58,12 +91,15 @@ void CRefreshController::OnCradleChanged(std::uint64_t cradled) {
   std::lock_guard lock(mutex_);
   if (cradled != 1 || running_ || GetSettingInt(setting::kAutoUpdateMode) != kAutoUpdateWhenDocked) return;
   // Docked: the cradle provides the connection, so no connection test.
+  waiting_ = false;
   StartLocked();
 }
 
 void CRefreshController::Post(MessageId message, std::uint64_t wParam, std::int64_t) {
   if (message == WM_REFRESH_TOGGLE)
     ToggleRefresh();
+  else if (message == WM_REFRESH_SCHEDULED)
+    StartScheduledRefresh();
   else if (message == WM_NETCONNECTION_STATE)
     OnNetConnectionState(wParam);
   else if (message == WM_CRADLE_CHANGED)
@@ -82,22 +118,36 @@ bool CRefreshController::waitingForConnection() {
 
 void CRefreshController::WaitUntilDone() {
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [&] { return !running_ && !ending_; });
+  changed_.wait(lock, [&] { return !running_ && ending_ == 0; });
+  JoinRetiredLocked();
+}
+
+void CRefreshController::JoinRetiredLocked() {
+  // With no thread ending, every retired one has left its last use of the lock.
+  if (ending_ != 0) return;
+  for (std::thread& retired : retired_) retired.join();
+  retired_.clear();
 }
 
 void CRefreshController::StartLocked() {
   if (closing_) return;
+  // New work: a Cancel of earlier work must not cut this refresh short.
   GetTransferControl().ClearAbortFlag();
-  running_ = true;
+  JoinRetiredLocked();
   // Collect the previous refresh's thread. While it is still sending its end
   // messages it needs this lock once more, so it is joined later instead.
   if (thread_.joinable()) {
-    if (ending_)
+    if (ending_ != 0)
       retired_.push_back(std::move(thread_));
     else
       thread_.join();
   }
-  thread_ = std::thread(&CRefreshController::ThreadMain, this);
+  try {
+    thread_ = std::thread(&CRefreshController::ThreadMain, this);
+    running_ = true;
+  } catch (const std::system_error&) {
+    Trace("The refresh thread could not be started\n");
+  }
 }
 
 void CRefreshController::AbortLocked() {
@@ -116,13 +166,13 @@ void CRefreshController::ThreadMain() {
   while (!context_.manager->IsIdle() && !closing_) changed_.wait_for(lock, kEndTimerTick);
   ClearRefreshAbort();
   running_ = false;
-  ending_ = true;
+  ++ending_;
   context_.manager->ClearJobs();
   lock.unlock();
   PostMessageTo(context_.view, WM_REFRESH_DONE, 0, 0);
   BroadcastRegistered(kMsgDownloadFinished);
   lock.lock();
-  ending_ = false;
+  --ending_;
   changed_.notify_all();
 }
 

@@ -1,10 +1,13 @@
 // The refresh as the channel list drives it: the Refresh command toggles
 // between starting a refresh and aborting the running one, a refresh waits
 // for the network connection when one has to be brought up, docking starts
-// one in the docked auto-update mode, and the end of the full-text jobs ends
-// the refresh (WM_REFRESH_DONE to the view, "Wrenly.Download.Finished").
-// As a Receiver it takes WM_REFRESH_TOGGLE, WM_NETCONNECTION_STATE and
-// WM_CRADLE_CHANGED. Safe for concurrent use.
+// one in the docked auto-update mode, the automatic update starts one only
+// when none runs, and the end of the full-text jobs ends the refresh
+// (WM_REFRESH_DONE to the view, "Wrenly.Download.Finished").
+// As a Receiver it takes WM_REFRESH_TOGGLE, WM_REFRESH_SCHEDULED,
+// WM_NETCONNECTION_STATE and WM_CRADLE_CHANGED. Safe for concurrent use; the
+// controller's lock is never held while it calls out (the connection test,
+// messages), so a receiver may call back into it.
 #pragma once
 
 #include <condition_variable>
@@ -24,7 +27,13 @@ class CRefreshController : public Receiver {
   // Aborts a running refresh and waits for its thread.
   ~CRefreshController() override;
 
+  // The Refresh command: aborts the running refresh, else starts one.
   void ToggleRefresh();
+  // Cancel: aborts the running refresh or the wait for the connection;
+  // otherwise nothing (it never starts a refresh).
+  void Abort();
+  // The automatic update: starts a refresh only when none runs or waits.
+  void StartScheduledRefresh();
   void OnNetConnectionState(std::uint64_t state);
   void OnCradleChanged(std::uint64_t cradled);
   void Post(MessageId message, std::uint64_t wParam, std::int64_t lParam) override;
@@ -35,8 +44,12 @@ class CRefreshController : public Receiver {
   void WaitUntilDone();
 
  private:
+  // Tests the connection with the lock released, then starts the refresh or
+  // leaves it waiting for the connection.
+  void RequestStart();
   void StartLocked();
   void AbortLocked();
+  void JoinRetiredLocked();
   void ThreadMain();
 
   RefreshContext context_;
@@ -44,10 +57,12 @@ class CRefreshController : public Receiver {
   std::condition_variable changed_;
   bool running_ = false;
   bool waiting_ = false;
-  bool ending_ = false;  // the end messages are on their way
+  int ending_ = 0;  // refresh threads still sending their end messages
   bool closing_ = false;
   std::thread thread_;
-  std::vector<std::thread> retired_;  // earlier refresh threads still ending
+  // Earlier refresh threads that were still ending when the next one
+  // started; joined once no thread is ending any more.
+  std::vector<std::thread> retired_;
 };
 
 }  // namespace wrenly

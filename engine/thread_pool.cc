@@ -145,6 +145,11 @@ bool CThreadPool::IsShuttingDown() {
   return shutdown_;
 }
 
+bool CThreadPool::IsRunning() {
+  std::lock_guard lock(lock_);
+  return !threads_.empty() && !shutdown_;
+}
+
 void CThreadPool::ShutdownPool() {
   std::unique_lock lock(lock_);
   if (threads_.empty()) return;
@@ -158,7 +163,12 @@ void CThreadPool::ShutdownPool() {
   for (auto& record : threads)
     if (record->thread.joinable()) record->thread.join();
   lock.lock();
-  work_.clear();
+  std::deque<WorkItem> dropped;
+  dropped.swap(work_);
+  lock.unlock();
+  // The pool owns a run object from AddWork on; one that never ran goes too.
+  for (const WorkItem& item : dropped)
+    if (item.function == nullptr) static_cast<CRunObject*>(item.parameter)->Destroy();
 }
 
 }  // namespace wrenly

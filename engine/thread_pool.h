@@ -44,12 +44,15 @@ class CThreadPool {
   // atBack appends; otherwise the item goes in front of the waiting ones.
   void AddWork(WorkFunction function, void* parameter, bool atBack = true);
   void AddWork(CRunObject* runObject, bool atBack = true);
-  // Stops every worker. Items still waiting are dropped; a worker inside an
-  // item is waited for, so nothing runs against a released pool. Idempotent.
+  // Stops every worker. Waiting functions are dropped and waiting run objects
+  // destroyed without running (Destroy()); a worker inside an item is waited
+  // for, so nothing runs against a released pool. Idempotent.
   void ShutdownPool();
 
   // True from the start of a shutdown: a long work item may end early.
   bool IsShuttingDown();
+  // True while the workers run (after a successful Create, before shutdown).
+  bool IsRunning();
   int threadCount() const { return threadCount_; }
 
  private:

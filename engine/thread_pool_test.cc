@@ -149,11 +149,15 @@ TEST(ThreadPool, ShutdownWaitsForTheRunningItemAndDropsTheWaitingOnes) {
       &blocking);
   Item waiting{&log, 'b', {}};
   pool->AddWork(RunItem, &waiting);
+  std::atomic<int> destroyed{0};
+  pool->AddWork(new Probe(&log, true, &destroyed));
   started.get_future().wait();
   pool->ShutdownPool();
-  // ShutdownPool returned: the running item has finished, the waiting one
-  // never ran, and releasing the pool is safe.
+  // ShutdownPool returned: the running item has finished, the waiting ones
+  // never ran (the run object is destroyed, not leaked), and releasing the
+  // pool is safe.
   EXPECT_EQ(log.order, "a");
+  EXPECT_EQ(destroyed.load(), 1);
   pool.reset();
   EXPECT_EQ(log.order, "a");
 }

@@ -82,7 +82,7 @@ void CFetcherListener::WaitForSignals() {
 void CFetcherListener::Abort() {
   TransferControl& control = GetTransferControl();
   control.SetAbortFlag();
-  Trace("Receive WM_URL_DOWNLOAD_END message.\n");
+  Trace("Abort requested (SIGUSR1).\n");
   if (control.TransfersRunning()) {
     Trace("Set EXIT event and exit.\n");
     control.WakeRunningTransfers();

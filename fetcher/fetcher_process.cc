@@ -109,7 +109,7 @@ int RunTolvane(const std::vector<std::string>& args) {
     if (listener.Start()) {
       exitCode = RunWithListener(ParseFetcherArgs(args), listener);
     } else {
-      PrintErrorLine(kExitCannotStart, u"Fatal Error: MFC initialization failed");
+      PrintErrorLine(kExitCannotStart, u"Fatal Error: the abort listener thread could not be started");
       exitCode = kExitCannotStart;
     }
   }

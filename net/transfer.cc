@@ -5,11 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <new>
 #include <optional>
+#include <utility>
 
 #include "net/curl_session.h"
 #include "net/internet_error.h"
@@ -87,9 +89,11 @@ class Transfer final : public TransferWaker {
         buffer_(buffer),
         conditional_(conditional) {}
   ~Transfer() override {
-    CloseFile();
+    DiscardFile();
     curl_slist_free_all(requestHeaders_);
   }
+  Transfer(const Transfer&) = delete;
+  Transfer& operator=(const Transfer&) = delete;
 
   HRESULT Run(const std::string& url, std::uint32_t* errorCode, std::u16string* errorText, std::uint64_t* byteCount);
   void Wake() override { curl_multi_wakeup(session_.multi); }
@@ -106,6 +110,8 @@ class Transfer final : public TransferWaker {
   bool WriteFile(const char* data, size_t n);
   void AppendToMemory(const char* data, size_t n);
   void CloseFile();
+  void DiscardFile();
+  std::optional<Failure> KeepFile();
   std::optional<Failure> Outcome(CURLcode result);
   HRESULT Fail(const Failure& failure, std::uint32_t* errorCode, std::u16string* errorText, std::uint64_t* byteCount);
 
@@ -131,7 +137,9 @@ class Transfer final : public TransferWaker {
   bool timedOut_ = false;
   std::optional<Failure> failure_;  // decided inside a callback
   int fd_ = -1;
-  bool created_ = false;  // a regular file that a failure removes
+  // The body goes to a temporary file beside the target, renamed over it only
+  // once the body is complete; empty when writing straight to a device.
+  std::string tempPath_;
   std::uint64_t total_ = 0;
   Clock::time_point start_;
   Clock::time_point lastData_;
@@ -280,7 +288,7 @@ bool Transfer::Open() {
     failure_ = Failure{ERROR_HTTP_INVALID_SERVER_RESPONSE, u"Response too large"};
     return false;
   }
-  Trace("InternetOpenUrl ... OK\n");
+  Trace("Response received\n");
   if (conditional_ != nullptr) {
     conditional_->received = blockValidators_;
     // Not modified: the caller keeps what it has, so nothing is created.
@@ -290,16 +298,24 @@ bool Transfer::Open() {
     }
   }
   if (!path_.empty()) {
-    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // A device or pipe is written directly; anything else through a
+    // temporary file, so the target is never a cut-short body.
+    struct stat existing;
+    const bool direct = ::stat(path_.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode);
+    if (direct) {
+      fd_ = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+    } else {
+      static std::atomic<unsigned> counter{0};
+      tempPath_ = path_ + ".part" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+      fd_ = ::open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    }
     if (fd_ < 0) {
       const int error = errno;
-      Trace("CreateFile() failed.\n");
+      tempPath_.clear();
+      Trace("The output file could not be created\n");
       failure_ = Failure{FileErrorCode(error), {}};
       return false;
     }
-    // Only a regular file is removed again after a failure, never a device.
-    struct stat info;
-    created_ = ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
   }
   if (buffer_ != nullptr) {
     buffer_->data.reset(new (std::nothrow) char[DownloadBuffer::kGrowth + 1]());
@@ -319,7 +335,7 @@ bool Transfer::Body(const char* data, size_t n) {
   AppendToMemory(data, n);
   if (!WriteFile(data, n)) return false;
   total_ += n;
-  TraceF("InternetReadFile %zu bytes ... OK\n", n);
+  TraceF("Received %zu bytes\n", n);
   PostMessageTo(notify_, WM_DOWNLOAD_PROGRESS, total_, 0);
   if (control_.AbortFlag()) {
     aborted_ = true;
@@ -375,9 +391,28 @@ void Transfer::CloseFile() {
   fd_ = -1;
 }
 
-// What the ended transfer amounts to: a failure, or nothing once the response
-// had arrived (a body cut short by an abort, a time limit or the connection
-// keeps the bytes received).
+// Drops the temporary file of a body that is not kept.
+void Transfer::DiscardFile() {
+  CloseFile();
+  if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+  tempPath_.clear();
+}
+
+// The body is complete: the temporary file replaces the target.
+std::optional<Failure> Transfer::KeepFile() {
+  const int fd = std::exchange(fd_, -1);
+  if (fd >= 0 && ::close(fd) != 0) return Failure{FileErrorCode(errno), {}};
+  if (tempPath_.empty()) return std::nullopt;
+  if (::rename(tempPath_.c_str(), path_.c_str()) != 0) return Failure{FileErrorCode(errno), {}};
+  tempPath_.clear();
+  return std::nullopt;
+}
+
+// What the ended transfer amounts to. A body is complete when libcurl ended
+// it without error: the length matched a given Content-Length, chunked
+// encoding ended properly, or the connection closed cleanly without either.
+// A body cut short by the read limit fails with a time-out, by the
+// connection with a connection abort; an abort ends quietly but keeps no file.
 std::optional<Failure> Transfer::Outcome(CURLcode result) {
   if (failure_) return failure_;
   if (!opened_) {
@@ -386,25 +421,27 @@ std::optional<Failure> Transfer::Outcome(CURLcode result) {
     if (result == CURLE_UNSUPPORTED_PROTOCOL && redirected_) return Failure{ERROR_HTTP_REDIRECT_FAILED, {}};
     if (result != CURLE_OK) return Failure{net_internal::InternetErrorFromCurl(result), {}};
     if (!Open()) return failure_;
+    return KeepFile();
+  }
+  if (aborted_) {
+    Trace("Transfer aborted\n");
+    DiscardFile();
     return std::nullopt;
   }
-  if (aborted_) Trace("Transfer aborted\n");
-  if (timedOut_) Trace("Read timed out\n");
-  if (result != CURLE_OK && !aborted_) TraceF("Transfer ended early: %s\n", curlError_);
-  if (fd_ >= 0 && ::close(fd_) != 0) {
-    fd_ = -1;
-    return Failure{FileErrorCode(errno), {}};
+  if (timedOut_) {
+    Trace("Read timed out\n");
+    return Failure{ERROR_INTERNET_TIMEOUT, {}};
   }
-  fd_ = -1;
-  return std::nullopt;
+  if (result != CURLE_OK) {
+    TraceF("Transfer ended early: %s\n", curlError_);
+    return Failure{ERROR_INTERNET_CONNECTION_ABORTED, {}};
+  }
+  return KeepFile();
 }
 
 HRESULT Transfer::Fail(const Failure& failure, std::uint32_t* errorCode, std::u16string* errorText,
                        std::uint64_t* byteCount) {
-  if (created_) {
-    CloseFile();
-    ::unlink(path_.c_str());
-  }
+  DiscardFile();
   if (buffer_ != nullptr) *buffer_ = DownloadBuffer{};
   if (byteCount != nullptr) *byteCount = 0;
   SetLastInternetError(failure.code, failure.detail);
@@ -412,7 +449,7 @@ HRESULT Transfer::Fail(const Failure& failure, std::uint32_t* errorCode, std::u1
   const std::u16string text = FormatInternetError(&code);
   if (errorCode != nullptr) *errorCode = code;
   if (errorText != nullptr) *errorText = text;
-  Trace("InternetOpenUrl ... Failed\n");
+  Trace("Transfer failed\n");
   Trace(text + u"\n");
   PostMessageTo(notify_, WM_DOWNLOAD_PROGRESS, kProgressFailed, 1);
   return INET_E_DOWNLOAD_FAILURE;
@@ -425,7 +462,7 @@ HRESULT Transfer::Run(const std::string& url, std::uint32_t* errorCode, std::u16
   const CURLcode result = Pump();
   if (std::optional<Failure> failure = Outcome(result)) return Fail(*failure, errorCode, errorText, byteCount);
   if (byteCount != nullptr) *byteCount = total_;
-  Trace("InternetCloseHandle ... OK\n");
+  Trace("Transfer complete\n");
   PostMessageTo(notify_, WM_DOWNLOAD_PROGRESS, total_, 1);
   return S_OK;
 }
@@ -445,15 +482,14 @@ HRESULT DownloadUrlToFile(std::u16string_view url, std::string_view filePath, st
   CurlSession* session = net_internal::ThreadSession();
   if (session == nullptr) session = &own.emplace();
   if (!session->ok()) {
-    Trace("InternetOpen ... Failed\n");
+    Trace("The transfer session could not be set up\n");
     SetLastInternetError(ERROR_INTERNET_INTERNAL_ERROR);
     if (errorCode != nullptr) *errorCode = ERROR_INTERNET_INTERNAL_ERROR;
     if (errorText != nullptr) *errorText = FormatInternetError(nullptr);
     PostMessageTo(notify, WM_DOWNLOAD_PROGRESS, kProgressFailed, 1);
     return INET_E_DOWNLOAD_FAILURE;
   }
-  Trace("InternetOpen ... OK\n");
-  session->busy = true;
+    session->busy = true;
   HRESULT result = S_OK;
   {
     Transfer transfer(*session, filePath, notify, buffer, conditional);

@@ -46,24 +46,31 @@ struct ConditionalGet {
 // Bodies above this size are refused, so a hostile server cannot fill memory or disk.
 constexpr std::uint64_t kMaxDownloadBytes = 64u * 1024 * 1024;
 
-// url: http or https only (also after redirects). filePath: UTF-8 path of a
-// file created anew once the response has arrived, or empty for none.
+// url: http or https only (also after redirects). filePath: UTF-8 path of the
+// file to write, or empty for none.
 // errorCode/errorText: 0 and cleared at the start; on failure the error number
 // (net/internet_error.h) and its text. notify: receives WM_DOWNLOAD_PROGRESS
 // (bytes so far, 0) after each chunk and (bytes, 1) or (kProgressFailed, 1)
 // at the end; none = every broadcast receiver. buffer: receives the memory
 // copy. byteCount: receives the number of body bytes (decoded) received.
 //
-// Returns S_OK once the URL answered with a status below 400, also when the
-// body was cut short by an abort, a read that received nothing for the read
-// limit, or a broken connection (the bytes so far are kept). Returns
-// INET_E_DOWNLOAD_FAILURE when the URL could not be opened (no file is
-// created), the status was 400 or above, the body exceeded kMaxDownloadBytes
-// or the file could not be written (then no file and no memory copy remain).
-// With `conditional`, a 304 answer returns S_OK with notModified set; without
-// it, a 304 is taken as an (empty) answer like any other status below 400.
-// While the abort flag is set, a transfer that has not had its response yet
-// fails with ERROR_INTERNET_OPERATION_CANCELLED.
+// The body goes to a temporary file in the target's folder that replaces the
+// target only once the body is complete (the length matched Content-Length,
+// chunked encoding ended properly, or the connection closed cleanly without
+// either); a device is written directly. Until then the old file stays.
+//
+// Returns S_OK for a complete body with a status below 400, and also when an
+// abort cut the body short: that ends quietly, leaves no file and keeps the
+// memory copy of what arrived. Returns INET_E_DOWNLOAD_FAILURE when the URL
+// could not be opened, the status was 400 or above, the body exceeded
+// kMaxDownloadBytes, the body stopped arriving for the read limit
+// (ERROR_INTERNET_TIMEOUT), the connection broke before the body was complete
+// (ERROR_INTERNET_CONNECTION_ABORTED) or the file could not be written; then
+// no new file and no memory copy remain. With `conditional`, a 304 answer
+// returns S_OK with notModified set (and no file); without it, a 304 is taken
+// as an (empty) answer like any other status below 400. While the abort flag is set, a
+// transfer that has not had its response yet fails with
+// ERROR_INTERNET_OPERATION_CANCELLED.
 HRESULT DownloadUrlToFile(std::u16string_view url, std::string_view filePath, std::uint32_t* errorCode,
                           std::u16string* errorText, Receiver* notify = nullptr, DownloadBuffer* buffer = nullptr,
                           std::uint64_t* byteCount = nullptr, ConditionalGet* conditional = nullptr);

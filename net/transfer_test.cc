@@ -1,10 +1,14 @@
 #include "net/transfer.h"
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <atomic>
+#include <filesystem>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -99,6 +103,42 @@ bool Exists(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0;
 }
+
+// Answers one connection on 127.0.0.1 with fixed bytes, then closes it: a
+// response whose end is marked by nothing but the close.
+class RawServer {
+ public:
+  explicit RawServer(std::string response) {
+    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(listener_, 1);
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this, response = std::move(response)] {
+      const int client = ::accept(listener_, nullptr, nullptr);
+      if (client < 0) return;
+      char request[4096];
+      (void)::read(client, request, sizeof request);
+      (void)::write(client, response.data(), response.size());
+      ::close(client);
+    });
+  }
+  ~RawServer() {
+    ::shutdown(listener_, SHUT_RDWR);
+    thread_.join();
+    ::close(listener_);
+  }
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/raw"; }
+
+ private:
+  int listener_ = -1;
+  int port_ = 0;
+  std::thread thread_;
+};
 
 std::u16string U16(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
@@ -401,10 +441,11 @@ void ServeStalled(HttpServer& server, const std::string& path, size_t head, Gate
   });
 }
 
-TEST_F(TransferTest, AbortStopsASlowBodyAndKeepsWhatArrived) {
+TEST_F(TransferTest, AbortStopsASlowBodyQuietlyAndLeavesNoFile) {
   Gate gate;
   ServeStalled(server_, "/slow", 1000, gate);
   const std::string file = Target("slow.xml");
+  testsupport::WriteFile(file, "last good feed");
   std::thread aborter([&] {
     progress_.WaitForBytes();
     EXPECT_TRUE(GetTransferControl().AbortRunningTransfers());
@@ -418,7 +459,9 @@ TEST_F(TransferTest, AbortStopsASlowBodyAndKeepsWhatArrived) {
   EXPECT_EQ(result, S_OK);
   EXPECT_TRUE(stoppedWhileServerHeld);
   EXPECT_EQ(count_, 1000u);
-  EXPECT_EQ(ReadFile(file), Pattern(1000));
+  EXPECT_EQ(std::string(buffer_.data.get()), Pattern(1000));
+  EXPECT_EQ(ReadFile(file), "last good feed");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);
   EXPECT_EQ(progress_.entries().back().w, 1000u);
   EXPECT_EQ(progress_.entries().back().l, 1);
   EXPECT_FALSE(GetTransferControl().TransfersRunning());
@@ -475,17 +518,52 @@ TEST_F(TransferTest, OneAbortStopsEveryRunningTransfer) {
   EXPECT_FALSE(GetTransferControl().WakeRunningTransfers());
 }
 
-TEST_F(TransferTest, SilentConnectionEndsQuietlyAfterTheReadLimit) {
+TEST_F(TransferTest, ASilentConnectionFailsWithATimeOutAfterTheReadLimit) {
   Gate gate;
   ServeStalled(server_, "/silent", 300, gate);
   GetTransferControl().SetReadLimit(std::chrono::milliseconds(1000));
-  const HRESULT result = DownloadUrlToFile(U16(server_.Url("/silent")), "", &code_, &text_, nullptr, &buffer_, &count_);
+  const std::string file = Target("silent.img");
+  const HRESULT result = DownloadUrlToFile(U16(server_.Url("/silent")), file, &code_, &text_, nullptr, &buffer_, &count_);
   EXPECT_FALSE(gate.IsOpen());
   gate.Open();
   server_.Stop();  // before the gate goes out of scope
-  EXPECT_EQ(result, S_OK);
-  EXPECT_EQ(count_, 300u);
-  EXPECT_EQ(std::string(buffer_.data.get()), Pattern(300));
+  EXPECT_EQ(result, INET_E_DOWNLOAD_FAILURE);
+  EXPECT_EQ(code_, ERROR_INTERNET_TIMEOUT);
+  EXPECT_FALSE(buffer_.data);
+  EXPECT_TRUE(std::filesystem::is_empty(dir_.path()));
+}
+
+// A body is complete when its length matches Content-Length, its chunked
+// encoding ends properly, or the connection closes cleanly without either.
+TEST_F(TransferTest, ABodyCutShortByTheConnectionFailsAndKeepsTheOldFile) {
+  server_.server().Get("/short", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content_provider(1000, "image/png", [](size_t offset, size_t, httplib::DataSink& sink) {
+      if (offset > 0) return false;  // the connection drops after 500 of 1000 bytes
+      return sink.write(Pattern(500).data(), 500);
+    });
+  });
+  server_.server().Get("/chunks", [](const httplib::Request&, httplib::Response& res) {
+    res.set_chunked_content_provider("image/png", [](size_t offset, httplib::DataSink& sink) {
+      return offset == 0 && sink.write(Pattern(700).data(), 700);  // no closing chunk
+    });
+  });
+  for (const char* path : {"/short", "/chunks"}) {
+    SCOPED_TRACE(path);
+    const std::string file = Target("logo.img");
+    testsupport::WriteFile(file, "old logo");
+    EXPECT_EQ(DownloadUrlToFile(U16(server_.Url(path)), file, &code_, &text_, nullptr, &buffer_, &count_),
+              INET_E_DOWNLOAD_FAILURE);
+    EXPECT_EQ(code_, ERROR_INTERNET_CONNECTION_ABORTED);
+    EXPECT_EQ(ReadFile(file), "old logo");
+    EXPECT_FALSE(buffer_.data);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);
+  }
+
+  // Without a length or chunks, a clean close ends a complete body.
+  RawServer raw("HTTP/1.0 200 OK\r\nContent-Type: image/png\r\n\r\n" + Pattern(300));
+  const std::string file = Target("icon.ico");
+  EXPECT_EQ(DownloadUrlToFile(U16(raw.Url()), file, &code_, &text_), S_OK);
+  EXPECT_EQ(ReadFile(file), Pattern(300));
 }
 
 TEST_F(TransferTest, ConsecutiveDownloadsReuseTheConnection) {

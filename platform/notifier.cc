@@ -1,8 +1,10 @@
 #include "platform/notifier.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <list>
 #include <mutex>
-#include <shared_mutex>
+#include <thread>
 #include <vector>
 
 namespace wrenly {
@@ -15,9 +17,19 @@ struct Registry {
   std::vector<std::string> names;  // index + kFirstRegistered is the number
 };
 
+// A receiver being called, and the thread calling it.
+struct Call {
+  Receiver* receiver;
+  std::thread::id thread;
+};
+
+// The lock guards the list and the calls in flight; it is never held while a
+// receiver runs, so a receiver may post, register and withdraw freely.
 struct Receivers {
-  std::shared_mutex mutex;
+  std::mutex mutex;
+  std::condition_variable callEnded;
   std::vector<Receiver*> list;
+  std::list<Call> calls;
 };
 
 Registry& Names() {
@@ -58,12 +70,29 @@ void RemoveBroadcastReceiver(Receiver* receiver) {
   Receivers& r = BroadcastList();
   std::unique_lock lock(r.mutex);
   std::erase(r.list, receiver);
+  // Calls on other threads end first; a receiver withdrawing itself from its
+  // own Post must not wait for that very call.
+  const auto self = std::this_thread::get_id();
+  r.callEnded.wait(lock, [&] {
+    return std::none_of(r.calls.begin(), r.calls.end(),
+                        [&](const Call& c) { return c.receiver == receiver && c.thread != self; });
+  });
 }
 
 void Broadcast(MessageId message, std::uint64_t wParam, std::int64_t lParam) {
   Receivers& r = BroadcastList();
-  std::shared_lock lock(r.mutex);
-  for (Receiver* receiver : r.list) receiver->Post(message, wParam, lParam);
+  std::unique_lock lock(r.mutex);
+  const std::vector<Receiver*> targets = r.list;
+  for (Receiver* receiver : targets) {
+    // One withdrawn by an earlier receiver of this broadcast is skipped.
+    if (std::find(r.list.begin(), r.list.end(), receiver) == r.list.end()) continue;
+    const auto call = r.calls.insert(r.calls.end(), Call{receiver, std::this_thread::get_id()});
+    lock.unlock();
+    receiver->Post(message, wParam, lParam);
+    lock.lock();
+    r.calls.erase(call);
+    r.callEnded.notify_all();
+  }
 }
 
 void PostMessageTo(Receiver* target, MessageId message, std::uint64_t wParam, std::int64_t lParam) {

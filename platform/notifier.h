@@ -2,7 +2,8 @@
 // messages are posted to a Receiver (a screen, the command-line front end, a
 // test) or, when no receiver is named, to every broadcast receiver of the
 // process. The Qt front end marshals what it receives to its GUI thread.
-// Safe for concurrent use; receivers are called on the posting thread.
+// Safe for concurrent use; receivers are called on the posting thread with no
+// lock of the notifier held, so a receiver may post, register or withdraw.
 #pragma once
 
 #include <cstdint>
@@ -26,7 +27,9 @@ MessageId RegisterMessage(std::string_view name);
 std::string RegisteredMessageName(MessageId message);
 
 void AddBroadcastReceiver(Receiver* receiver);
-// After this returns, the receiver is not called again.
+// After this returns, the receiver is not called again, and no call of it on
+// another thread is still running (a receiver may withdraw itself from its
+// own Post; that call then simply finishes).
 void RemoveBroadcastReceiver(Receiver* receiver);
 
 void Broadcast(MessageId message, std::uint64_t wParam, std::int64_t lParam);

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <future>
+#include <thread>
 #include <vector>
 
 namespace wrenly {
@@ -41,6 +47,62 @@ TEST(Notifier, PostsToTheTargetOrElseToEveryBroadcastReceiver) {
   EXPECT_EQ(a.got[1].message, 0x403u);
   ASSERT_EQ(b.got.size(), 1u);
   EXPECT_EQ(b.got[0].w, 3u);
+}
+
+// Runs body on a thread of its own; a body still running after 10 s is a
+// deadlock, and the test binary ends instead of hanging.
+void WithinTenSeconds(std::function<void()> body) {
+  auto done = std::async(std::launch::async, std::move(body));
+  if (done.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) {
+    ADD_FAILURE() << "deadlock";
+    std::_Exit(1);
+  }
+}
+
+// On its first message it registers a helper, broadcasts again from inside
+// the call and withdraws itself: each of these needs the notifier's lock.
+struct Reentrant : Receiver {
+  Recorder helper;
+  int calls = 0;
+  void Post(MessageId message, std::uint64_t, std::int64_t) override {
+    if (++calls > 1 || message != 0x410) return;
+    AddBroadcastReceiver(&helper);
+    Broadcast(0x411, 0, 0);
+    RemoveBroadcastReceiver(this);
+  }
+};
+
+TEST(Notifier, AReceiverMayPostRegisterAndWithdrawFromItsOwnCall) {
+  Reentrant reentrant;
+  WithinTenSeconds([&] {
+    AddBroadcastReceiver(&reentrant);
+    Broadcast(0x410, 0, 0);
+    Broadcast(0x412, 0, 0);
+    RemoveBroadcastReceiver(&reentrant.helper);
+  });
+  EXPECT_EQ(reentrant.calls, 2);  // 0x410 and the nested 0x411; withdrawn before 0x412
+  ASSERT_EQ(reentrant.helper.got.size(), 2u);
+  EXPECT_EQ(reentrant.helper.got[0].message, 0x411u);
+  EXPECT_EQ(reentrant.helper.got[1].message, 0x412u);
+}
+
+struct Slow : Receiver {
+  std::atomic<bool> inside{false}, finished{false};
+  void Post(MessageId, std::uint64_t, std::int64_t) override {
+    inside = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    finished = true;
+  }
+};
+
+TEST(Notifier, WithdrawingWaitsForACallRunningOnAnotherThread) {
+  Slow slow;
+  AddBroadcastReceiver(&slow);
+  std::thread poster([] { Broadcast(0x420, 0, 0); });
+  while (!slow.inside) std::this_thread::yield();
+  RemoveBroadcastReceiver(&slow);
+  EXPECT_TRUE(slow.finished);
+  poster.join();
 }
 
 }  // namespace

@@ -300,6 +300,7 @@ bool CChannelStore::TrimItems() {
 ItemCounts CountItems(const std::string& itemFilePath) {
   ItemCounts counts;
   RecordReader reader(itemFilePath);
+  counts.readable = reader.is_open();
   ItemRecord record;
   while (reader.Next(record, RecordReader::kNoTexts)) {
     if (record.type != kItemTypeOrdinary) continue;

@@ -97,10 +97,13 @@ class CChannelStore {
 struct ItemCounts {
   int total = 0;  // live ordinary items
   int read = 0;   // among them, flag 2 or 3
+  bool readable = false;  // the item file could be opened; else no counts are known
 };
 ItemCounts CountItems(const std::string& itemFilePath);
 
 // Replaces the error record with a new one for this error text, dated now.
+// The stored description is a fixed lead-in, the text with blanks trimmed,
+// and a final "." added here (pass the text without one).
 bool WriteErrorRecord(const std::string& itemFilePath, std::u16string_view errorText);
 // Marks the error record deleted. Always true.
 bool DeleteErrorRecord(const std::string& itemFilePath);

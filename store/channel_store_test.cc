@@ -274,8 +274,11 @@ TEST_F(ChannelStoreTest, CountsAndTheErrorRecord) {
   ASSERT_TRUE(WriteErrorRecord(path_, u"  Cannot connect\r\n"));
   ASSERT_TRUE(WriteErrorRecord(path_, u"\tThe server name cannot be resolved "));
   const ItemCounts counts = CountItems(path_);
+  EXPECT_TRUE(counts.readable);
   EXPECT_EQ(counts.total, 4);
   EXPECT_EQ(counts.read, 2);
+  // A missing item file has no counts, which is not the same as 0/0.
+  EXPECT_FALSE(CountItems(path_ + ".missing").readable);
 
   // One live error record, the last one written, listed like an item.
   std::vector<ItemRecord> errors;

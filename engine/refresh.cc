@@ -192,8 +192,9 @@ int KeepUnchangedFeed(const Row& r) {
 // Downloads and merges the feed. 1 when the channel was updated; then the
 // addresses come from the document just merged, which is the one on disk.
 // The validators of the last good download go with the request while its
-// document is on disk; a 304 answer keeps everything as it is.
-int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addresses) {
+// document is on disk; a 304 answer keeps everything as it is and sets
+// `unchanged`.
+int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addresses, bool& unchanged) {
   Trace("Start URLDownloadToFile()\n");
   if (IsRefreshAborted()) return 0;
   const ChannelPaths& paths = r.paths;
@@ -209,7 +210,8 @@ int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addres
     r.context.panel->SetLastError(r.row, error);
     return 0;
   }
-  if (conditional.notModified) return KeepUnchangedFeed(r);
+  unchanged = conditional.notModified;
+  if (unchanged) return KeepUnchangedFeed(r);
   Trace("Parse channel XML\n");
   CFeedParser parser(IsRefreshAborted);
   parser.SetArticleLimit(r.settings.articleLimit);
@@ -300,12 +302,14 @@ int RefreshRow(const RefreshContext& context, const RefreshSettings& settings, i
   const std::u16string url = panel.Text(row, kColumnFeedUrl);
   const Row r{context, settings, row, channel, ChannelPaths(settings.channelDataFolder, channel)};
   ChannelAddresses addresses;
-  const int result = UpdateFeed(r, url, addresses);
+  bool unchanged = false;
+  const int result = UpdateFeed(r, url, addresses, unchanged);
   if (IsRefreshAborted()) {
     panel.SetLastError(row, u"");
     return 0;
   }
-  FetchLogoAndSiteIcon(r.paths, std::move(addresses));
+  // An unchanged feed starts no picture work, the logo and site icon included.
+  if (!unchanged) FetchLogoAndSiteIcon(r.paths, std::move(addresses));
   ShowCounts(r);
   return result;
 }

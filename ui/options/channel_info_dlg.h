@@ -1,0 +1,37 @@
+// COptionChannelInfoDlg: a channel's properties as two tabs, "Info" (the
+// address and title, read-only) and "Details" (the channel description built
+// from the last downloaded feed). It changes nothing; "OK" closes it.
+#pragma once
+
+#include <QTabWidget>
+#include <QTextBrowser>
+
+#include "ui/frame/page.h"
+#include "ui/frame/screens.h"
+
+namespace wrenly::ui {
+
+class COptionChannelInfoMainDlg;
+
+class COptionChannelInfoDlg : public CPage {
+  Q_OBJECT
+
+ public:
+  explicit COptionChannelInfoDlg(const ChannelRef& channel);
+  bool OnCommand(int command) override;
+  void Retranslate() override;
+  QTextBrowser& details() { return *details_; }
+
+ private:
+  QTabWidget* tabs_;
+  COptionChannelInfoMainDlg* info_;
+  QWidget* detailsPage_;
+  QLabel* detailsHeading_;
+  QTextBrowser* details_;
+};
+
+// The channel description page of the channel's last downloaded feed; empty
+// when there is none.
+QString ChannelDescriptionHtml(int channel);
+
+}  // namespace wrenly::ui

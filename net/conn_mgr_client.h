@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "net/connection_backend.h"
-#include "net/event.h"
+#include "platform/event.h"
 #include "net/hresult.h"
 
 namespace wrenly {

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/event.h"
+#include "platform/event.h"
 #include "net/hresult.h"
 
 namespace wrenly {

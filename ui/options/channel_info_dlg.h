@@ -3,6 +3,7 @@
 // from the last downloaded feed). It changes nothing; "OK" closes it.
 #pragma once
 
+#include <QLabel>
 #include <QTabWidget>
 #include <QTextBrowser>
 

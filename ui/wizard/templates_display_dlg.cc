@@ -6,7 +6,7 @@
 
 #include "platform/program_folder.h"
 #include "platform/text.h"
-#include "store/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "store/paths.h"
 #include "store/template_document.h"
 #include "ui/frame/commands.h"

@@ -44,6 +44,7 @@ class CConnMgrClient {
   HRESULT StopConnection();
   // Ends any watcher, then talks to backend from now on (tests of callers).
   void UseBackend(ConnectionBackend& backend);
+  bool UsesBackend(const ConnectionBackend& backend) const { return backend_.load() == &backend; }
 
   std::u16string Url() const;
   bool UseProxy() const;

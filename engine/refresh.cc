@@ -5,12 +5,14 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
 
 #include "engine/feed_validators.h"
+#include "engine/fetcher_process.h"
 #include "engine/messages.h"
 #include "engine/refresh_abort.h"
 #include "net/transfer.h"
@@ -20,6 +22,7 @@
 #include "store/channel_files.h"
 #include "store/channel_store.h"
 #include "store/feed_parser.h"
+#include "store/full_text_mode.h"
 #include "store/item_record.h"
 #include "store/paths.h"
 #include "store/settings.h"
@@ -51,6 +54,7 @@ struct RefreshSettings {
   std::string proxyAddress;
   std::string channelDataFolder;
   int articleLimit = 0;
+  std::map<int, FullTextMode> fullTextModes;  // by channel number, from the catalog
 };
 
 // With the proxy on, its address is the "NetAgencyIP" setting (the built-in
@@ -65,6 +69,7 @@ RefreshSettings ReadRefreshSettings() {
       address.empty() ? std::string(TransferControl::kDefaultProxyAddress) : Utf16ToUtf8(address);
   settings.channelDataFolder = ChannelDataFolder();
   settings.articleLimit = GetArticleLimit();
+  settings.fullTextModes = ReadFullTextModes(settings.channelDataFolder + "/Channels.opml");
   return settings;
 }
 
@@ -129,12 +134,18 @@ void FetchPictures(const Row& r, const CFeedParser& parser) {
   }
 }
 
-// Queues a full-text job for every item whose full text is not on disk yet.
+// Queues a full-text job for every item whose full text is not on disk yet:
+// with the channel's template, or by automatic extraction when the channel
+// asks for it.
 void QueueFullTexts(const Row& r) {
   Trace("Download fulltext files\n");
   const ChannelPaths& paths = r.paths;
-  // Without an extraction template the channel gets no full texts.
-  if (!r.settings.downloadFulltext || IsRefreshAborted() || !FileExists(paths.templ)) return;
+  const auto chosen = r.settings.fullTextModes.find(r.channel);
+  const FullTextMode mode = chosen != r.settings.fullTextModes.end() ? chosen->second : FullTextMode::kTemplate;
+  if (!r.settings.downloadFulltext || IsRefreshAborted() || mode == FullTextMode::kOff) return;
+  // Without an extraction template a "template" channel gets no full texts.
+  if (mode == FullTextMode::kTemplate && !FileExists(paths.templ)) return;
+  const std::string& extraction = mode == FullTextMode::kAutomatic ? kAutomaticExtraction : paths.templ;
   const auto index = ReadUrlIndex(paths.urlIndex);
   RecordReader reader(paths.items);
   ItemRecord record;
@@ -144,7 +155,7 @@ void QueueFullTexts(const Row& r) {
     if (it == index.end()) continue;
     std::string text = StampedFilePath(paths.items, it->second.stamp, it->second.sequence, ".htm");
     if (FileExists(text)) continue;
-    r.context.manager->AddJob(record.link, std::move(text), paths.templ, false, r.channel, IsRefreshAborted);
+    r.context.manager->AddJob(record.link, std::move(text), extraction, false, r.channel, IsRefreshAborted);
   }
 }
 

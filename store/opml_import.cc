@@ -1,5 +1,7 @@
 #include "store/opml_import.h"
 
+#include "store/full_text_mode.h"
+
 namespace wrenly {
 namespace {
 
@@ -10,6 +12,7 @@ bool IsOutline(const tinyxml2::XMLElement* element) {
 OpmlEntry EntryOf(const CEXML& doc, const tinyxml2::XMLElement* outline) {
   OpmlEntry entry;
   entry.url = doc.Attribute(outline, "xmlUrl").value_or(u"");
+  entry.fullText = doc.Attribute(outline, kFullTextAttribute).value_or(u"");
   entry.text = doc.Attribute(outline, "text").value_or(u"");
   if (entry.text.empty()) entry.text = doc.Attribute(outline, "title").value_or(u"");
   if (entry.text.empty()) entry.text = entry.url;
@@ -55,10 +58,13 @@ ImportCounts AddOpmlEntries(CChannelCatalog& catalog, const std::vector<OpmlEntr
   ImportCounts counts;
   const auto addChannel = [&](std::u16string_view category, const OpmlEntry& channel) {
     // An outline without a feed address is no channel to subscribe to.
-    if (!channel.url.empty() && catalog.AddChannel(category, channel.text, channel.url) > 0)
-      ++counts.channelsAdded;
-    else
+    if (channel.url.empty() || catalog.AddChannel(category, channel.text, channel.url) == 0) {
       ++counts.channelsRefused;
+      return;
+    }
+    ++counts.channelsAdded;
+    if (const std::optional<FullTextMode> mode = ParseFullTextMode(channel.fullText))
+      SetFullTextMode(catalog, channel.url, *mode);
   };
   for (const OpmlEntry& top : entries) {
     if (top.url.empty()) {

@@ -3,6 +3,7 @@
 #include <QVBoxLayout>
 
 #include "store/feed_parser.h"
+#include "store/full_text_mode.h"
 #include "store/paths.h"
 #include "ui/frame/commands.h"
 #include "ui/frame/dialogs.h"
@@ -35,7 +36,10 @@ QString ChannelDescriptionHtml(int channel) {
 }
 
 COptionChannelInfoDlg::COptionChannelInfoDlg(const ChannelRef& channel)
-    : tabs_(new QTabWidget(this)),
+    : channel_(channel),
+      tabs_(new QTabWidget(this)),
+      fullTextLabel_(new QLabel),
+      fullText_(new QComboBox),
       info_(new COptionChannelInfoMainDlg(channel)),
       detailsPage_(new QWidget),
       detailsHeading_(MakeHeading(detailsPage_, "detailsHeading")),
@@ -52,7 +56,25 @@ COptionChannelInfoDlg::COptionChannelInfoDlg(const ChannelRef& channel)
   layout->setContentsMargins(8, 8, 8, 8);
   layout->addWidget(detailsHeading_);
   layout->addWidget(details_, 1);
-  tabs_->addTab(info_, QString());
+  fullText_->setObjectName("fullTextChoice");
+  for (int i = 0; i < 3; ++i) fullText_->addItem(QString());
+  {
+    CChannelCatalog catalog;
+    catalog.LoadAndReport(ChannelDataPath("Channels.opml"));
+    loadedMode_ = static_cast<int>(GetFullTextMode(catalog, ToU16(channel.url)));
+  }
+  fullText_->setCurrentIndex(loadedMode_);
+  auto* infoTab = new QWidget;
+  auto* infoLayout = new QVBoxLayout(infoTab);
+  infoLayout->setContentsMargins(0, 0, 0, 0);
+  infoLayout->addWidget(info_);
+  auto* choice = new QVBoxLayout;
+  choice->setContentsMargins(8, 0, 8, 8);
+  choice->addWidget(fullTextLabel_);
+  choice->addWidget(fullText_);
+  infoLayout->addLayout(choice);
+  infoLayout->addStretch(1);
+  tabs_->addTab(infoTab, QString());
   tabs_->addTab(detailsPage_, QString());
   body().setContentsMargins(0, 0, 0, 0);
   body().addWidget(tabs_, 1);
@@ -65,14 +87,27 @@ void COptionChannelInfoDlg::Retranslate() {
   tabs_->setTabText(1, Tr(u"Details"));
   detailsHeading_->setText(Tr(u"Channel Properties"));
   info_->Retranslate();
+  fullTextLabel_->setText(Tr(u"Full texts:"));
+  fullText_->setItemText(0, Tr(u"With the channel's template"));
+  fullText_->setItemText(1, Tr(u"Automatic, for every article"));
+  fullText_->setItemText(2, Tr(u"Off"));
   softKeys().SetLeft(Tr(u"OK"), cmd::kOk);
   softKeys().SetRight({}, 0);
 }
 
 bool COptionChannelInfoDlg::OnCommand(int command) {
   if (command != cmd::kOk) return false;
+  SaveFullTextChoice();
   Close(kResultOk);
   return true;
+}
+
+void COptionChannelInfoDlg::SaveFullTextChoice() {
+  const int mode = fullText_->currentIndex();
+  if (mode == loadedMode_) return;
+  CChannelCatalog catalog;
+  if (catalog.LoadAndReport(ChannelDataPath("Channels.opml")) != 1) return;
+  SetFullTextMode(catalog, ToU16(channel_.url), static_cast<FullTextMode>(mode));
 }
 
 }  // namespace wrenly::ui

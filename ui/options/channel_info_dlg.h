@@ -1,8 +1,11 @@
 // COptionChannelInfoDlg: a channel's properties as two tabs, "Info" (the
 // address and title, read-only) and "Details" (the channel description built
-// from the last downloaded feed). It changes nothing; "OK" closes it.
+// from the last downloaded feed). The one thing it can change is the
+// channel's full-text choice, a catalog attribute written only when OK finds
+// it changed; "OK" closes it.
 #pragma once
 
+#include <QComboBox>
 #include <QLabel>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -24,7 +27,13 @@ class COptionChannelInfoDlg : public CPage {
   QTextBrowser& details() { return *details_; }
 
  private:
+  void SaveFullTextChoice();
+
+  ChannelRef channel_;
+  int loadedMode_ = 0;
   QTabWidget* tabs_;
+  QLabel* fullTextLabel_;
+  QComboBox* fullText_;
   COptionChannelInfoMainDlg* info_;
   QWidget* detailsPage_;
   QLabel* detailsHeading_;

@@ -9,6 +9,7 @@
 
 #include "engine/refresh_test_support.h"
 #include "platform/text.h"
+#include "store/full_text_mode.h"
 #include "store/paths.h"
 #include "store/settings.h"
 #include "testsupport/temp_dir.h"
@@ -118,6 +119,14 @@ class OptionsTest : public QObject {
     const std::string big = cards.path() + "/big", small = cards.path() + "/small";
     CreateFolder(big);
     CreateFolder(small);
+    {
+      // The environment's folders stand for the mount folders; each folder in them is a card.
+      testsupport::ScopedEnv folders("WRENLY_CARD_FOLDERS", "/nonexistent:" + cards.path());
+      const std::vector<StorageCard> found = EnumerateStorageCards();
+      QCOMPARE(found.size(), 2u);
+      QCOMPARE(found[0].path, big);
+      QVERIFY(found[0].spaceKnown && found[0].totalBytes >= found[0].freeBytes);
+    }
     const auto source = [&] { return std::vector<StorageCard>{Card(small, 32), Card(big, 128)}; };
     WriteCatalog({{u"News", u"A", u"http://a"}});
     testsupport::WriteFile(ChannelDataPath("Ch100.tpl"), "script");
@@ -167,6 +176,20 @@ class OptionsTest : public QObject {
     QVERIFY(sheet.details().toPlainText().contains("Alpha feed"));
     sheet.RunCommand(cmd::kOk);
     QCOMPARE(testsupport::ReadFile(ChannelDataPath("Channels.opml")), before);
+
+    // The full-text choice is the one thing the sheet writes, and only that attribute.
+    {
+      COptionChannelInfoDlg again({numbers[0], "Alpha", "http://127.0.0.1:9/a"});
+      again.findChild<QComboBox*>("fullTextChoice")->setCurrentIndex(2);
+      again.RunCommand(cmd::kOk);
+    }
+    CChannelCatalog catalog;
+    catalog.LoadAndReport(ChannelDataPath("Channels.opml"));
+    QVERIFY(GetFullTextMode(catalog, u"http://127.0.0.1:9/a") == FullTextMode::kOff);
+    std::string after = testsupport::ReadFile(ChannelDataPath("Channels.opml"));
+    const std::size_t attribute = after.find(" fulltext=\"off\"");
+    QVERIFY(attribute != std::string::npos);
+    QCOMPARE(after.erase(attribute, std::string(" fulltext=\"off\"").size()), before);
 
     COptionChannelInfoDlg missing({101, "None", "http://none"});
     QVERIFY(missing.details().toPlainText().isEmpty());

@@ -1,6 +1,8 @@
 #include "ui/wizard/download_dlg.h"
 
+#include <QFrame>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "engine/refresh_abort.h"
 #include "net/messages.h"
@@ -16,12 +18,22 @@ CDownloadDlg::CDownloadDlg(QWidget* parent)
   status_->setObjectName("downloadStatus");
   button_->setObjectName("downloadButton");
   setModal(true);
+  // Without a title bar the dialog draws its own edge; room for three lines
+  // of status keeps an error text from being cut off.
+  auto* frame = new QFrame(this);
+  frame->setFrameShape(QFrame::StyledPanel);
+  frame->setFrameShadow(QFrame::Raised);
   status_->setWordWrap(true);
-  status_->setMinimumWidth(240);
+  status_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  status_->setMinimumHeight(status_->fontMetrics().lineSpacing() * 3 + 4);
   button_->setText(Tr(u"Cancel"));
+  auto* inner = new QVBoxLayout(frame);
+  inner->addWidget(status_);
+  inner->addWidget(button_, 0, Qt::AlignHCenter);
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(status_);
-  layout->addWidget(button_, 0, Qt::AlignHCenter);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(frame);
+  setFixedWidth(parent ? std::min(360, parent->width() - 24) : 360);
   connect(button_, &QPushButton::clicked, this, &CDownloadDlg::OnButton);
 }
 

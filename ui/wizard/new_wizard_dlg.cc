@@ -16,8 +16,12 @@ CNewWizardDlg::CNewWizardDlg() {
   setObjectName("newWizard");
   body().setContentsMargins(0, 0, 0, 0);
   CreateFolder(ChannelDataFolder());
-  if (catalog_.LoadAndReport(ChannelDataPath("Channels.opml")) != 1) catalog_.CreateEmpty();
-  catalog_.SetPath(ChannelDataPath("Channels.opml"));
+  // A catalog file that cannot be read is left alone: the catalog then has
+  // no document, and every page's AddChannel refuses.
+  const std::string path = ChannelDataPath("Channels.opml");
+  if (!FileExists(path)) catalog_.CreateEmpty();
+  else catalog_.LoadAndReport(path);
+  catalog_.SetPath(path);
   ShowFirstPage(kChoiceNone);
 }
 

@@ -1,10 +1,11 @@
 // Whole-run benchmark of Tolvane's automatic extraction: every saved page of
 // a folder (PAGES/<name>/source.html) is served from a loopback server and
 // extracted by the built program, process start to exit, several times.
-// Prints each page's median time and peak memory, the median over all
-// pages, the largest page's time and the highest peak memory.
-// Usage: fulltext_bench PAGES_DIR [runs]. Run by hand (under nice) on a
-// quiet machine.
+// Prints each page's median wall and CPU time and peak memory, the medians
+// over all pages, the largest page's times and the highest peak memory.
+// CPU time stays meaningful on a busy machine, where wall time does not.
+// Usage: fulltext_bench PAGES_DIR [runs]. Run by hand (under nice); needs
+// /usr/bin/time (Debian package "time").
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -26,31 +27,43 @@ extern char** environ;
 
 namespace {
 
+// Peak memory and CPU time come from /usr/bin/time, a small process that
+// starts the fetcher: a child of this large process would count the pages
+// it shares with it before exec.
+constexpr char kTimeProgram[] = "/usr/bin/time";
+
 struct Run {
-  double ms = -1;    // -1: the run failed
-  long peakKb = 0;   // the child's maximum resident set
+  double ms = -1;     // wall time, start to exit; -1: the run failed
+  double cpuMs = 0;   // user + system time of the fetcher (and of /usr/bin/time)
+  double peakMb = 0;  // the fetcher's maximum resident set
 };
 
-Run TimedRun(const std::string& program, std::vector<std::string> args) {
-  args.insert(args.begin(), program);
+Run TimedRun(const std::string& program, const std::vector<std::string>& args, const std::string& report) {
+  std::vector<std::string> all = {kTimeProgram, "-f", "%M", "-o", report, program};
+  all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
+  for (std::string& a : all) argv.push_back(a.data());
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   const auto start = std::chrono::steady_clock::now();
   pid_t pid = -1;
-  const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  const int rc = posix_spawn(&pid, kTimeProgram, &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   Run run;
   if (rc != 0) return run;
   int status = 0;
-  rusage usage{};
+  rusage usage{};  // /usr/bin/time's own and the fetcher's, which it waited for
   wait4(pid, &status, 0, &usage);
   const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) run.ms = elapsed.count();
-  run.peakKb = usage.ru_maxrss;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return run;
+  long peakKb = 0;
+  if (std::sscanf(testsupport::ReadFile(report).c_str(), "%ld", &peakKb) != 1) return run;
+  const auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1000 + t.tv_usec / 1000.0; };
+  run.ms = elapsed.count();
+  run.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
+  run.peakMb = static_cast<double>(peakKb) / 1024;
   return run;
 }
 
@@ -92,35 +105,39 @@ int main(int argc, char** argv) {
   const std::string program = std::string(WRENLY_BIN_DIR) + "/Tolvane";
   const std::string output = dir.path() + "/Ch100-1-001.htm";
 
-  std::vector<double> medians;
-  long highestPeakKb = 0;
+  const std::string report = dir.path() + "/time.txt";
+  std::vector<double> medians, cpuMedians;
+  double highestPeakMb = 0;
   std::string largest;
-  double largestMs = 0;
+  double largestMs = 0, largestCpuMs = 0;
   for (const auto& [name, page] : pages) {
-    std::vector<double> times;
-    long peakKb = 0;
+    std::vector<double> times, cpuTimes;
+    double peakMb = 0;
     for (int i = 0; i < runs; ++i) {
-      const Run run = TimedRun(program, {"-a", server.Url("/" + name), output});
+      const Run run = TimedRun(program, {"-a", server.Url("/" + name), output}, report);
       if (run.ms < 0) {
         std::fprintf(stderr, "%s: the run failed\n", name.c_str());
         return 1;
       }
       times.push_back(run.ms);
-      peakKb = std::max(peakKb, run.peakKb);
+      cpuTimes.push_back(run.cpuMs);
+      peakMb = std::max(peakMb, run.peakMb);
     }
-    const double median = Median(times);
-    std::printf("%-24s %8zu bytes  median %6.1f ms  peak %6.1f MB  %s\n", name.c_str(), page.size(), median,
-                static_cast<double>(peakKb) / 1024, std::filesystem::exists(output) ? "article" : "no article");
+    const double median = Median(times), cpuMedian = Median(cpuTimes);
+    std::printf("%-24s %8zu bytes  wall %6.1f ms  cpu %6.1f ms  peak %5.1f MB  %s\n", name.c_str(), page.size(),
+                median, cpuMedian, peakMb, std::filesystem::exists(output) ? "article" : "no article");
     medians.push_back(median);
-    highestPeakKb = std::max(highestPeakKb, peakKb);
+    cpuMedians.push_back(cpuMedian);
+    highestPeakMb = std::max(highestPeakMb, peakMb);
     if (largest.empty() || page.size() > pages[largest].size()) {
       largest = name;
       largestMs = median;
+      largestCpuMs = cpuMedian;
     }
   }
-  std::printf("pages %zu, runs %d each: median of medians %.1f ms, largest page (%s, %zu bytes) %.1f ms, "
-              "highest peak memory %.1f MB\n",
-              pages.size(), runs, Median(medians), largest.c_str(), pages[largest].size(), largestMs,
-              static_cast<double>(highestPeakKb) / 1024);
+  std::printf("pages %zu, runs %d each: median wall %.1f ms (cpu %.1f ms); largest page %s (%zu bytes) "
+              "wall %.1f ms (cpu %.1f ms); highest peak memory %.1f MB\n",
+              pages.size(), runs, Median(medians), Median(cpuMedians), largest.c_str(), pages[largest].size(),
+              largestMs, largestCpuMs, highestPeakMb);
   return 0;
 }

@@ -9,6 +9,7 @@
 #include "engine/messages.h"
 #include "net/messages.h"
 #include "platform/text.h"
+#include "platform/trace.h"
 #include "store/channel_catalog.h"
 #include "store/channel_files.h"
 #include "store/channel_store.h"
@@ -76,6 +77,7 @@ CChannelView::CChannelView(CMainFrame& frame)
   list_->setUniformItemSizes(true);
   list_->setFrameShape(QFrame::NoFrame);
   new CTapAndHold(list_);
+  list_->viewport()->installEventFilter(this);
   loading_->setAlignment(Qt::AlignCenter);
   loading_->setWordWrap(true);
   loading_->hide();
@@ -287,6 +289,14 @@ void CChannelView::ChooseCategory(int command) {
   }
 }
 
+bool CChannelView::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Paint && !paintTraced_ && model_.rowCount() > 0) {
+    paintTraced_ = true;
+    TraceF("Channel list: first paint with %d rows", model_.rowCount());
+  }
+  return CPage::eventFilter(watched, event);
+}
+
 // --- menus and commands ---
 
 std::vector<MenuEntry> CChannelView::MenuEntries() const {
@@ -425,6 +435,7 @@ void CChannelView::OnEngineMessage(quint32 message, quint64 wParam, qint64 lPara
         StoreCounts(row.number, static_cast<int>(lParam & 0xFFFF), static_cast<int>((lParam >> 16) & 0xFFFF));
       break;
     }
+    case WM_REFRESH_SCHEDULED:  // starts a refresh only when none runs
     case WM_NETCONNECTION_STATE:
     case WM_CRADLE_CHANGED:
       refresh_->Post(message, wParam, lParam);

@@ -12,6 +12,7 @@
 
 #include "platform/text.h"
 #include "store/channel_catalog.h"
+#include "store/paths.h"
 #include "store/settings.h"
 #include "testsupport/temp_dir.h"
 #include "ui/wizard/opml_display_dlg.h"

@@ -1,13 +1,11 @@
 #include "cli/cli_channel_panel.h"
 
 #include <map>
-#include <optional>
-
-#include <tinyxml2.h>
 
 #include "engine/messages.h"
 #include "platform/text.h"
 #include "store/channel_catalog.h"
+#include "store/channel_counts.h"
 #include "store/paths.h"
 
 namespace wrenly::cli {
@@ -113,44 +111,12 @@ std::vector<ChannelRow> CliChannelPanel::Rows() {
 }
 
 bool CliChannelPanel::SaveCounts() {
-  std::map<std::u16string, const ChannelRow*> byUrl;
-  const std::vector<ChannelRow> rows = Rows();
-  for (const ChannelRow& row : rows)
-    if (row.total >= 0) byUrl.emplace(row.url, &row);
-  if (byUrl.empty()) return true;
+  std::map<std::u16string, ChannelCountValues> counts;
+  for (const ChannelRow& row : Rows())
+    if (row.total >= 0) counts.emplace(row.url, ChannelCountValues{row.total, row.unread});
+  if (counts.empty()) return true;
   CChannelCatalog catalog;
-  if (catalog.LoadAndReport(CatalogPath()) != 1) return false;
-  tinyxml2::XMLElement* root = catalog.Document() != nullptr ? catalog.Document()->RootElement() : nullptr;
-  tinyxml2::XMLElement* body = root != nullptr ? root->FirstChildElement("body") : nullptr;
-  if (body == nullptr) return false;
-  // The outlines in the catalog's search order (a category, then the
-  // channels in it); the first outline of an address holds its counts. All
-  // changes go out in one save.
-  bool changed = false;
-  const auto store = [&](tinyxml2::XMLElement* outline) {
-    const std::optional<std::u16string> url = catalog.Attribute(outline, "xmlUrl");
-    const auto it = url ? byUrl.find(*url) : byUrl.end();
-    if (it == byUrl.end()) return;
-    for (const auto& [name, value] : {std::pair{"itemCount", it->second->total},
-                                      std::pair{"newItemCount", it->second->unread}}) {
-      const std::u16string text = Utf8ToUtf16(std::to_string(value));
-      if (catalog.Attribute(outline, name) == text) continue;
-      catalog.SetAttribute(outline, name, text);
-      changed = true;
-    }
-    byUrl.erase(it);
-  };
-  const auto outlines = [](tinyxml2::XMLElement* parent) {
-    std::vector<tinyxml2::XMLElement*> found;
-    for (auto* e = parent->FirstChildElement(); e != nullptr; e = e->NextSiblingElement())
-      if (AsciiLower(std::string_view(e->Name())) == "outline") found.push_back(e);
-    return found;
-  };
-  for (tinyxml2::XMLElement* top : outlines(body)) {
-    store(top);
-    for (tinyxml2::XMLElement* child : outlines(top)) store(child);
-  }
-  return !changed || catalog.SaveFile() == 1;
+  return catalog.LoadAndReport(CatalogPath()) == 1 && StoreChannelCounts(catalog, counts);
 }
 
 }  // namespace wrenly::cli

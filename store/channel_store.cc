@@ -18,6 +18,7 @@
 #include "store/file_lock.h"
 #include "store/picture_addresses.h"
 #include "store/settings.h"
+#include "store/translation.h"
 
 namespace wrenly {
 namespace {
@@ -307,9 +308,10 @@ bool WriteErrorRecord(const std::string& itemFilePath, std::u16string_view error
   DeleteErrorRecord(itemFilePath);
   CChannelStore store(itemFilePath, false);
   const std::u16string description =
-      u"An error occured while attempting to download the channel data:" + std::u16string(Trim(errorText, kSpaceChars16)) +
+      Translate(u"An error occured while attempting to download the channel data:") +
+      std::u16string(Trim(errorText, kSpaceChars16)) +
       u".";
-  return store.AppendRecord(u"Error occured on last update", kErrorMarkerLink, LocalTimeNowText(),
+  return store.AppendRecord(Translate(u"Error occured on last update"), kErrorMarkerLink, LocalTimeNowText(),
                             kFlagUnread, kItemTypeError, description);
 }
 

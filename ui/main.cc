@@ -1,13 +1,24 @@
-// Entry point of the Wrenly program.
+// Entry point of the Wrenly program: one copy at a time, then the main frame.
 #include <QApplication>
-#include <QLabel>
+
+#include "platform/program_folder.h"
+#include "platform/text.h"
+#include "store/settings.h"
+#include "ui/frame/main_frame.h"
+#include "ui/frame/single_instance.h"
+#include "ui/frame/termination.h"
 
 int main(int argc, char* argv[]) {
+  wrenly::ui::CSingleInstance instance;
+  // A second copy ends at once and leaves the first one as it is.
+  if (!instance.Acquire()) return 0;
   QApplication app(argc, argv);
   QApplication::setApplicationName("Wrenly Mobile");
-  QLabel window("Wrenly: the screens are not built yet. Use wrenly-cli.");
-  window.setWindowTitle("Wrenly");
-  window.resize(480, 640);
-  window.show();
+  QApplication::setDesktopFileName("wrenly");
+  wrenly::SetSettingString(wrenly::setting::kRoot, wrenly::Utf8ToUtf16(wrenly::GetProgramFolder()));
+
+  wrenly::ui::CMainFrame frame;
+  wrenly::ui::ExitOnTerminationSignals([&frame] { frame.Exit(); });
+  frame.show();
   return app.exec();
 }

@@ -1,0 +1,605 @@
+#include "ui/channels/channel_view.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <filesystem>
+
+#include "engine/messages.h"
+#include "net/messages.h"
+#include "platform/text.h"
+#include "platform/trace.h"
+#include "store/channel_catalog.h"
+#include "store/channel_files.h"
+#include "store/channel_store.h"
+#include "store/item_record.h"
+#include "store/paths.h"
+#include "store/translation.h"
+#include "ui/channels/category_edit_dlg.h"
+#include "ui/channels/channel_delegate.h"
+#include "ui/channels/welcome_dlg.h"
+#include "ui/frame/commands.h"
+#include "ui/frame/dialogs.h"
+#include "ui/frame/main_frame.h"
+#include "ui/frame/pictures.h"
+#include "ui/frame/screens.h"
+#include "ui/frame/tap_and_hold.h"
+#include "ui/frame/tr.h"
+
+namespace wrenly::ui {
+namespace {
+
+constexpr char16_t kCatalogUnreadable[] = u"The channel list could not be read. The file was left as it is.";
+
+int ParseCount(const std::u16string& text) {
+  int value = 0;
+  for (char16_t c : text) {
+    if (c < u'0' || c > u'9' || value > 10000000) return 0;
+    value = value * 10 + (c - u'0');
+  }
+  return value;
+}
+
+std::string ItemFilePath(int number) { return ChannelDataPath(ChannelFileName(number, ".bin")); }
+
+// Whether a command works on the selected channel (and so needs a selection
+// and no running download).
+bool IsChannelCommand(int command) {
+  switch (command) {
+    case cmd::kProperties: case cmd::kRename: case cmd::kMarkRead: case cmd::kMarkUnread:
+    case cmd::kMarkAllRead: case cmd::kMarkAllUnread: case cmd::kDelete: case cmd::kChangeCategory:
+    case cmd::kRefreshChannel:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsOptionsCommand(int command) {
+  return command == cmd::kOptionsContent || command == cmd::kOptionsAutoUpdate ||
+         command == cmd::kOptionsDataStorage || command == cmd::kOptionsNetwork;
+}
+
+}  // namespace
+
+std::string CChannelView::CatalogPath() { return ChannelDataPath("Channels.opml"); }
+
+CChannelView::CChannelView(CMainFrame& frame)
+    : frame_(frame), bar_(new CCategoryBar(this)), list_(new QListView(this)), loading_(new QLabel(this)) {
+  setObjectName("channelView");
+  list_->setObjectName("channelList");
+  loading_->setObjectName("loadingText");
+  list_->setModel(&model_);
+  list_->setItemDelegate(new CChannelDelegate(list_));
+  list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list_->setSelectionMode(QAbstractItemView::SingleSelection);
+  list_->setUniformItemSizes(true);
+  list_->setFrameShape(QFrame::NoFrame);
+  new CTapAndHold(list_);
+  list_->viewport()->installEventFilter(this);
+  loading_->setAlignment(Qt::AlignCenter);
+  loading_->setWordWrap(true);
+  loading_->hide();
+  body().addWidget(bar_);
+  body().addWidget(list_, 1);
+  body().addWidget(loading_, 1);
+
+  refresh_ = std::make_unique<CRefreshController>(model_, frame.downloadManager(), &viewBridge_);
+  connect(&viewBridge_, &CMessageBridge::received, this, &CChannelView::OnEngineMessage);
+  connect(&frame, &CMainFrame::engineMessage, this, &CChannelView::OnEngineMessage);
+  connect(&frame, &CMainFrame::downloadingChanged, this, &CChannelView::OnDownloadingChanged);
+  connect(&model_, &CChannelListModel::titleEdited, this, &CChannelView::StoreTitle);
+  connect(list_, &QListView::clicked, this, &CChannelView::OpenSelectedSoon);
+  connect(list_, &QListView::activated, this, &CChannelView::OpenSelectedSoon);
+  connect(bar_, &CCategoryBar::dropDownAboutToShow, this, &CChannelView::FillDropDown);
+
+  reloadTimer_.setSingleShot(true);
+  reloadTimer_.setInterval(100);
+  connect(&reloadTimer_, &QTimer::timeout, this, &CChannelView::Reload);
+  openTimer_.setSingleShot(true);
+  openTimer_.setInterval(100);
+  connect(&openTimer_, &QTimer::timeout, this, &CChannelView::OpenSelected);
+  // Counts of a refresh are gathered for half a second and stored in one
+  // catalog save, so the GUI thread does not write the catalog per channel.
+  countsTimer_.setSingleShot(true);
+  countsTimer_.setInterval(500);
+  connect(&countsTimer_, &QTimer::timeout, this, &CChannelView::FlushCounts);
+
+  ResetDropDown();
+  Retranslate();
+  QTimer::singleShot(100, this, &CChannelView::StartUp);
+}
+
+CChannelView::~CChannelView() {
+  // The refresh ends before the model it works on goes away, and an editor
+  // still open must not write into a list that is being destroyed.
+  refresh_.reset();
+  disconnect(&model_, nullptr, this, nullptr);
+  FlushCounts();
+}
+
+void CChannelView::Retranslate() {
+  softKeys().SetLeft(Tr(downloading_ ? u"Cancel" : u"Refresh"), cmd::kRefresh);
+  softKeys().SetRight(Tr(u"Menu"), cmd::kMenu);
+  if (filter_ == std::nullopt || filter_->empty())
+    bar_->SetCaption(CategoryIconFor(CategoryIcon::kAll), Tr(u"All Categories"));
+  if (loading_->property("unreadable").toBool())
+    loading_->setText(Tr(kCatalogUnreadable));
+  else
+    loading_->setText(Tr(u"Loading, please waiting..."));
+  list_->viewport()->update();
+}
+
+// --- start-up and reload ---
+
+void CChannelView::StartUp() {
+  SetDownloading(false);
+  bar_->setEnabled(false);
+  CreateFolder(ChannelDataFolder());
+  if (!FileExists(CatalogPath())) {
+    OpenPage(new CWelcomeDlg, [this](int result) { AfterWelcome(result); });
+  } else {
+    list_->hide();
+    loading_->show();
+    setCursor(Qt::WaitCursor);
+    ScheduleReload();
+  }
+}
+
+void CChannelView::AfterWelcome(int result) {
+  bar_->setEnabled(!frame_.downloading());
+  if (result == kResultOk) RunWizard();
+  Reload();
+}
+
+void CChannelView::RunWizard() {
+  if (!FileExists(CatalogPath())) {
+    CChannelCatalog catalog;
+    catalog.CreateEmpty();
+    catalog.SetPath(CatalogPath());
+    if (catalog.SaveFile() != 1) {
+      Dialogs().Inform(this, Tr(u"Error"), ToQString(Utf8ToUtf16(catalog.LastError())), QMessageBox::Critical);
+      return;
+    }
+  }
+  if (!Screens().newChannelWizard) return;
+  OpenPage(Screens().newChannelWizard(frame_), [this](int result) {
+    list_->setFocus();
+    if (result != kResultOk) return;
+    ResetDropDown();
+    ScheduleReload();
+  });
+}
+
+void CChannelView::ScheduleReload() { reloadTimer_.start(); }
+
+void CChannelView::Reload() {
+  reloadTimer_.stop();
+  bar_->setEnabled(false);
+  const int remembered = SelectedRow();
+  const bool filling = !filter_.has_value();
+  if (filling) categories_.clear();
+
+  std::vector<ChannelRow> rows;
+  std::map<std::u16string, std::u16string> attributes;
+  CChannelCatalog catalog([&](const std::u16string& category, const std::u16string& name, const std::u16string& value) {
+    if (!name.empty()) {
+      attributes.insert_or_assign(name, value);
+      return;
+    }
+    // The outline ended: a category when it names no feed, else a channel.
+    const std::u16string url = attributes[u"xmlUrl"];
+    const std::u16string text = attributes.count(u"text") ? attributes[u"text"] : attributes[u"title"];
+    if (category.empty() && url.empty()) {
+      if (filling && !text.empty()) categories_.push_back(text);
+    } else if (MatchesFilter(category) && !url.empty()) {
+      ChannelRow row;
+      row.number = ParseCount(attributes[u"uniqueID"]);
+      row.title = text;
+      row.url = url;
+      row.iconPath = Utf8ToUtf16(ChannelDataPath(ChannelFileName(row.number, "-Fav.ico")));
+      if (attributes.count(u"itemCount") && attributes.count(u"newItemCount")) {
+        row.total = ParseCount(attributes[u"itemCount"]);
+        row.unread = ParseCount(attributes[u"newItemCount"]);
+        row.counts = CountText(row.total, row.unread);
+      }
+      row.hasUnread = row.unread >= 1 ? u"1" : u"0";
+      const bool hidden = newOnly_ && ParseCount(attributes[u"newItemCount"]) == 0;
+      if (row.number > 0 && !hidden) rows.push_back(std::move(row));
+    }
+    attributes.clear();
+  });
+  const bool exists = FileExists(CatalogPath());
+  const bool readable = !exists || catalog.LoadAndReport(CatalogPath()) == 1;
+  model_.SetRows(std::move(rows));
+
+  loading_->setProperty("unreadable", !readable);
+  loading_->setText(Tr(readable ? u"Loading, please waiting..." : kCatalogUnreadable));
+  loading_->setVisible(!readable);
+  list_->setVisible(readable);
+  unsetCursor();
+  if (model_.rowCount() > 0) {
+    SelectRow(std::clamp(remembered, 0, model_.rowCount() - 1));
+    list_->setFocus();
+  }
+  bar_->setEnabled(!frame_.downloading());
+  emit reloaded();
+}
+
+// --- category drop-down ---
+
+void CChannelView::ResetDropDown() {
+  categories_.clear();
+  filter_.reset();
+  bar_->SetCaption(CategoryIconFor(CategoryIcon::kAll), Tr(u"All Categories"));
+}
+
+bool CChannelView::MatchesFilter(const std::u16string& category) const {
+  if (!filter_.has_value() || filter_->empty()) return true;
+  const std::u16string& filter = *filter_;
+  const std::u16string translated = Translate(category);
+  const std::u16string filterTranslated = Translate(filter);
+  return category == filter || translated == filter || category == filterTranslated ||
+         translated == filterTranslated;
+}
+
+void CChannelView::FillDropDown(QMenu* menu) {
+  menu->clear();
+  auto* group = new QActionGroup(menu);
+  QFont bold = menu->font();
+  bold.setBold(true);
+  const auto add = [&](const QIcon& icon, const QString& text, int command, bool chosen) {
+    QAction* action = menu->addAction(icon, text);
+    action->setData(command);
+    action->setFont(bold);
+    action->setCheckable(command != cmd::kAddDeleteCategories);
+    action->setChecked(chosen);
+    if (action->isCheckable()) group->addAction(action);
+  };
+  const bool all = !filter_.has_value() || filter_->empty();
+  add(CategoryIconFor(CategoryIcon::kAll), Tr(u"All Categories"), cmd::kAllCategories, all);
+  for (size_t i = 0; i < categories_.size(); ++i) {
+    const bool chosen = !all && *filter_ == categories_[i];
+    add(CategoryIconFor(chosen ? CategoryIcon::kChosen : CategoryIcon::kCategory), ToQString(categories_[i]),
+        cmd::kFirstCategory + static_cast<int>(i), chosen);
+  }
+  menu->addSeparator();
+  add(CategoryIconFor(CategoryIcon::kAddDelete), Tr(u"Add/Delete"), cmd::kAddDeleteCategories, false);
+  connect(menu, &QMenu::triggered, this, [this](QAction* action) {
+    const int command = action->data().toInt();
+    QMetaObject::invokeMethod(this, [this, command] { ChooseCategory(command); }, Qt::QueuedConnection);
+  }, Qt::SingleShotConnection);
+}
+
+void CChannelView::ChooseCategory(int command) {
+  if (command == cmd::kAllCategories) {
+    filter_ = std::u16string();
+    bar_->SetCaption(CategoryIconFor(CategoryIcon::kAll), Tr(u"All Categories"));
+    ScheduleReload();
+  } else if (command == cmd::kAddDeleteCategories) {
+    OpenPage(new CCategoryEditDlg(CCategoryEditDlg::kEdit, categories_, CatalogPath()), [this](int) {
+      list_->setFocus();
+      ResetDropDown();
+      ScheduleReload();
+    });
+  } else if (const size_t i = command - cmd::kFirstCategory; i < categories_.size()) {
+    const std::u16string name = ToU16(ToQString(categories_[i]).trimmed());
+    filter_ = name;
+    bar_->SetCaption(CategoryIconFor(CategoryIcon::kChosen), ToQString(name));
+    ScheduleReload();
+  }
+}
+
+bool CChannelView::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Paint && !paintTraced_ && model_.rowCount() > 0) {
+    paintTraced_ = true;
+    TraceF("Channel list: first paint with %d rows", model_.rowCount());
+  }
+  return CPage::eventFilter(watched, event);
+}
+
+// --- menus and commands ---
+
+std::vector<MenuEntry> CChannelView::MenuEntries() const {
+  return {
+      {u"New", cmd::kNew, {}},
+      Separator(),
+      {u"Refresh Channel", cmd::kRefreshChannel, {}},
+      {u"Mark Channel", 0,
+       {{u"Read", cmd::kMarkRead, {}},
+        {u"Unread", cmd::kMarkUnread, {}},
+        {u"All Channels As Read", cmd::kMarkAllRead, {}},
+        {u"All Channels As Unread", cmd::kMarkAllUnread, {}}}},
+      Separator(),
+      {u"View", 0, {{u"All Channels", cmd::kViewAll, {}}, {u"New Headlines", cmd::kViewNew, {}}}},
+      Separator(),
+      {u"Channel", 0,
+       {{u"Properties", cmd::kProperties, {}},
+        {u"Change Category...", cmd::kChangeCategory, {}},
+        {u"Delete", cmd::kDelete, {}},
+        {u"Rename", cmd::kRename, {}}}},
+      {u"Export...", cmd::kExport, {}},
+      Separator(),
+      {u"Language", 0, {{u"English", cmd::kEnglish, {}}, {u"Simplified Chinese", cmd::kSimplifiedChinese, {}}}},
+      {u"Options", 0,
+       {{u"Content...", cmd::kOptionsContent, {}},
+        {u"Auto Update...", cmd::kOptionsAutoUpdate, {}},
+        {u"Data Storage...", cmd::kOptionsDataStorage, {}},
+        {u"Network...", cmd::kOptionsNetwork, {}}}},
+      Separator(),
+      {u"About Wrenly...", cmd::kAbout, {}},
+      Separator(),
+      {u"Exit", cmd::kExit, {}},
+  };
+}
+
+void CChannelView::PrepareAction(QAction& action, int command) {
+  if (IsChannelCommand(command)) action.setEnabled(HasSelection() && !downloading_);
+  if (command == cmd::kViewAll || command == cmd::kViewNew) {
+    action.setCheckable(true);
+    action.setChecked((command == cmd::kViewNew) == newOnly_);
+  }
+  // A screen this build does not have is greyed rather than doing nothing.
+  if (command == cmd::kNew && !Screens().newChannelWizard) action.setEnabled(false);
+  if (command == cmd::kProperties && !Screens().channelProperties) action.setEnabled(false);
+  if (IsOptionsCommand(command) && !Screens().options) action.setEnabled(false);
+  frame_.PrepareAction(action, command);
+}
+
+bool CChannelView::OnCommand(int command) {
+  if (IsChannelCommand(command) && (!HasSelection() || downloading_) && command != cmd::kRefreshChannel)
+    return true;
+  switch (command) {
+    case cmd::kRefresh: ToggleRefresh(-1); return true;
+    case cmd::kRefreshChannel:
+      // While a download runs this is the Cancel of the headline screen.
+      if (downloading_ || HasSelection()) ToggleRefresh(SelectedRow());
+      return true;
+    case cmd::kNew: RunWizard(); return true;
+    case cmd::kMarkRead: Mark(true, false); return true;
+    case cmd::kMarkUnread: Mark(false, false); return true;
+    case cmd::kMarkAllRead: Mark(true, true); return true;
+    case cmd::kMarkAllUnread: Mark(false, true); return true;
+    case cmd::kViewAll:
+    case cmd::kViewNew:
+      if (newOnly_ != (command == cmd::kViewNew)) {
+        newOnly_ = command == cmd::kViewNew;
+        ResetDropDown();
+        ScheduleReload();
+      }
+      return true;
+    case cmd::kDelete: DeleteSelected(); return true;
+    case cmd::kRename: StartRename(); return true;
+    case cmd::kChangeCategory: ChangeCategory(); return true;
+    case cmd::kExport: Export(); return true;
+    case cmd::kProperties: {
+      if (!Screens().channelProperties) return true;
+      const ChannelRow row = model_.Row(SelectedRow());
+      OpenPage(Screens().channelProperties(frame_, {row.number, ToQString(row.title), ToQString(row.url)}),
+               [this](int) { list_->setFocus(); });
+      return true;
+    }
+    default:
+      if (!IsOptionsCommand(command)) return false;
+      if (Screens().options) OpenPage(Screens().options(frame_, command));
+      return true;
+  }
+}
+
+void CChannelView::contextMenuEvent(QContextMenuEvent* event) {
+  if (downloading_) return;
+  const QModelIndex index = list_->indexAt(list_->viewport()->mapFromGlobal(event->globalPos()));
+  if (event->reason() == QContextMenuEvent::Mouse) {
+    if (!index.isValid()) return;
+    SelectRow(index.row());
+  }
+  if (!HasSelection()) return;
+  PopupMenu({{u"Refresh Channel", cmd::kRefreshChannel, {}},
+             {u"Delete", cmd::kDelete, {}},
+             {u"Rename", cmd::kRename, {}},
+             {u"Change Category...", cmd::kChangeCategory, {}},
+             {u"Properties", cmd::kProperties, {}},
+             {u"Mark as Read", cmd::kMarkRead, {}},
+             {u"Mark as Unread", cmd::kMarkUnread, {}}},
+            event->globalPos());
+}
+
+// --- refresh ---
+
+void CChannelView::ToggleRefresh(int targetRow) {
+  if (!downloading_) model_.SetTarget(targetRow);
+  refresh_->ToggleRefresh();
+  if (refresh_->running() || refresh_->waitingForConnection())
+    SetDownloading(true);
+  else if (!refresh_->running())
+    SetDownloading(false);  // a cancelled wait for the connection ends nothing else
+}
+
+void CChannelView::SetDownloading(bool downloading) {
+  downloading_ = downloading;
+  softKeys().SetLeft(Tr(downloading ? u"Cancel" : u"Refresh"), cmd::kRefresh);
+  bar_->busy().SetRunning(downloading);
+}
+
+void CChannelView::OnDownloadingChanged(bool downloading) {
+  softKeys().right().setEnabled(!downloading);
+  bar_->setEnabled(!downloading && list_->isVisible());
+}
+
+void CChannelView::OnEngineMessage(quint32 message, quint64 wParam, qint64 lParam) {
+  switch (message) {
+    case WM_REFRESH_TOGGLE: ToggleRefresh(-1); break;
+    case WM_REFRESH_DONE:
+      SetDownloading(false);
+      FlushCounts();
+      break;
+    case WM_CHANNEL_COUNTS: {
+      const ChannelRow row = model_.Row(static_cast<int>(wParam));
+      if (row.number > 0)
+        StoreCounts(row.number, static_cast<int>(lParam & 0xFFFF), static_cast<int>((lParam >> 16) & 0xFFFF));
+      break;
+    }
+    case WM_REFRESH_SCHEDULED:  // starts a refresh only when none runs
+    case WM_NETCONNECTION_STATE:
+    case WM_CRADLE_CHANGED:
+      refresh_->Post(message, wParam, lParam);
+      if (refresh_->running()) SetDownloading(true);
+      if (message == WM_NETCONNECTION_STATE && !refresh_->running() && !refresh_->waitingForConnection() &&
+          downloading_ && !frame_.downloading())
+        SetDownloading(false);
+      break;
+    default:
+      break;
+  }
+}
+
+void CChannelView::StoreCounts(int number, int total, int unread) {
+  const int row = model_.RowOfChannel(number);
+  if (row < 0) return;
+  model_.SetCounts(row, total, unread);
+  pendingCounts_[model_.Row(row).url] = {total, unread};
+  if (!countsTimer_.isActive()) countsTimer_.start();
+}
+
+void CChannelView::FlushCounts() {
+  if (pendingCounts_.empty()) return;
+  const auto counts = std::move(pendingCounts_);
+  pendingCounts_.clear();
+  CChannelCatalog catalog;
+  if (catalog.LoadAndReport(CatalogPath()) == 1) StoreChannelCounts(catalog, counts);
+}
+
+// --- channel commands ---
+
+bool CChannelView::EditCatalog(const std::function<void(CChannelCatalog&)>& change) {
+  FlushCounts();
+  CChannelCatalog catalog;
+  if (catalog.LoadAndReport(CatalogPath()) != 1 || !catalog.HasBody()) {
+    Dialogs().Inform(this, Tr(u"Error"), Tr(kCatalogUnreadable), QMessageBox::Critical);
+    return false;
+  }
+  change(catalog);
+  if (!catalog.LastSaveOk()) {
+    Dialogs().Inform(this, Tr(u"Error"), ToQString(Utf8ToUtf16(catalog.LastError())), QMessageBox::Critical);
+    return false;
+  }
+  return true;
+}
+
+void CChannelView::Mark(bool read, bool allRows) {
+  std::vector<int> rows;
+  if (allRows)
+    for (int r = 0; r < model_.rowCount(); ++r) rows.push_back(r);
+  else
+    rows.push_back(SelectedRow());
+  std::map<std::u16string, ChannelCountValues> counts;
+  EditCatalog([&](CChannelCatalog& catalog) {
+    for (int r : rows) {
+      const ChannelRow row = model_.Row(r);
+      std::u16string total;
+      catalog.GetOutlineAttribute(row.url, "itemCount", &total);
+      counts[row.url] = {ParseCount(total), read ? 0 : ParseCount(total)};
+    }
+    StoreChannelCounts(catalog, counts);
+  });
+  for (int r : rows) {
+    const ChannelRow row = model_.Row(r);
+    const auto it = counts.find(row.url);
+    if (it != counts.end()) model_.SetCounts(r, it->second.total, it->second.unread);
+    // Both read values go through UpdateField, so 0<->2 and 1<->3.
+    CChannelStore store(ItemFilePath(row.number), false);
+    store.UpdateField(u"", ItemField::kReadFlag, read ? kFlagRead : kFlagUnread);
+    store.UpdateField(u"", ItemField::kReadFlag, read ? kFlagReadFullText : kFlagUnreadFullText);
+  }
+  if (!allRows) SelectRow(rows.front());
+}
+
+void CChannelView::DeleteSelected() {
+  if (!ConfirmDelete(this, u"Are you sure you want to delete this item?")) return;
+  const int r = SelectedRow();
+  if (r < 0) return;
+  const ChannelRow row = model_.Row(r);
+  if (!EditCatalog([&](CChannelCatalog& catalog) { catalog.DeleteByUrl(row.url); })) return;
+  model_.RemoveRow(r);
+  if (model_.rowCount() > 0) SelectRow(std::min(r, model_.rowCount() - 1));
+  DeleteChannelFiles(ChannelDataFolder(), row.number);
+}
+
+void CChannelView::StartRename() {
+  const int r = SelectedRow();
+  if (r < 0) return;
+  list_->setFocus();
+  list_->edit(model_.index(r));
+}
+
+void CChannelView::StoreTitle(int r) {
+  const ChannelRow row = model_.Row(r);
+  EditCatalog([&](CChannelCatalog& catalog) { catalog.SetOutlineAttribute(row.url, "text", row.title); });
+}
+
+void CChannelView::ChangeCategory() {
+  const ChannelRow row = model_.Row(SelectedRow());
+  auto* editor = new CCategoryEditDlg(CCategoryEditDlg::kChoose, categories_, std::string());
+  OpenPage(editor, [this, editor, row](int result) {
+    list_->setFocus();
+    if (result != kResultOk || editor->chosen().empty()) return;
+    const std::u16string category = editor->chosen();
+    if (EditCatalog([&](CChannelCatalog& catalog) { catalog.MoveToCategory(row.url, category); }))
+      ScheduleReload();
+  });
+}
+
+void CChannelView::Export() {
+  const QString path = Dialogs().SaveFileName(this, Tr(u"Name File to Export to"),
+                                              Tr(u"Opml Files") + " (*.opml)", "opml");
+  if (path.isEmpty()) return;
+  FlushCounts();
+  CreateFolder(ChannelDataFolder());
+  std::error_code error;
+  std::filesystem::copy_file(CatalogPath(), path.toStdString(), std::filesystem::copy_options::overwrite_existing,
+                             error);
+  if (error)
+    Dialogs().Inform(this, Tr(u"Error"), ToQString(Utf8ToUtf16(error.message())), QMessageBox::Critical);
+}
+
+// --- opening a channel ---
+
+void CChannelView::OpenPage(CPage* page, std::function<void(int)> done) {
+  frame_.PushPage(page, std::move(done));
+}
+
+void CChannelView::OpenSelectedSoon() {
+  if (model_.busy() || openTimer_.isActive()) return;
+  openTimer_.start();
+}
+
+void CChannelView::OpenSelected() {
+  const int r = SelectedRow();
+  if (r < 0 || !Screens().headlines || frame_.TopPage() != this) return;
+  const ChannelRow row = model_.Row(r);
+  CPage* page = Screens().headlines(frame_, {row.number, ToQString(row.title), ToQString(row.url)});
+  OpenPage(page, [this, page](int) {
+    list_->setFocus();
+    const auto* source = dynamic_cast<IChannelCountsSource*>(page);
+    if (source == nullptr) return;
+    const ChannelCounts counts = source->Counts();
+    QTimer::singleShot(100, this, [this, counts] {
+      const ChannelRow selected = model_.Row(SelectedRow());
+      if (selected.number == counts.number) StoreCounts(counts.number, counts.total, counts.unread);
+    });
+  });
+}
+
+int CChannelView::SelectedRow() const {
+  const QModelIndex current = list_->currentIndex();
+  return current.isValid() && list_->selectionModel()->isSelected(current) ? current.row() : -1;
+}
+
+void CChannelView::SelectRow(int row) {
+  const QModelIndex index = model_.index(row);
+  list_->setCurrentIndex(index);
+  list_->scrollTo(index);
+}
+
+}  // namespace wrenly::ui

@@ -1,0 +1,119 @@
+// The channel list, the program's home screen: the subscribed channels with
+// their icons and counts under the category bar, filtered by category or by
+// new headlines. It runs the first-start sequence (welcome screen, empty
+// catalog, wizard), carries out every channel command of the main menu,
+// starts and cancels refreshes, and opens a channel's headline screen.
+// GUI thread; the refresh works on its model from its own threads.
+#pragma once
+
+#include <QLabel>
+#include <QListView>
+#include <QTimer>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/refresh_controller.h"
+#include "store/channel_counts.h"
+#include "ui/channels/category_bar.h"
+#include "ui/channels/channel_list_model.h"
+#include "ui/frame/message_bridge.h"
+#include "ui/frame/page.h"
+
+namespace wrenly {
+class CChannelCatalog;
+}
+
+namespace wrenly::ui {
+
+class CMainFrame;
+
+class CChannelView : public CPage {
+  Q_OBJECT
+
+ public:
+  explicit CChannelView(CMainFrame& frame);
+  ~CChannelView() override;
+
+  bool OnCommand(int command) override;
+  std::vector<MenuEntry> MenuEntries() const override;
+  void PrepareAction(QAction& action, int command) override;
+  void OnBack() override {}
+  void Retranslate() override;
+  int DeleteCommand() const override { return 32831; }
+
+  CChannelListModel& model() { return model_; }
+  QListView& list() { return *list_; }
+  CCategoryBar& categoryBar() { return *bar_; }
+  CRefreshController& refresh() { return *refresh_; }
+  bool downloading() const { return downloading_; }
+  bool newOnly() const { return newOnly_; }
+  // The categories of the drop-down, in catalog order.
+  const std::vector<std::u16string>& categories() const { return categories_; }
+  // Loads the catalog into the list now.
+  void Reload();
+  // Chooses a drop-down entry by command (16640 all, 16641 editor, 16642+ a category).
+  void ChooseCategory(int command);
+  // The catalog's path.
+  static std::string CatalogPath();
+
+ signals:
+  // The list shows the catalog's channels (after every reload).
+  void reloaded();
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  // Traces the list's first paint with rows (the start-up benchmark reads it).
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void StartUp();
+  void AfterWelcome(int result);
+  void RunWizard();
+  void ScheduleReload();
+  void ResetDropDown();
+  void FillDropDown(QMenu* menu);
+  bool MatchesFilter(const std::u16string& category) const;
+  void SetDownloading(bool downloading);
+  void OnEngineMessage(quint32 message, quint64 wParam, qint64 lParam);
+  void OnDownloadingChanged(bool downloading);
+  void ToggleRefresh(int targetRow);
+  void Mark(bool read, bool allRows);
+  void DeleteSelected();
+  void StartRename();
+  void StoreTitle(int row);
+  void ChangeCategory();
+  void Export();
+  void OpenPage(CPage* page, std::function<void(int)> done = {});
+  void OpenSelectedSoon();
+  void OpenSelected();
+  void StoreCounts(int number, int total, int unread);
+  void FlushCounts();
+  // Loads the catalog afresh and applies a change; false (after telling the
+  // user) when the catalog cannot be read, so nothing is saved over it.
+  bool EditCatalog(const std::function<void(CChannelCatalog&)>& change);
+  int SelectedRow() const;
+  void SelectRow(int row);
+  bool HasSelection() const { return SelectedRow() >= 0; }
+
+  CMainFrame& frame_;
+  CChannelListModel model_;
+  CMessageBridge viewBridge_;
+  std::unique_ptr<CRefreshController> refresh_;
+  CCategoryBar* bar_;
+  QListView* list_;
+  QLabel* loading_;
+  QTimer reloadTimer_;
+  QTimer openTimer_;
+  QTimer countsTimer_;
+  std::optional<std::u16string> filter_;  // none: drop-down not filled yet
+  std::vector<std::u16string> categories_;
+  std::map<std::u16string, ChannelCountValues> pendingCounts_;
+  bool newOnly_ = false;
+  bool downloading_ = false;
+  bool paintTraced_ = false;
+};
+
+}  // namespace wrenly::ui

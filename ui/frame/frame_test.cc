@@ -1,0 +1,212 @@
+// The frame: pages and command routing, the download broadcasts, the about
+// screen, the translations the program ships, and the built program itself.
+#include <QDirIterator>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+#include <csignal>
+#include <fstream>
+#include <set>
+
+#include "engine/messages.h"
+#include "engine/timed_notifier.h"
+#include "store/settings.h"
+#include "platform/text.h"
+#include "store/paths.h"
+#include "store/translation.h"
+#include "ui/channels/channel_view.h"
+#include "ui/frame/commands.h"
+#include "ui/frame/main_frame.h"
+#include "ui/frame/page.h"
+#include "ui/test/ui_test_support.h"
+
+using namespace wrenly;
+using namespace wrenly::ui;
+using namespace wrenly::ui::testing;
+
+namespace {
+
+// A page that records the commands it is offered and handles one of them.
+class RecordingPage : public CPage {
+ public:
+  explicit RecordingPage(int handled) : handled_(handled) {}
+  bool OnCommand(int command) override {
+    seen.push_back(command);
+    return command == handled_;
+  }
+  std::vector<int> seen;
+
+ private:
+  int handled_;
+};
+
+// Every text the program's sources hand to the translation table: Tr(u"..."),
+// Translate(u"..."), ConfirmDelete(..., u"..."), menu entries {u"...", cmd::...},
+// and both texts of Tr(x ? u"..." : u"...").
+std::set<QString> TranslatedTexts() {
+  // A u"..." literal with its text in the first group.
+  const QString literal = QStringLiteral("u\"((?:[^\"\\\\]|\\\\.)*)\"");
+  const QList<QRegularExpression> patterns = {
+      QRegularExpression("(?:\\bTr|\\bTranslate)\\(\\s*" + literal),
+      QRegularExpression("ConfirmDelete\\([^,]+,\\s*" + literal),
+      QRegularExpression("\\{" + literal + ",\\s*(?:cmd::|0,)"),
+      QRegularExpression("\\bTr\\([^;]*?\\?\\s*" + literal + "\\s*:\\s*" + literal),
+      QRegularExpression("kCatalogUnreadable\\[\\]\\s*=\\s*" + literal),
+  };
+  std::set<QString> texts;
+  for (const char* folder : {"ui", "store", "engine"}) {
+    QDirIterator files(QString(WRENLY_SOURCE_DIR) + "/" + folder, {"*.cc", "*.h"}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+      const QString path = files.next();
+      if (path.endsWith("_test.cc")) continue;
+      QFile file(path);
+      file.open(QIODevice::ReadOnly);
+      // Adjacent literals are one text.
+      const QString source = QString::fromUtf8(file.readAll()).remove(QRegularExpression("\"\\s*u\""));
+      for (const QRegularExpression& pattern : patterns)
+        for (auto it = pattern.globalMatch(source); it.hasNext();) {
+          const QRegularExpressionMatch match = it.next();
+          for (int group = 1; group <= match.lastCapturedIndex(); ++group) texts.insert(match.captured(group));
+        }
+    }
+  }
+  return texts;
+}
+
+// Counts the wake-ups the automatic update asks for.
+class RecordingTimer : public CTimedNotifier {
+ public:
+  bool SetTimedEvent(WallClock::time_point, std::shared_ptr<Event>) override {
+    ++requests;
+    return true;
+  }
+  void Withdraw(const Event*) override {}
+  std::atomic<int> requests{0};
+};
+
+}  // namespace
+
+class FrameTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<UiTestEnvironment> env_;
+  std::unique_ptr<CMainFrame> frame_;
+
+  void StartFrame() {
+    WriteCatalog({{u"News", u"Alpha", u"http://127.0.0.1:9/a"}});
+    frame_ = std::make_unique<CMainFrame>(FrameOptions{env_->root() + "/no-power"});
+    frame_->show();
+    QTRY_COMPARE(frame_->channelView().model().rowCount(), 1);
+  }
+
+ private slots:
+  void init() { env_ = std::make_unique<UiTestEnvironment>(); }
+  void cleanup() {
+    frame_.reset();
+    env_.reset();
+  }
+
+  void commandsAPageLeavesGoToThePagesBelowThenToTheFrame() {
+    StartFrame();
+    auto* lower = new RecordingPage(4242);
+    auto* upper = new RecordingPage(0);
+    frame_->PushPage(lower);
+    int result = -1;
+    frame_->PushPage(upper, [&](int r) { result = r; });
+    QCOMPARE(frame_->TopPage(), static_cast<CPage*>(upper));
+    upper->RunCommand(4242);
+    QCOMPARE(upper->seen, (std::vector<int>{4242}));
+    QCOMPARE(lower->seen, (std::vector<int>{4242}));
+    upper->RunCommand(cmd::kAbout);  // nobody's but the frame's
+    QCOMPARE(frame_->TopPage()->objectName(), QString("aboutPage"));
+    QVERIFY(frame_->TopPage()->findChild<QLabel*>("aboutText")->text().contains("for Linux"));
+    QTest::keyClick(frame_->TopPage(), Qt::Key_F1);  // OK
+    QTRY_COMPARE(frame_->TopPage(), static_cast<CPage*>(upper));
+    QTest::keyClick(upper, Qt::Key_Escape);
+    QCOMPARE(result, kResultCancel);
+    QTRY_COMPARE(frame_->TopPage(), static_cast<CPage*>(lower));
+  }
+
+  void theMenuKeyIsOffFromDownloadStartToTheFinishedBroadcast() {
+    StartFrame();
+    CChannelView& view = frame_->channelView();
+    QVERIFY(view.softKeys().right().isEnabled());
+    BroadcastRegistered(kMsgDownloadStart);
+    QTRY_VERIFY(!view.softKeys().right().isEnabled());
+    QVERIFY(!view.categoryBar().isEnabled());
+    QVERIFY(frame_->downloading());
+    BroadcastRegistered(kMsgHeadlinesFinished);
+    QTRY_VERIFY(view.softKeys().right().isEnabled());
+    QVERIFY(view.categoryBar().isEnabled());
+  }
+
+  void theScheduleStartsOnlyInTheTimedMode() {
+    WriteCatalog({});
+    RecordingTimer timer;
+    SetSettingInt(setting::kAutoUpdateMode, 1);
+    frame_ = std::make_unique<CMainFrame>(FrameOptions{env_->root() + "/no-power", &timer});
+    QTest::qWait(200);
+    QCOMPARE(timer.requests.load(), 0);
+    frame_.reset();
+    SetSettingInt(setting::kAutoUpdateMode, 2);
+    frame_ = std::make_unique<CMainFrame>(FrameOptions{env_->root() + "/no-power", &timer});
+    QTRY_COMPARE(timer.requests.load(), 1);
+    frame_.reset();  // stops the schedule before the timer goes
+  }
+
+  void exitShutsDownAndClosesTheWindow() {
+    StartFrame();
+    QVERIFY(frame_->isVisible());
+    frame_->channelView().RunCommand(cmd::kExit);
+    QVERIFY(frame_->shutDown());
+    QVERIFY(!frame_->isVisible());
+  }
+
+  void theShippedChineseTableTranslatesEveryTextTheProgramShows() {
+    std::ifstream in(std::string(WRENLY_SOURCE_DIR) + "/data/Localization/CHS/Default.txt", std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const TranslationTable table = ParseTranslationFile(bytes);
+    QVERIFY(table.size() > 50);
+    const std::set<QString> texts = TranslatedTexts();
+    QVERIFY(texts.count("Loading, please waiting...") == 1);
+    QStringList missing;
+    for (const QString& text : texts) {
+      // Lines and tab-separated pieces are looked up one by one.
+      for (const QString& line : QString(text).replace("\\n", "\n").replace("\\t", "\t").split('\n'))
+        for (const QString& piece : line.split('\t'))
+          if (!piece.trimmed().isEmpty() && piece.trimmed() != ":" && !table.count(piece.trimmed().toStdU16String()))
+            missing << piece;
+    }
+    QVERIFY2(missing.isEmpty(), qPrintable(missing.join(" | ")));
+  }
+
+  void theProgramRunsOnceAndEndsCleanlyOnSigterm() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", QString::fromStdString(env_->root() + "/config"));
+    environment.insert("XDG_DATA_HOME", QString::fromStdString(env_->root() + "/data"));
+    environment.insert("XDG_RUNTIME_DIR", QString::fromStdString(env_->root()));
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess first;
+    first.setProcessEnvironment(environment);
+    first.start(QString(WRENLY_BIN_DIR) + "/Wrenly", {});
+    QVERIFY(first.waitForStarted());
+    // Up and showing the welcome screen: the data folder is made.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(QString::fromStdString(env_->root() + "/data/Wrenly Mobile/ChannelData")),
+                             10000);
+    QProcess second;
+    second.setProcessEnvironment(environment);
+    second.start(QString(WRENLY_BIN_DIR) + "/Wrenly", {});
+    QVERIFY(second.waitForFinished(10000));
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(first.state(), QProcess::Running);
+    kill(static_cast<pid_t>(first.processId()), SIGTERM);
+    QVERIFY(first.waitForFinished(10000));
+    QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(first.exitCode(), 0);
+  }
+};
+
+QTEST_MAIN(FrameTest)
+#include "frame_test.moc"

@@ -1,0 +1,107 @@
+#include "ui/frame/page.h"
+
+#include <QKeyEvent>
+#include <QMenu>
+#include <QShortcut>
+
+#include "ui/frame/commands.h"
+#include "ui/frame/tr.h"
+
+namespace wrenly::ui {
+namespace {
+
+bool MenuHasCommand(const std::vector<MenuEntry>& entries, int command) {
+  for (const MenuEntry& entry : entries)
+    if (entry.command == command || MenuHasCommand(entry.sub, command)) return true;
+  return false;
+}
+
+}  // namespace
+
+CPage::CPage(QWidget* parent) : QWidget(parent), body_(new QVBoxLayout), softKeys_(new CSoftKeyBar(this)) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  body_->setContentsMargins(0, 0, 0, 0);
+  body_->setSpacing(0);
+  layout->addLayout(body_, 1);
+  layout->addWidget(softKeys_);
+  connect(softKeys_, &CSoftKeyBar::pressed, this, [this](int command) {
+    if (command == cmd::kMenu)
+      OpenMenu();
+    else
+      RunCommand(command);
+  });
+
+  const auto shortcut = [this](QKeySequence keys, auto action) {
+    auto* s = new QShortcut(keys, this, action);
+    s->setContext(Qt::WidgetWithChildrenShortcut);
+  };
+  shortcut(Qt::Key_F1, [this] { PressKey(true); });
+  shortcut(Qt::Key_F2, [this] { PressKey(false); });
+  shortcut(Qt::Key_F5, [this] {
+    if (softKeys_->leftCommand() == cmd::kRefresh || MenuHasCommand(MenuEntries(), cmd::kRefresh))
+      RunCommand(cmd::kRefresh);
+  });
+  shortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { PassDown(cmd::kExit); });
+}
+
+void CPage::PressKey(bool left) {
+  QPushButton& key = left ? softKeys_->left() : softKeys_->right();
+  if (key.isVisible() && key.isEnabled()) key.click();
+}
+
+void CPage::keyPressEvent(QKeyEvent* event) {
+  const bool altLeft = event->key() == Qt::Key_Left && event->modifiers() == Qt::AltModifier;
+  if (event->key() == Qt::Key_Escape || altLeft) {
+    OnBack();
+  } else if (event->key() == Qt::Key_Delete && DeleteCommand() != 0) {
+    RunCommand(DeleteCommand());
+  } else {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  event->accept();
+}
+
+bool CPage::OnCommand(int) { return false; }
+
+void CPage::RunCommand(int command) {
+  if (!OnCommand(command)) PassDown(command);
+}
+
+QMenu* CPage::PopupMenu(const std::vector<MenuEntry>& entries, const QPoint& globalPos) {
+  auto* menu = new QMenu(this);
+  menu->setObjectName("popupMenu");
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  AddMenuEntries(*menu, entries);
+  ForEachCommandAction(*menu, [this](QAction& action, int command) { PrepareAction(action, command); });
+  TranslateMenu(*menu);
+  connect(menu, &QMenu::triggered, this, [this](QAction* action) {
+    // Run after the menu has closed, so a command that opens a page or a
+    // message box starts from a quiet screen.
+    const int command = action->data().toInt();
+    QMetaObject::invokeMethod(this, [this, command] { RunCommand(command); }, Qt::QueuedConnection);
+  });
+  menu->popup(globalPos);
+  return menu;
+}
+
+QMenu* CPage::OpenMenu() {
+  const std::vector<MenuEntry> entries = MenuEntries();
+  if (entries.empty()) return nullptr;
+  QPushButton& key = softKeys_->right();
+  QMenu* menu = PopupMenu(entries, key.mapToGlobal(QPoint(key.width(), 0)));
+  // Upwards from the key, right-aligned with it.
+  const QSize size = menu->sizeHint();
+  menu->move(key.mapToGlobal(QPoint(key.width() - size.width(), -size.height())));
+  return menu;
+}
+
+void CPage::Close(int result) {
+  if (closed_) return;
+  closed_ = true;
+  emit finished(result);
+}
+
+}  // namespace wrenly::ui

@@ -1,0 +1,78 @@
+// A screen of the program: one page of the frame's stack, with its content
+// above its own soft-key bar. A page handles the commands it knows; any other
+// command goes to the frame, which offers it to the pages below and then
+// handles it itself. Closing a page hands its result to whoever opened it.
+// Keys: F1 and F2 press the soft keys, Esc and Alt+Left are the back action,
+// F5 is Refresh where the page has it, Delete runs the page's Delete command.
+#pragma once
+
+#include <QVBoxLayout>
+#include <QWidget>
+#include <vector>
+
+#include "ui/frame/menu_builder.h"
+#include "ui/frame/soft_key_bar.h"
+
+class QMenu;
+
+namespace wrenly::ui {
+
+class CMainFrame;
+
+class CPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit CPage(QWidget* parent = nullptr);
+
+  CSoftKeyBar& softKeys() { return *softKeys_; }
+  // The frame the page lives in; set when it is pushed (none in some tests).
+  CMainFrame* frame() const { return frame_; }
+  void SetFrame(CMainFrame* frame) { frame_ = frame; }
+
+  // Runs a command: the page's own handling first, else it goes on down.
+  void RunCommand(int command);
+  // Hands a command to the frame and the pages below without trying it here.
+  void PassDown(int command) { emit unhandledCommand(command); }
+  // Opens the right key's menu above the key; the menu deletes itself once
+  // closed. Null when the page has no menu.
+  QMenu* OpenMenu();
+  // Closes the page with a result for its opener.
+  void Close(int result);
+
+  // The page's own commands; false passes the command down.
+  virtual bool OnCommand(int command);
+  // The menu of the "Menu" key, built afresh each time it opens.
+  virtual std::vector<MenuEntry> MenuEntries() const { return {}; }
+  // Sets the enabled and checked state of an action before its menu shows.
+  virtual void PrepareAction(QAction& /*action*/, int /*command*/) {}
+  // The back action; closes with Cancel unless the page says otherwise.
+  virtual void OnBack() { Close(0); }
+  // Sets every text again after a language switch.
+  virtual void Retranslate() {}
+  // The command the Delete key runs; 0 for none.
+  virtual int DeleteCommand() const { return 0; }
+
+ signals:
+  void finished(int result);
+  void unhandledCommand(int command);
+
+ protected:
+  QVBoxLayout& body() { return *body_; }
+  // Escape and Alt+Left are the back action, Delete the page's Delete
+  // command. They arrive here only when the focused widget (an editor in a
+  // list, say) did not use them itself.
+  void keyPressEvent(QKeyEvent* event) override;
+  // Opens a menu built from entries at a global position (context menus).
+  QMenu* PopupMenu(const std::vector<MenuEntry>& entries, const QPoint& globalPos);
+
+ private:
+  void PressKey(bool left);
+
+  QVBoxLayout* body_;
+  CSoftKeyBar* softKeys_;
+  CMainFrame* frame_ = nullptr;
+  bool closed_ = false;
+};
+
+}  // namespace wrenly::ui

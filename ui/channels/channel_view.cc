@@ -154,22 +154,28 @@ void CChannelView::AfterWelcome(int result) {
 }
 
 void CChannelView::RunWizard() {
-  if (!FileExists(CatalogPath())) {
-    CChannelCatalog catalog;
-    catalog.CreateEmpty();
-    catalog.SetPath(CatalogPath());
-    if (catalog.SaveFile() != 1) {
-      Dialogs().Inform(this, Tr(u"Error"), ToQString(Utf8ToUtf16(catalog.LastError())), QMessageBox::Critical);
-      return;
-    }
+  // The wizard sees whether a catalog file exists (a first start) and makes
+  // one when it adds a channel; an empty one is saved once it closes.
+  if (!Screens().newChannelWizard) {
+    EnsureCatalogFile();
+    return;
   }
-  if (!Screens().newChannelWizard) return;
   OpenPage(Screens().newChannelWizard(frame_), [this](int result) {
+    EnsureCatalogFile();
     list_->setFocus();
     if (result != kResultOk) return;
     ResetDropDown();
     ScheduleReload();
   });
+}
+
+void CChannelView::EnsureCatalogFile() {
+  if (FileExists(CatalogPath())) return;
+  CChannelCatalog catalog;
+  catalog.CreateEmpty();
+  catalog.SetPath(CatalogPath());
+  if (catalog.SaveFile() != 1)
+    Dialogs().Inform(this, Tr(u"Error"), ToQString(Utf8ToUtf16(catalog.LastError())), QMessageBox::Critical);
 }
 
 void CChannelView::ScheduleReload() { reloadTimer_.start(); }

@@ -72,6 +72,8 @@ class CChannelView : public CPage {
   void StartUp();
   void AfterWelcome(int result);
   void RunWizard();
+  // Saves an empty catalog when there is no catalog file.
+  void EnsureCatalogFile();
   void ScheduleReload();
   void ResetDropDown();
   void FillDropDown(QMenu* menu);

@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "platform/text.h"
-#include "store/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "store/channel_catalog.h"
 #include "store/channel_files.h"
 #include "store/opml_import.h"
@@ -52,12 +52,6 @@ std::optional<ParsedArgs> Parse(const std::vector<std::string>& args, size_t cou
   }
   if (parsed.positional.size() != count) return std::nullopt;
   return parsed;
-}
-
-std::string Trimmed(const std::string& s) {
-  const size_t begin = s.find_first_not_of(" \t");
-  if (begin == std::string::npos) return {};
-  return s.substr(begin, s.find_last_not_of(" \t") - begin + 1);
 }
 
 bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error) {
@@ -184,11 +178,11 @@ int RunChannels(const std::vector<std::string>& args, std::ostream& out, std::os
 int RunAdd(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   const auto parsed = Parse(args, 2, {"--category"});
   if (!parsed) return Usage("add", err);
-  const std::string url = Trimmed(parsed->positional[0]);
-  const std::string title = Trimmed(parsed->positional[1]);
+  const std::string url = std::string(Trim(parsed->positional[0]));
+  const std::string title = std::string(Trim(parsed->positional[1]));
   const auto category = parsed->options.find("--category");
   const std::string categoryName =
-      category != parsed->options.end() ? Trimmed(category->second) : kOthers;
+      category != parsed->options.end() ? std::string(Trim(category->second)) : kOthers;
   if (url.empty() || title.empty() || categoryName.empty()) {
     err << "wrenly-cli: URL, TITLE and the category must not be empty\n";
     return kExitUsage;
@@ -208,8 +202,8 @@ int RunAdd(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
 int RunAddCategory(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
   const auto parsed = Parse(args, 1);
-  if (!parsed || Trimmed(parsed->positional[0]).empty()) return Usage("add-category", err);
-  const std::u16string name = Utf8ToUtf16(Trimmed(parsed->positional[0]));
+  if (!parsed || std::string(Trim(parsed->positional[0])).empty()) return Usage("add-category", err);
+  const std::u16string name = Utf8ToUtf16(std::string(Trim(parsed->positional[0])));
   CChannelCatalog catalog;
   if (!OpenCatalog(catalog, err)) return kExitFailed;
   if (catalog.HasCategory(name))
@@ -220,9 +214,9 @@ int RunAddCategory(const std::vector<std::string>& args, std::ostream&, std::ost
 
 int RunRename(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
   const auto parsed = Parse(args, 2);
-  if (!parsed || Trimmed(parsed->positional[1]).empty()) return Usage("rename", err);
+  if (!parsed || std::string(Trim(parsed->positional[1])).empty()) return Usage("rename", err);
   const std::u16string oldText = Utf8ToUtf16(parsed->positional[0]);
-  const std::u16string newText = Utf8ToUtf16(Trimmed(parsed->positional[1]));
+  const std::u16string newText = Utf8ToUtf16(std::string(Trim(parsed->positional[1])));
   CChannelCatalog catalog;
   if (!OpenCatalog(catalog, err)) return kExitFailed;
   // A category name means the category, even when a channel has the same title.

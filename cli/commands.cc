@@ -2,6 +2,7 @@
 
 #include "cli/catalog_commands.h"
 #include "cli/engine_commands.h"
+#include "cli/full_text_commands.h"
 #include "cli/item_commands.h"
 
 namespace wrenly::cli {
@@ -11,6 +12,7 @@ std::vector<Command> AllCommands() {
   for (const Command& c : CatalogCommands()) all.push_back(c);
   for (const Command& c : ItemCommands()) all.push_back(c);
   for (const Command& c : EngineCommands()) all.push_back(c);
+  for (const Command& c : FullTextCommands()) all.push_back(c);
   return all;
 }
 

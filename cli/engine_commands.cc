@@ -177,7 +177,7 @@ bool IsNumberSetting(std::string_view name) {
   for (std::string_view n : {setting::kArticlesNumber, setting::kArticlesNumberSet, setting::kDownloadImage,
                              setting::kDownloadFulltext, setting::kAutoUpdateMode, setting::kAutoUpdateTimeNum,
                              setting::kAutoUpdateTimeUnit, setting::kUseNetAgency, setting::kUseStorageCard,
-                             setting::kStorageCardNo, setting::kHtmlFontSize})
+                             setting::kStorageCardNo, setting::kHtmlFontSize, setting::kAlwaysConnected})
     if (AsciiLower(n) == AsciiLower(name)) return true;
   return false;
 }

@@ -34,6 +34,8 @@ TEST(EngineCommands, SetAndGetSettings) {
 class RefreshCommand : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The local site needs no default route; the route watch has tests of its own.
+    ASSERT_TRUE(SetSettingInt(setting::kAlwaysConnected, 1));
     site_.Serve("/good.xml", RssFeed("Good", "", "", {{"One", "http://127.0.0.1:9/a1", "x"},
                                                       {"Two", "http://127.0.0.1:9/a2", "y"}}));
     site_.Handle("/gone.xml", [](const httplib::Request&, httplib::Response& res) { res.status = 404; });

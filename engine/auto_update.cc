@@ -7,7 +7,7 @@
 #include <system_error>
 #include <thread>
 
-#include "engine/event.h"
+#include "platform/event.h"
 #include "engine/messages.h"
 #include "platform/trace.h"
 #include "store/settings.h"
@@ -21,7 +21,7 @@ struct Schedule {
   // stop the schedule on the same thread.
   std::recursive_mutex mutex;
   bool stop = false;
-  std::shared_ptr<CEvent> wakeup = std::make_shared<CEvent>(false);
+  std::shared_ptr<Event> wakeup = std::make_shared<Event>(Event::Mode::kAutoReset);
 };
 
 std::mutex currentMutex;
@@ -47,7 +47,7 @@ constexpr std::chrono::seconds kRetryPause{60};
 void AutoUpdateThread(Receiver* window, CTimedNotifier* notifier, std::shared_ptr<Schedule> schedule) {
   const std::int64_t interval = AutoUpdateIntervalSeconds(GetSettingInt(setting::kAutoUpdateTimeNum),
                                                           GetSettingInt(setting::kAutoUpdateTimeUnit));
-  CEvent& wakeup = *schedule->wakeup;
+  Event& wakeup = *schedule->wakeup;
   for (;;) {
     {
       std::lock_guard lock(schedule->mutex);
@@ -57,12 +57,12 @@ void AutoUpdateThread(Receiver* window, CTimedNotifier* notifier, std::shared_pt
     bool signalled = false;
     if (notifier->SetTimedEvent(when, schedule->wakeup)) {
       Trace("Waiting for Wrenly Event...\n");
-      wakeup.Wait();
+      wakeup.Wait(kWaitForever);
       Trace("Wrenly Event signaled\n");
       signalled = true;
     } else {
       Trace("The wake-up timer could not be set\n");
-      wakeup.WaitFor(kRetryPause);
+      wakeup.Wait(kRetryPause);
     }
     notifier->Withdraw(&wakeup);
     std::lock_guard lock(schedule->mutex);

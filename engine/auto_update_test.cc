@@ -28,9 +28,9 @@ TEST(AutoUpdateInterval, NumberPlusOneTimesTheUnit) {
 }
 
 TEST(ProcessTimer, SetsTheEventOfATimeThatHasPassed) {
-  auto event = std::make_shared<CEvent>(false);
+  auto event = std::make_shared<Event>(Event::Mode::kAutoReset);
   ASSERT_TRUE(ProcessTimer().SetTimedEvent(WallClock::now() - std::chrono::seconds(1), event));
-  EXPECT_TRUE(event->WaitFor(std::chrono::seconds(20)));
+  EXPECT_TRUE(event->Wait(std::chrono::seconds(20)));
   EXPECT_FALSE(ProcessTimer().SetTimedEvent(WallClock::now(), nullptr));
 }
 
@@ -38,19 +38,19 @@ TEST(ProcessTimer, SetsTheEventOfATimeThatHasPassed) {
 // for and lets the test set the event.
 class ManualNotifier : public CTimedNotifier {
  public:
-  bool SetTimedEvent(WallClock::time_point when, std::shared_ptr<CEvent> event) override {
+  bool SetTimedEvent(WallClock::time_point when, std::shared_ptr<Event> event) override {
     std::lock_guard lock(mutex_);
     requests_.push_back({when, event});
     changed_.notify_all();
     return true;
   }
-  void Withdraw(const CEvent*) override {}
+  void Withdraw(const Event*) override {}
 
   // Waits for the n-th request (1-based) and returns it.
-  std::pair<WallClock::time_point, std::shared_ptr<CEvent>> Request(std::size_t n) {
+  std::pair<WallClock::time_point, std::shared_ptr<Event>> Request(std::size_t n) {
     std::unique_lock lock(mutex_);
     EXPECT_TRUE(changed_.wait_for(lock, std::chrono::seconds(20), [&] { return requests_.size() >= n; }));
-    return requests_.size() >= n ? requests_[n - 1] : std::pair<WallClock::time_point, std::shared_ptr<CEvent>>{};
+    return requests_.size() >= n ? requests_[n - 1] : std::pair<WallClock::time_point, std::shared_ptr<Event>>{};
   }
   std::size_t count() {
     std::lock_guard lock(mutex_);
@@ -60,7 +60,7 @@ class ManualNotifier : public CTimedNotifier {
  private:
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::vector<std::pair<WallClock::time_point, std::shared_ptr<CEvent>>> requests_;
+  std::vector<std::pair<WallClock::time_point, std::shared_ptr<Event>>> requests_;
 };
 
 struct Toggles : Receiver {
@@ -112,14 +112,14 @@ TEST_F(AutoUpdate, FiresAtTheIntervalAndTriggersWhileTheModeStaysTimed) {
 
 TEST_F(AutoUpdate, StopEndsTheThreadWithoutATriggerAndANewThreadRunsOn) {
   StartAutoUpdate(&window, notifier);
-  const std::shared_ptr<CEvent> first = notifier.Request(1).second;
+  const std::shared_ptr<Event> first = notifier.Request(1).second;
   StopAutoUpdate();
   EXPECT_EQ(window.Get(), 0);
   // The stopped thread has ended: a late wake-up of its event does nothing.
   first->Set();
 
   StartAutoUpdate(&window, notifier);
-  const std::shared_ptr<CEvent> second = notifier.Request(2).second;
+  const std::shared_ptr<Event> second = notifier.Request(2).second;
   EXPECT_NE(second, first);
   second->Set();
   notifier.Request(3);

@@ -20,6 +20,7 @@
 #include "platform/notifier.h"
 #include "platform/text.h"
 #include "platform/trace.h"
+#include "platform/unique_fd.h"
 
 extern char** environ;
 
@@ -42,13 +43,6 @@ struct Children {
 Children& RunningChildren() {
   static Children children;
   return children;
-}
-
-std::u16string_view TrimBlanks(std::u16string_view text) {
-  const auto blank = [](char16_t c) { return c == u' ' || c == u'\t'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
 }
 
 // One end of a child's output pipe, split into lines as it arrives. At most
@@ -171,7 +165,7 @@ std::vector<std::string> FetcherArguments(std::u16string_view url, const std::st
                                           std::u16string_view proxySetting) {
   std::vector<std::string> args;
   if (useProxy) {
-    const std::u16string_view proxy = TrimBlanks(proxySetting);
+    const std::u16string_view proxy = Trim(proxySetting);
     args.push_back("-p");
     args.push_back(proxy.empty() ? std::string("None") : Utf16ToUtf8(proxy));
   }
@@ -221,33 +215,28 @@ FetcherRun RunFetcherProgram(const std::string& program, const std::vector<std::
   FetcherRun run;
   int outPipe[2], errPipe[2];
   if (::pipe2(outPipe, O_CLOEXEC) != 0) return run;
-  if (::pipe2(errPipe, O_CLOEXEC) != 0) {
-    ::close(outPipe[0]);
-    ::close(outPipe[1]);
-    return run;
-  }
+  UniqueFd outRead(outPipe[0]), outWrite(outPipe[1]);
+  if (::pipe2(errPipe, O_CLOEXEC) != 0) return run;
+  UniqueFd errRead(errPipe[0]), errWrite(errPipe[1]);
   pid_t pid = 0;
   {
     // Registered under the lock, so an abort that signals the children
     // either sees this one or happens before it (and is then seen below).
     Children& children = RunningChildren();
     std::lock_guard lock(children.mutex);
-    run.started = Spawn(program, arguments, outPipe[1], errPipe[1], pid);
+    run.started = Spawn(program, arguments, outWrite.get(), errWrite.get(), pid);
     if (run.started) children.pids.insert(pid);
   }
-  ::close(outPipe[1]);
-  ::close(errPipe[1]);
-  if (!run.started) {
-    ::close(outPipe[0]);
-    ::close(errPipe[0]);
-    return run;
-  }
+  // The child holds the write ends now; ours would keep the pipes from ending.
+  outWrite.reset();
+  errWrite.reset();
+  if (!run.started) return run;
 
-  ::fcntl(outPipe[0], F_SETFL, O_NONBLOCK);
-  ::fcntl(errPipe[0], F_SETFL, O_NONBLOCK);
+  ::fcntl(outRead.get(), F_SETFL, O_NONBLOCK);
+  ::fcntl(errRead.get(), F_SETFL, O_NONBLOCK);
   LineReader out, err;
-  out.fd = outPipe[0];
-  err.fd = errPipe[0];
+  out.fd = outRead.get();
+  err.fd = errRead.get();
   err.keep = kMaxStderr;
   bool outOpen = true, errOpen = true, signalled = false;
   Reap reap = Reap::kRunning;
@@ -290,8 +279,6 @@ FetcherRun RunFetcherProgram(const std::string& program, const std::vector<std::
   // Lines written just before the end are still in the pipes.
   if (outOpen) out.DrainAll(Forward);
   if (errOpen) err.DrainAll(onErrLine);
-  ::close(out.fd);
-  ::close(err.fd);
   // A lost status stays -1: never read as a successful exit.
   if (reap == Reap::kEnded && WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
   if (reap == Reap::kEnded && WIFSIGNALED(status)) run.signal = WTERMSIG(status);

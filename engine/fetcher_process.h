@@ -11,15 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/fetcher_exit.h"
+
 namespace wrenly {
 
 // A fetcher that has not ended after this long is killed; its job fails.
 constexpr std::chrono::milliseconds kFetcherTimeLimit = std::chrono::minutes(3);
 
-// Exit statuses of the fetcher program.
-constexpr int kFetcherExitDone = 0;
-constexpr int kFetcherExitCannotStart = 1;
-constexpr int kFetcherExitTransferFailed = 2;
 
 // The arguments after the program name: ["-p", proxy,] url, output[, template].
 // The proxy is the setting with blanks trimmed, or "None" when that is empty.

@@ -53,14 +53,6 @@ struct RefreshSettings {
   int articleLimit = 0;
 };
 
-std::u16string Trimmed(std::u16string text) {
-  const auto blank = [](char16_t c) { return c == u' ' || c == u'\t'; };
-  while (!text.empty() && blank(text.back())) text.pop_back();
-  std::size_t start = 0;
-  while (start < text.size() && blank(text[start])) ++start;
-  return text.substr(start);
-}
-
 // With the proxy on, its address is the "NetAgencyIP" setting (the built-in
 // one when empty).
 RefreshSettings ReadRefreshSettings() {
@@ -68,7 +60,7 @@ RefreshSettings ReadRefreshSettings() {
   settings.downloadImage = GetSettingInt(setting::kDownloadImage) != 0;
   settings.downloadFulltext = GetSettingInt(setting::kDownloadFulltext) != 0;
   settings.useProxy = GetSettingInt(setting::kUseNetAgency) != 0;
-  const std::u16string address = Trimmed(GetSettingString(setting::kNetAgencyIP));
+  const std::u16string address = std::u16string(Trim(GetSettingString(setting::kNetAgencyIP)));
   settings.proxyAddress =
       address.empty() ? std::string(TransferControl::kDefaultProxyAddress) : Utf16ToUtf8(address);
   settings.channelDataFolder = ChannelDataFolder();

@@ -17,6 +17,17 @@ namespace {
 // How often the end of a refresh looks at the download manager's queue.
 constexpr std::chrono::milliseconds kEndTimerTick{500};
 
+// The built-in connection backend the "AlwaysConnected" setting asks for. A
+// backend that is neither (a test's) is left in place.
+void ChooseConnectionBackend() {
+  CNetworkConnection& connection = TheNetworkConnection();
+  ConnectionBackend& watch = DefaultConnectionBackend();
+  ConnectionBackend& always = AlwaysConnectedBackend();
+  if (!connection.UsesBackend(watch) && !connection.UsesBackend(always)) return;
+  ConnectionBackend& wanted = GetSettingInt(setting::kAlwaysConnected) != 0 ? always : watch;
+  if (!connection.UsesBackend(wanted)) connection.UseBackend(wanted);
+}
+
 }  // namespace
 
 CRefreshController::CRefreshController(IChannelPanel& panel, CDownloadManager& manager, Receiver* view,
@@ -69,6 +80,7 @@ void CRefreshController::RequestStart() {
     waiting_ = true;
   }
   // The connection test broadcasts, and this controller is a receiver.
+  ChooseConnectionBackend();
   const bool usableNow = EnsureNetworkConnection(GetSettingInt(setting::kUseNetAgency) != 0) == 0;
   std::lock_guard lock(mutex_);
   if (!usableNow || !waiting_ || running_) return;

@@ -72,6 +72,19 @@ TEST_F(Refresh, TheConnectionTestMayCallBackIntoTheController) {
   EXPECT_EQ(backend.requests().size(), 1u);
 }
 
+TEST_F(Refresh, TheAlwaysConnectedSettingChoosesTheConnectionBackend) {
+  ASSERT_TRUE(SetSettingInt(setting::kDownloadFulltext, 0));
+  site_.Serve("/f.xml", RssFeed("One", site_.UrlUtf8("/"), "", {Item("a1", "x")}));
+  panel_.AddRow(100, u"One", site_.Url("/f.xml"));
+  ASSERT_TRUE(SetSettingInt(setting::kAlwaysConnected, 1));
+  RunRefresh();
+  EXPECT_TRUE(TheNetworkConnection().UsesBackend(AlwaysConnectedBackend()));
+  ASSERT_TRUE(SetSettingInt(setting::kAlwaysConnected, 0));
+  RunRefresh();
+  EXPECT_TRUE(TheNetworkConnection().UsesBackend(DefaultConnectionBackend()));
+  EXPECT_EQ(panel_.Icon(0), kIconUpdated);
+}
+
 TEST_F(Refresh, WithoutAFullTextWorkerTheRefreshEndsWithItsChannelsFailed) {
   site_.Serve("/f.xml", RssFeed("One", site_.UrlUtf8("/"), "", {Item("a1", "x")}));
   panel_.AddRow(100, u"One", site_.Url("/f.xml"));

@@ -64,6 +64,8 @@ class Refresh : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(SetSettingInt(setting::kDownloadImage, 1));
+    // The local site needs no default route; the route watch has tests of its own.
+    ASSERT_TRUE(SetSettingInt(setting::kAlwaysConnected, 1));
     ASSERT_TRUE(SetSettingInt(setting::kDownloadFulltext, 1));
     ASSERT_TRUE(CreateFolder(ChannelDataFolder()));
     // An earlier test's Cancel leaves the transfer abort flag up until the

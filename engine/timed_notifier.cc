@@ -21,7 +21,7 @@ class CProcessTimer : public CTimedNotifier {
     if (thread_.joinable()) thread_.join();
   }
 
-  bool SetTimedEvent(WallClock::time_point when, std::shared_ptr<CEvent> event) override {
+  bool SetTimedEvent(WallClock::time_point when, std::shared_ptr<Event> event) override {
     if (!event) return false;
     std::lock_guard lock(mutex_);
     if (stop_) return false;
@@ -31,7 +31,7 @@ class CProcessTimer : public CTimedNotifier {
     return true;
   }
 
-  void Withdraw(const CEvent* event) override {
+  void Withdraw(const Event* event) override {
     std::lock_guard lock(mutex_);
     std::erase_if(pending_, [&](const auto& entry) { return entry.second.get() == event; });
   }
@@ -49,7 +49,7 @@ class CProcessTimer : public CTimedNotifier {
         changed_.wait_until(lock, first->first);
         continue;
       }
-      std::shared_ptr<CEvent> event = first->second;
+      std::shared_ptr<Event> event = first->second;
       pending_.erase(first);
       event->Set();
     }
@@ -57,7 +57,7 @@ class CProcessTimer : public CTimedNotifier {
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::multimap<WallClock::time_point, std::shared_ptr<CEvent>> pending_;
+  std::multimap<WallClock::time_point, std::shared_ptr<Event>> pending_;
   bool stop_ = false;
   std::thread thread_;
 };

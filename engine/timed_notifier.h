@@ -8,7 +8,7 @@
 #include <chrono>
 #include <memory>
 
-#include "engine/event.h"
+#include "platform/event.h"
 
 namespace wrenly {
 
@@ -19,9 +19,9 @@ class CTimedNotifier {
   virtual ~CTimedNotifier() = default;
   // Sets the event at `when` (at once when that has passed); false when the
   // notification cannot be registered.
-  virtual bool SetTimedEvent(WallClock::time_point when, std::shared_ptr<CEvent> event) = 0;
+  virtual bool SetTimedEvent(WallClock::time_point when, std::shared_ptr<Event> event) = 0;
   // Withdraws the pending notifications of the event.
-  virtual void Withdraw(const CEvent* event) = 0;
+  virtual void Withdraw(const Event* event) = 0;
 };
 
 CTimedNotifier& ProcessTimer();

@@ -1,12 +1,9 @@
 #include "fetcher/article_output.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <filesystem>
 #include <mutex>
 
+#include "platform/atomic_file.h"
 #include "platform/text.h"
 #include "platform/trace.h"
 
@@ -16,27 +13,6 @@ namespace {
 std::mutex& OutputMutex() {
   static std::mutex mutex;
   return mutex;
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) return false;
-    bytes.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
-}
-
-// Writes bytes to a temporary file beside path and renames it over path.
-bool ReplaceFile(const std::string& path, std::string_view bytes) {
-  const std::string temp = path + ".part";
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  const bool written = WriteAll(fd, bytes) && ::fsync(fd) == 0;
-  const bool closed = ::close(fd) == 0;
-  if (written && closed && std::rename(temp.c_str(), path.c_str()) == 0) return true;
-  ::unlink(temp.c_str());
-  return false;
 }
 
 }  // namespace
@@ -59,7 +35,7 @@ bool StoreArticleBody(const std::string& outputPath, std::u16string_view text) {
   DeleteFileIfPresent(outputPath);
   if (text.empty()) return true;
   const std::string path = ArticlePathFor(outputPath);
-  const bool stored = ReplaceFile(path, "\xEF\xBB\xBF" + Utf16ToUtf8(text));
+  const bool stored = WriteFileAtomically(path, "\xEF\xBB\xBF" + Utf16ToUtf8(text));
   if (!stored) TraceF("Cannot write the article to %s.\n", path.c_str());
   return stored;
 }

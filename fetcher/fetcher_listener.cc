@@ -32,19 +32,6 @@ void WriteLine(const char* line, size_t length) {
 
 }  // namespace
 
-void ConnectionEvent::Set() {
-  {
-    std::lock_guard lock(mutex_);
-    set_ = true;
-  }
-  changed_.notify_all();
-}
-
-bool ConnectionEvent::WaitFor(std::chrono::milliseconds limit) {
-  std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, limit, [this] { return set_; });
-}
-
 CFetcherListener::CFetcherListener() {
   const sigset_t set = ListenerSignals();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);

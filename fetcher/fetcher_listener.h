@@ -10,26 +10,12 @@
 #include <pthread.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
+#include "platform/event.h"
 #include "platform/notifier.h"
 
 namespace wrenly {
-
-// A manual-reset event: once set, every wait returns at once.
-class ConnectionEvent {
- public:
-  void Set();
-  // True when set before the time-out.
-  bool WaitFor(std::chrono::milliseconds limit);
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool set_ = false;  // guarded by mutex_
-};
 
 class CFetcherListener : public Receiver {
  public:
@@ -41,14 +27,15 @@ class CFetcherListener : public Receiver {
   // Starts the signal thread and joins the broadcast receivers; false when
   // the thread cannot be started.
   bool Start();
-  ConnectionEvent& connectionEvent() { return connection_; }
+  // Set (manual reset) once the connection is up or released, or on abort.
+  Event& connectionEvent() { return connection_; }
   void Post(MessageId message, std::uint64_t wParam, std::int64_t lParam) override;
 
  private:
   void WaitForSignals();
   void Abort();
 
-  ConnectionEvent connection_;
+  Event connection_{Event::Mode::kManualReset};
   std::thread thread_;
   pthread_t threadHandle_{};
   bool receiving_ = false;

@@ -31,8 +31,8 @@ void PrintErrorLine(std::uint32_t code, std::u16string_view text) {
 
 // Brings the network up, waiting at most 10 s for a connection being made;
 // after that the fetcher goes on all the same.
-void WaitForNetwork(bool useProxy, ConnectionEvent& connection) {
-  if (EnsureNetworkConnection(useProxy) == 1 && !connection.WaitFor(kConnectionWait)) {
+void WaitForNetwork(bool useProxy, Event& connection) {
+  if (EnsureNetworkConnection(useProxy) == 1 && !connection.Wait(kConnectionWait)) {
     Trace("No connection within 10 s; trying anyway.\n");
   }
 }
@@ -42,9 +42,9 @@ int RunPlainDownload(const FetcherArgs& args) {
   std::u16string errorText;
   const HRESULT result =
       DownloadUrlToFile(Utf8ToUtf16(args.url), args.outputPath, &errorCode, &errorText);
-  if (result == S_OK) return kExitDone;
+  if (result == S_OK) return kFetcherExitDone;
   PrintErrorLine(errorCode, errorText);
-  return kExitTransferFailed;
+  return kFetcherExitTransferFailed;
 }
 
 void RunTemplate(const FetcherArgs& args, std::u16string_view templateText) {
@@ -68,7 +68,7 @@ int RunExtraction(const FetcherArgs& args) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(args.templatePath, error)) {
     TraceF("Template %s not found.\n", args.templatePath.c_str());
-    return kExitDone;
+    return kFetcherExitDone;
   }
   std::u16string templateText;
   if (!ReadTextFile(args.templatePath, templateText, 0)) {
@@ -76,13 +76,13 @@ int RunExtraction(const FetcherArgs& args) {
   }
   DeleteFileIfPresent(args.outputPath);
   RunTemplate(args, templateText);
-  return kExitDone;
+  return kFetcherExitDone;
 }
 
 int RunWithListener(const FetcherArgs& args, CFetcherListener& listener) {
   if (args.proxyTooLong) {
-    PrintErrorLine(kExitCannotStart, u"The proxy address is longer than 259 characters.");
-    return kExitCannotStart;
+    PrintErrorLine(kFetcherExitCannotStart, u"The proxy address is longer than 259 characters.");
+    return kFetcherExitCannotStart;
   }
   TransferControl& control = GetTransferControl();
   if (args.useProxy) {
@@ -93,9 +93,9 @@ int RunWithListener(const FetcherArgs& args, CFetcherListener& listener) {
   switch (args.mode) {
     case FetcherMode::kPlain: return RunPlainDownload(args);
     case FetcherMode::kExtraction: return RunExtraction(args);
-    case FetcherMode::kNothing: return kExitDone;
+    case FetcherMode::kNothing: return kFetcherExitDone;
   }
-  return kExitDone;
+  return kFetcherExitDone;
 }
 
 }  // namespace
@@ -103,14 +103,14 @@ int RunWithListener(const FetcherArgs& args, CFetcherListener& listener) {
 int RunTolvane(const std::vector<std::string>& args) {
   // The parent may close its end of the progress pipe early.
   signal(SIGPIPE, SIG_IGN);
-  int exitCode = kExitDone;
+  int exitCode = kFetcherExitDone;
   {
     CFetcherListener listener;
     if (listener.Start()) {
       exitCode = RunWithListener(ParseFetcherArgs(args), listener);
     } else {
-      PrintErrorLine(kExitCannotStart, u"Fatal Error: the abort listener thread could not be started");
-      exitCode = kExitCannotStart;
+      PrintErrorLine(kFetcherExitCannotStart, u"Fatal Error: the abort listener thread could not be started");
+      exitCode = kFetcherExitCannotStart;
     }
   }
   TraceF("Tolvane exits with code = 0x%08x.\n", static_cast<unsigned>(exitCode));

@@ -8,11 +8,9 @@
 #include <string>
 #include <vector>
 
-namespace wrenly {
+#include "platform/fetcher_exit.h"
 
-constexpr int kExitDone = 0;
-constexpr int kExitCannotStart = 1;
-constexpr int kExitTransferFailed = 2;
+namespace wrenly {
 
 // args: the arguments after the program name.
 int RunTolvane(const std::vector<std::string>& args);

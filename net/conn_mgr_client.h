@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "net/connection_backend.h"
-#include "net/event.h"
+#include "platform/event.h"
 #include "net/hresult.h"
 
 namespace wrenly {
@@ -44,6 +44,7 @@ class CConnMgrClient {
   HRESULT StopConnection();
   // Ends any watcher, then talks to backend from now on (tests of callers).
   void UseBackend(ConnectionBackend& backend);
+  bool UsesBackend(const ConnectionBackend& backend) const { return backend_.load() == &backend; }
 
   std::u16string Url() const;
   bool UseProxy() const;

@@ -1,5 +1,6 @@
 #include "net/connection_backend.h"
 
+#include "net/route_connection_backend.h"
 #include "platform/trace.h"
 
 namespace wrenly {
@@ -37,9 +38,15 @@ class AlwaysConnected final : public ConnectionBackend {
 
 }  // namespace
 
-ConnectionBackend& DefaultConnectionBackend() {
+ConnectionBackend& AlwaysConnectedBackend() {
   static AlwaysConnected backend;
   return backend;
+}
+
+ConnectionBackend& DefaultConnectionBackend() {
+  static RouteConnectionBackend routes;
+  if (routes.ok()) return routes;
+  return AlwaysConnectedBackend();
 }
 
 }  // namespace wrenly

@@ -1,7 +1,9 @@
 // The connection backend: what the connection object asks of the system's
 // connection manager (map a URL to a network, request, watch and release a
 // connection, read its proxy, show a network error report). The default
-// backend reports the network as connected at once; tests script their own.
+// backend follows the kernel's routing table (connected while a default
+// route exists); the always-connected one reports the network as connected
+// at once; tests script their own.
 // Implementations must be safe for concurrent use.
 #pragma once
 
@@ -11,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/event.h"
+#include "platform/event.h"
 #include "net/hresult.h"
 
 namespace wrenly {
@@ -84,7 +86,11 @@ class ConnectionBackend {
   virtual void ReportNetworkError(std::int32_t status) = 0;
 };
 
-// The process's backend when nothing else is chosen: always connected, no proxy.
+// The process's backend when nothing else is chosen: the routing-table
+// watch (net/route_connection_backend.h), or the always-connected backend
+// when the kernel's table cannot be read.
 ConnectionBackend& DefaultConnectionBackend();
+// Always connected, no proxy (the "AlwaysConnected" setting chooses it).
+ConnectionBackend& AlwaysConnectedBackend();
 
 }  // namespace wrenly

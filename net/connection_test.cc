@@ -179,13 +179,14 @@ TEST_F(ConnectionTest, PathTestWithoutAnswerOrWithoutMapStillLetsTheRefreshGoOn)
   EXPECT_FALSE(connection_.WatcherRunning());
 }
 
-TEST(DefaultConnection, IsUsableAtOnce) {
+TEST(AlwaysConnected, IsUsableAtOnce) {
   StateRecorder recorder;
-  EXPECT_EQ(EnsureNetworkConnection(false), 0);
+  CNetworkConnection connection(AlwaysConnectedBackend());
+  EXPECT_EQ(EnsureNetworkConnection(connection, false), 0);
   EXPECT_TRUE(recorder.states().empty());
-  EXPECT_EQ(TheNetworkConnection().StartConnection(u"http://example.org/", false), S_OK);
+  EXPECT_EQ(connection.StartConnection(u"http://example.org/", false), S_OK);
   EXPECT_EQ(recorder.WaitFor(1), States{kConnectionUp});
-  TheNetworkConnection().StopConnection();
+  connection.StopConnection();
   EXPECT_EQ(recorder.WaitFor(2), (States{kConnectionUp, kConnectionReleased}));
 }
 

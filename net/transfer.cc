@@ -19,6 +19,7 @@
 #include "net/transfer_control.h"
 #include "platform/text.h"
 #include "platform/trace.h"
+#include "platform/unique_fd.h"
 
 namespace wrenly {
 namespace {
@@ -64,13 +65,6 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && AsciiLower(text.substr(0, prefix.size())) == prefix;
 }
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n'))
-    text.remove_suffix(1);
-  return text;
-}
-
 struct Failure {
   std::uint32_t code = 0;
   std::u16string detail;
@@ -109,7 +103,6 @@ class Transfer final : public TransferWaker {
   bool Body(const char* data, size_t n);
   bool WriteFile(const char* data, size_t n);
   void AppendToMemory(const char* data, size_t n);
-  void CloseFile();
   void DiscardFile();
   std::optional<Failure> KeepFile();
   std::optional<Failure> Outcome(CURLcode result);
@@ -136,7 +129,7 @@ class Transfer final : public TransferWaker {
   bool aborted_ = false;
   bool timedOut_ = false;
   std::optional<Failure> failure_;  // decided inside a callback
-  int fd_ = -1;
+  UniqueFd fd_;
   // The body goes to a temporary file beside the target, renamed over it only
   // once the body is complete; empty when writing straight to a device.
   std::string tempPath_;
@@ -237,7 +230,7 @@ CURLcode Transfer::Pump() {
 
 bool Transfer::HeaderLine(std::string_view line) {
   lastData_ = Clock::now();
-  const std::string_view text = Trim(line);
+  const std::string_view text = Trim(line, kSpaceChars);
   if (StartsWithNoCase(text, "http/")) {
     const size_t space = text.find(' ');
     const std::string_view rest = space == std::string_view::npos ? std::string_view() : Trim(text.substr(space + 1));
@@ -303,13 +296,13 @@ bool Transfer::Open() {
     struct stat existing;
     const bool direct = ::stat(path_.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode);
     if (direct) {
-      fd_ = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+      fd_.reset(::open(path_.c_str(), O_WRONLY | O_CLOEXEC));
     } else {
       static std::atomic<unsigned> counter{0};
       tempPath_ = path_ + ".part" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-      fd_ = ::open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      fd_.reset(::open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     }
-    if (fd_ < 0) {
+    if (!fd_) {
       const int error = errno;
       tempPath_.clear();
       Trace("The output file could not be created\n");
@@ -373,8 +366,8 @@ void Transfer::AppendToMemory(const char* data, size_t n) {
 }
 
 bool Transfer::WriteFile(const char* data, size_t n) {
-  while (fd_ >= 0 && n > 0) {
-    const ssize_t written = ::write(fd_, data, n);
+  while (fd_ && n > 0) {
+    const ssize_t written = ::write(fd_.get(), data, n);
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) {
       failure_ = Failure{FileErrorCode(written < 0 ? errno : ENOSPC), {}};
@@ -386,21 +379,16 @@ bool Transfer::WriteFile(const char* data, size_t n) {
   return true;
 }
 
-void Transfer::CloseFile() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-}
-
 // Drops the temporary file of a body that is not kept.
 void Transfer::DiscardFile() {
-  CloseFile();
+  fd_.reset();
   if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
   tempPath_.clear();
 }
 
 // The body is complete: the temporary file replaces the target.
 std::optional<Failure> Transfer::KeepFile() {
-  const int fd = std::exchange(fd_, -1);
+  const int fd = fd_.release();
   if (fd >= 0 && ::close(fd) != 0) return Failure{FileErrorCode(errno), {}};
   if (tempPath_.empty()) return std::nullopt;
   if (::rename(tempPath_.c_str(), path_.c_str()) != 0) return Failure{FileErrorCode(errno), {}};

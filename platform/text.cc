@@ -310,4 +310,19 @@ std::u16string AsciiLower(std::u16string_view text) {
   return out;
 }
 
+namespace {
+
+template <typename View>
+View TrimView(View text, View chars) {
+  const std::size_t begin = text.find_first_not_of(chars);
+  if (begin == View::npos) return {};
+  return text.substr(begin, text.find_last_not_of(chars) - begin + 1);
+}
+
+}  // namespace
+
+std::string_view Trim(std::string_view text, std::string_view chars) { return TrimView(text, chars); }
+
+std::u16string_view Trim(std::u16string_view text, std::u16string_view chars) { return TrimView(text, chars); }
+
 }  // namespace wrenly

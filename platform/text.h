@@ -46,6 +46,15 @@ unsigned SystemCodePage();
 // Makes SystemCodePage() answer codePage until reset with 0 (for tests).
 void SetSystemCodePageForTesting(unsigned codePage);
 
+// The text without any of `chars` at either end: blanks and tabs by default,
+// kSpaceChars to take line breaks too.
+inline constexpr std::string_view kBlankChars = " \t";
+inline constexpr std::string_view kSpaceChars = " \t\r\n";
+inline constexpr std::u16string_view kBlankChars16 = u" \t";
+inline constexpr std::u16string_view kSpaceChars16 = u" \t\r\n";
+std::string_view Trim(std::string_view text, std::string_view chars = kBlankChars);
+std::u16string_view Trim(std::u16string_view text, std::u16string_view chars = kBlankChars16);
+
 // Lower-case ASCII copy, for comparing names that are ASCII by definition.
 std::string AsciiLower(std::string_view text);
 std::u16string AsciiLower(std::u16string_view text);

@@ -54,5 +54,14 @@ TEST(CodePages, SystemCodePageCanBeSetForTests) {
   EXPECT_NE(SystemCodePage(), 0u);
 }
 
+TEST(Trim, TakesTheGivenCharactersFromBothEndsOnly) {
+  EXPECT_EQ(Trim(" \t a b \t"), "a b");
+  EXPECT_EQ(Trim("a\r\n"), "a\r\n");
+  EXPECT_EQ(Trim(" a\r\n", kSpaceChars), "a");
+  EXPECT_EQ(Trim(" \t "), "");
+  EXPECT_EQ(Trim(u"\t x y "), u"x y");
+  EXPECT_EQ(Trim(u"\n", kSpaceChars16), u"");
+}
+
 }  // namespace
 }  // namespace wrenly

@@ -8,7 +8,7 @@
 
 #include "platform/text.h"
 #include "platform/trace.h"
-#include "store/atomic_file.h"
+#include "platform/atomic_file.h"
 
 namespace wrenly {
 namespace {

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/text.h"
 #include "platform/text_file.h"
 #include "platform/trace.h"
 #include "store/channel_files.h"
@@ -103,14 +104,6 @@ bool DecideWrite(ItemField field, const ItemRecord& record, uint32_t value, uint
   write = value;
   return (c == 0 && value == 2) || (c == 2 && value == 0) || (c == 1 && value == 3) ||
          (c == 3 && value == 1);
-}
-
-std::u16string TrimBlanks(std::u16string_view text) {
-  auto blank = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; };
-  size_t begin = 0, end = text.size();
-  while (begin < end && blank(text[begin])) ++begin;
-  while (end > begin && blank(text[end - 1])) --end;
-  return std::u16string(text.substr(begin, end - begin));
 }
 
 }  // namespace
@@ -315,7 +308,8 @@ bool WriteErrorRecord(const std::string& itemFilePath, std::u16string_view error
   DeleteErrorRecord(itemFilePath);
   CChannelStore store(itemFilePath, false);
   const std::u16string description =
-      Translate(u"An error occured while attempting to download the channel data:") + TrimBlanks(errorText) +
+      Translate(u"An error occured while attempting to download the channel data:") +
+      std::u16string(Trim(errorText, kSpaceChars16)) +
       u".";
   return store.AppendRecord(Translate(u"Error occured on last update"), kErrorMarkerLink, LocalTimeNowText(),
                             kFlagUnread, kItemTypeError, description);

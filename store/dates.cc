@@ -106,7 +106,15 @@ long ReadIsoZone(const char* p) {
 
 long ReadRfc822Zone(const char* p) {
   while (std::isspace(static_cast<unsigned char>(*p))) ++p;
-  if (*p == '+' || *p == '-') return HhmmToSeconds(std::strtol(p, nullptr, 10));
+  if (*p == '+' || *p == '-') {
+    // "+hhmm": at most four digits; a longer number is no zone at all.
+    long hhmm = 0;
+    int digits = 0;
+    for (const char* d = p + 1; IsDigit(*d); ++d, ++digits)
+      if (digits < 4) hhmm = hhmm * 10 + (*d - '0');
+    if (digits == 0 || digits > 4) return 0;
+    return HhmmToSeconds(*p == '-' ? -hhmm : hhmm);
+  }
   if (*p == '(') ++p;
   for (const Zone& zone : kZoneTable) {
     if (std::strncmp(p, zone.name, std::strlen(zone.name)) == 0) return HhmmToSeconds(zone.hhmm);

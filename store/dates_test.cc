@@ -50,6 +50,10 @@ TEST(Rfc822Date, YearFormsAndZones) {
   EXPECT_EQ(ParseRfc822Date("27 Jan 2009 04:44:03 CET"), kJan27);
   EXPECT_EQ(ParseRfc822Date("Tue, 27 Jan 1999 04:44:03 GMT"), kJan27 - 315619200);
   EXPECT_EQ(ParseRfc822Date("27 Jan 99 04:44:03 GMT"), kJan27 - 315619200);
+  // A numeric zone has at most four digits: a longer number is no zone (it
+  // once overflowed the offset arithmetic).
+  EXPECT_EQ(ParseRfc822Date("27 Jan 2009 04:44:03 +800"), kJan27 - 8 * 3600);
+  EXPECT_EQ(ParseRfc822Date("27 Jan 2009 04:44:03 -188888888888888888200"), kJan27);
 }
 
 // The usual four-digit-year form at the edges of what it accepts: spacing,

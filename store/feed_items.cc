@@ -19,13 +19,7 @@ bool NameIs(const XMLElement* element, const char* name) {
   return strcasecmp(element->Name(), name) == 0;
 }
 
-std::u16string TrimBlanks(std::u16string_view text) {
-  auto blank = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; };
-  size_t begin = 0, end = text.size();
-  while (begin < end && blank(text[begin])) ++begin;
-  while (end > begin && blank(text[end - 1])) --end;
-  return std::u16string(text.substr(begin, end - begin));
-}
+std::u16string TrimSpaces(std::u16string_view text) { return std::u16string(Trim(text, kSpaceChars16)); }
 
 std::string TypeOf(const XMLElement* element) {
   const char* type = element->Attribute("type");
@@ -82,7 +76,7 @@ bool ReadRssItem(const CEXML& xml, const XMLElement* item, const AbortCallback& 
     if (NameIs(child, "title"))
       out.title = UnescapeHtmlEntities(xml.ElementText(child));
     else if (NameIs(child, "link"))
-      out.link = TrimBlanks(xml.ElementText(child));
+      out.link = TrimSpaces(xml.ElementText(child));
     else if (NameIs(child, "pubDate") || NameIs(child, "dc:date"))
       out.date = xml.ElementText(child);
     else if (NameIs(child, "description"))
@@ -90,7 +84,7 @@ bool ReadRssItem(const CEXML& xml, const XMLElement* item, const AbortCallback& 
     else if (NameIs(child, "guid"))
       guid = child;
   }
-  if (out.link.empty() && guid != nullptr) out.link = TrimBlanks(xml.ElementText(guid));
+  if (out.link.empty() && guid != nullptr) out.link = TrimSpaces(xml.ElementText(guid));
   return true;
 }
 
@@ -111,7 +105,7 @@ std::u16string AtomAlternateLink(const CEXML& xml, const XMLElement* parent,
     const char* rel = child->Attribute("rel");
     const char* href = child->Attribute("href");
     if ((rel == nullptr || AsciiLower(rel) == "alternate") && href != nullptr)
-      return TrimBlanks(xml.DecodeText(href));
+      return TrimSpaces(xml.DecodeText(href));
   }
   return {};
 }
@@ -121,7 +115,7 @@ std::u16string AtomPlainText(const CEXML& xml, const XMLElement* element) {
   if (type == "html") return UnescapeHtmlEntities(xml.ElementText(element));
   std::u16string text;
   AppendAllText(xml, element, text);
-  return type == "xhtml" ? TrimBlanks(text) : text;
+  return type == "xhtml" ? TrimSpaces(text) : text;
 }
 
 bool ReadAtomEntry(const CEXML& xml, const XMLElement* entry, std::string_view prefix,
@@ -138,7 +132,7 @@ bool ReadAtomEntry(const CEXML& xml, const XMLElement* entry, std::string_view p
     if (IsAtomName(child, prefix, "title"))
       out.title = AtomPlainText(xml, child);
     else if (IsAtomName(child, prefix, "id"))
-      id = TrimBlanks(xml.ElementText(child));
+      id = TrimSpaces(xml.ElementText(child));
     else if (IsAtomName(child, prefix, "published"))
       published = child;
     else if (IsAtomName(child, prefix, "updated"))
@@ -151,7 +145,7 @@ bool ReadAtomEntry(const CEXML& xml, const XMLElement* entry, std::string_view p
   out.link = AtomAlternateLink(xml, entry, prefix);
   if (out.link.empty()) out.link = id;
   if (const XMLElement* date = published != nullptr ? published : updated)
-    out.date = TrimBlanks(xml.ElementText(date));
+    out.date = TrimSpaces(xml.ElementText(date));
   if (const XMLElement* body = content != nullptr ? content : summary)
     out.description = AtomHtml(xml, body);
   return true;

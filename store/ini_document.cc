@@ -5,16 +5,12 @@
 namespace wrenly {
 namespace {
 
-std::string_view Trim(std::string_view s) {
-  const size_t begin = s.find_first_not_of(" \t\r");
-  if (begin == std::string_view::npos) return {};
-  const size_t end = s.find_last_not_of(" \t\r");
-  return s.substr(begin, end - begin + 1);
-}
+// What a line may carry around its text (a file from Windows ends lines in CR).
+constexpr std::string_view kIniBlanks = " \t\r";
 
 // "[Name]" -> "Name"; nothing for any other line.
 std::optional<std::string> GroupHeader(std::string_view line) {
-  const std::string_view t = Trim(line);
+  const std::string_view t = Trim(line, kIniBlanks);
   if (t.size() < 2 || t.front() != '[' || t.back() != ']') return std::nullopt;
   return std::string(t.substr(1, t.size() - 2));
 }
@@ -23,10 +19,10 @@ bool IsComment(std::string_view t) { return !t.empty() && (t.front() == ';' || t
 
 // The key of a "key=value" line, empty for anything else.
 std::string KeyOf(std::string_view line) {
-  const std::string_view t = Trim(line);
+  const std::string_view t = Trim(line, kIniBlanks);
   const size_t eq = t.find('=');
   if (IsComment(t) || eq == std::string_view::npos) return {};
-  return std::string(Trim(t.substr(0, eq)));
+  return std::string(Trim(t.substr(0, eq), kIniBlanks));
 }
 
 bool SameKey(std::string_view a, std::string_view b) { return AsciiLower(a) == AsciiLower(b); }
@@ -53,8 +49,8 @@ IniDocument IniDocument::Parse(std::string_view text) {
 std::optional<std::string> IniDocument::Get(std::string_view group, std::string_view key) const {
   for (const Line& line : lines_) {
     if (line.group != group || line.key.empty() || !SameKey(line.key, key)) continue;
-    const std::string_view t = Trim(line.text);
-    return UnescapeIniValue(Trim(t.substr(t.find('=') + 1)));
+    const std::string_view t = Trim(line.text, kIniBlanks);
+    return UnescapeIniValue(Trim(t.substr(t.find('=') + 1), kIniBlanks));
   }
   return std::nullopt;
 }
@@ -72,10 +68,10 @@ void IniDocument::Set(std::string_view group, std::string_view key, std::string_
     }
     groupSeen = true;
     // After the group's last non-blank line, so blank separators stay below.
-    if (!Trim(line.text).empty()) insertAt = i + 1;
+    if (!Trim(line.text, kIniBlanks).empty()) insertAt = i + 1;
   }
   if (!groupSeen) {
-    if (!lines_.empty() && !Trim(lines_.back().text).empty()) lines_.push_back({"", "", {}});
+    if (!lines_.empty() && !Trim(lines_.back().text, kIniBlanks).empty()) lines_.push_back({"", "", {}});
     lines_.push_back({"[" + std::string(group) + "]", std::string(group), {}});
     insertAt = lines_.size();
   }

@@ -15,7 +15,7 @@
 
 #include "platform/text.h"
 #include "platform/trace.h"
-#include "store/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "store/ini_document.h"
 #include "store/system_language.h"
 

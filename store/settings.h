@@ -32,6 +32,9 @@ inline constexpr std::string_view kHtmlFontSize = "HtmlFontSize";
 inline constexpr std::string_view kLanguage = "Language";
 inline constexpr std::string_view kRoot = "Root";
 inline constexpr std::string_view kSupportWebsite = "SupportWebsite";
+// 1: count the network as always connected instead of following the
+// kernel's routing table (default 0).
+inline constexpr std::string_view kAlwaysConnected = "AlwaysConnected";
 }  // namespace setting
 
 // The article limit never goes above this for the store's readers.

@@ -4,7 +4,9 @@
 
 namespace testsupport {
 
-HttpServer::HttpServer() = default;
+// A slow client (a sanitizer build, a busy machine) must not have its
+// response cut off by the server's default five-second write limit.
+HttpServer::HttpServer() { server_.set_write_timeout(std::chrono::seconds(120)); }
 
 HttpServer::~HttpServer() { Stop(); }
 

@@ -65,6 +65,7 @@ CCategoryBar::CCategoryBar(QWidget* parent)
   layout->setContentsMargins(4, 2, 8, 2);
   layout->addWidget(button_, 1);
   layout->addWidget(busy_);
+  setMinimumHeight(fontMetrics().height() * 2);
   setAutoFillBackground(true);
   setBackgroundRole(QPalette::AlternateBase);
   connect(dropDown_, &QMenu::aboutToShow, this, [this] {

@@ -9,6 +9,7 @@
 #include "engine/messages.h"
 #include "net/messages.h"
 #include "platform/text.h"
+#include "platform/trace.h"
 #include "store/channel_catalog.h"
 #include "store/channel_files.h"
 #include "store/channel_store.h"
@@ -76,6 +77,7 @@ CChannelView::CChannelView(CMainFrame& frame)
   list_->setUniformItemSizes(true);
   list_->setFrameShape(QFrame::NoFrame);
   new CTapAndHold(list_);
+  list_->viewport()->installEventFilter(this);
   loading_->setAlignment(Qt::AlignCenter);
   loading_->setWordWrap(true);
   loading_->hide();
@@ -285,6 +287,14 @@ void CChannelView::ChooseCategory(int command) {
     bar_->SetCaption(CategoryIconFor(CategoryIcon::kChosen), ToQString(name));
     ScheduleReload();
   }
+}
+
+bool CChannelView::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Paint && !paintTraced_ && model_.rowCount() > 0) {
+    paintTraced_ = true;
+    TraceF("Channel list: first paint with %d rows", model_.rowCount());
+  }
+  return CPage::eventFilter(watched, event);
 }
 
 // --- menus and commands ---

@@ -307,6 +307,7 @@ class ChannelViewTest : public QObject {
             [&](int row, int image) { images[row].push_back(image); });
     QTest::keyClick(&View(), Qt::Key_F5);
     QCOMPARE(View().softKeys().left().text(), QString("Cancel"));
+    QVERIFY(View().categoryBar().busy().running());
     QTRY_COMPARE(images[0], (std::vector<int>{2, 8, 1}));  // waiting, downloading, done
     QTRY_COMPARE(images[1], (std::vector<int>{2, 8}));
     QTRY_VERIFY(!View().softKeys().right().isEnabled());   // no menu while the feeds download
@@ -325,6 +326,7 @@ class ChannelViewTest : public QObject {
     QTest::keyClick(&View(), Qt::Key_F1);  // Cancel
     release = true;
     QTRY_COMPARE(View().softKeys().left().text(), QString("Refresh"));
+    QVERIFY(!View().categoryBar().busy().running());
     QTRY_COMPARE(images[1].back(), 9);  // cancelled: not updated
     QCOMPARE(ToQString(View().model().Text(0, 1)), QString("2/2"));
     QTRY_COMPARE(CatalogAttribute(Utf8ToUtf16(fast), "itemCount"), QString("2"));

@@ -9,6 +9,8 @@
 #include <set>
 
 #include "engine/messages.h"
+#include "engine/timed_notifier.h"
+#include "store/settings.h"
 #include "platform/text.h"
 #include "store/paths.h"
 #include "store/translation.h"
@@ -72,6 +74,17 @@ std::set<QString> TranslatedTexts() {
   return texts;
 }
 
+// Counts the wake-ups the automatic update asks for.
+class RecordingTimer : public CTimedNotifier {
+ public:
+  bool SetTimedEvent(WallClock::time_point, std::shared_ptr<Event>) override {
+    ++requests;
+    return true;
+  }
+  void Withdraw(const Event*) override {}
+  std::atomic<int> requests{0};
+};
+
 }  // namespace
 
 class FrameTest : public QObject {
@@ -127,6 +140,20 @@ class FrameTest : public QObject {
     BroadcastRegistered(kMsgHeadlinesFinished);
     QTRY_VERIFY(view.softKeys().right().isEnabled());
     QVERIFY(view.categoryBar().isEnabled());
+  }
+
+  void theScheduleStartsOnlyInTheTimedMode() {
+    WriteCatalog({});
+    RecordingTimer timer;
+    SetSettingInt(setting::kAutoUpdateMode, 1);
+    frame_ = std::make_unique<CMainFrame>(FrameOptions{env_->root() + "/no-power", &timer});
+    QTest::qWait(200);
+    QCOMPARE(timer.requests.load(), 0);
+    frame_.reset();
+    SetSettingInt(setting::kAutoUpdateMode, 2);
+    frame_ = std::make_unique<CMainFrame>(FrameOptions{env_->root() + "/no-power", &timer});
+    QTRY_COMPARE(timer.requests.load(), 1);
+    frame_.reset();  // stops the schedule before the timer goes
   }
 
   void exitShutsDownAndClosesTheWindow() {

@@ -42,7 +42,8 @@ CMainFrame::CMainFrame(FrameOptions options)
   PushPage(channelView_);
   dockWatch_->Start();
   setWindowTitle(Tr(u"Wrenly Mobile"));
-  if (GetSettingInt(setting::kAutoUpdateMode) == kAutoUpdateTimed) StartAutoUpdate(&bridge_);
+  if (GetSettingInt(setting::kAutoUpdateMode) == kAutoUpdateTimed)
+    StartAutoUpdate(&bridge_, options.timer != nullptr ? *options.timer : ProcessTimer());
 }
 
 CMainFrame::~CMainFrame() {

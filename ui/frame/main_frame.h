@@ -15,6 +15,7 @@
 namespace wrenly {
 class CDownloadManager;
 class CDockWatch;
+class CTimedNotifier;
 }  // namespace wrenly
 
 namespace wrenly::ui {
@@ -25,6 +26,8 @@ class CPage;
 struct FrameOptions {
   // Where the dock watch looks for power supplies (tests point it elsewhere).
   std::string powerSupplyRoot = "/sys/class/power_supply";
+  // The timer of the automatic update; none: the process's own.
+  CTimedNotifier* timer = nullptr;
 };
 
 class CMainFrame : public QMainWindow {

@@ -12,12 +12,15 @@ CSoftKeyBar::CSoftKeyBar(QWidget* parent)
   for (QPushButton* key : {left_, right_}) {
     key->setFocusPolicy(Qt::NoFocus);
     key->setMinimumHeight(fontMetrics().height() * 2);
+    // Half the bar on a phone; no wider than a comfortable key on a desktop.
+    key->setMaximumWidth(fontMetrics().averageCharWidth() * 28);
     key->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   }
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(4, 2, 4, 4);
   layout->setSpacing(8);
   layout->addWidget(left_);
+  layout->addStretch(0);
   layout->addWidget(right_);
   connect(left_, &QPushButton::clicked, this, [this] { emit pressed(leftCommand_); });
   connect(right_, &QPushButton::clicked, this, [this] { emit pressed(rightCommand_); });

@@ -1,4 +1,4 @@
-#include "store/atomic_file.h"
+#include "platform/atomic_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,7 +1,6 @@
-// Events in the manner of the programs' original platform: manual-reset
-// (stays set until reset) or auto-reset (one successful wait consumes it), and
-// a wait for the first of several events. The connection object and its
-// backends use them. Safe for concurrent use.
+// The one event type of the programs: manual-reset (stays set until reset)
+// or auto-reset (one successful wait consumes it), and a wait for the first of
+// several events. Safe for concurrent use.
 #pragma once
 
 #include <chrono>

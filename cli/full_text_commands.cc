@@ -1,0 +1,85 @@
+#include "cli/full_text_commands.h"
+
+#include <fstream>
+#include <ostream>
+#include <sstream>
+
+#include "fetcher/article_extractor.h"
+#include "fetcher/html_page_bytes.h"
+#include "net/transfer.h"
+
+namespace wrenly::cli {
+namespace {
+
+int Usage(std::string_view name, std::ostream& err);
+
+// The file's bytes; false when it cannot be read or is larger than any page
+// a download may bring.
+bool ReadPage(const std::string& path, std::string& bytes, std::ostream& err) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) {
+    err << "wrenly-cli extract: cannot read " << path << '\n';
+    return false;
+  }
+  const std::streamoff size = in.tellg();
+  if (size < 0 || static_cast<std::uint64_t>(size) > kMaxDownloadBytes) {
+    err << "wrenly-cli extract: " << path << " is larger than a page may be (64 MiB)\n";
+    return false;
+  }
+  bytes.resize(static_cast<size_t>(size));
+  in.seekg(0);
+  if (!in.read(bytes.data(), size)) {
+    err << "wrenly-cli extract: cannot read " << path << '\n';
+    return false;
+  }
+  return true;
+}
+
+int RunExtract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::string path, url;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--url" && i + 1 < args.size()) {
+      url = args[++i];
+    } else if (path.empty() && !args[i].starts_with("--")) {
+      path = args[i];
+    } else {
+      return Usage("extract", err);
+    }
+  }
+  if (path.empty()) return Usage("extract", err);
+  std::string bytes;
+  if (!ReadPage(path, bytes, err)) return kExitFailed;
+  if (!LooksLikeHtml(bytes)) {
+    err << "wrenly-cli extract: " << path << " is not an HTML page\n";
+    return kExitFailed;
+  }
+  const std::string article = ExtractArticle(HtmlPageToUtf8(bytes), url);
+  if (article.empty()) {
+    err << "wrenly-cli extract: no article found in " << path << '\n';
+    return kExitFailed;
+  }
+  out << article << '\n';
+  return kExitOk;
+}
+
+const std::vector<Command>& Table() {
+  static const std::vector<Command> table = {
+      {"extract", "FILE.html [--url URL]",
+       "Prints the article that automatic extraction cuts out of a saved page (HTML, UTF-8); "
+       "relative addresses are resolved against URL. Exit 1 when the page has no article.",
+       RunExtract},
+  };
+  return table;
+}
+
+int Usage(std::string_view name, std::ostream& err) {
+  for (const Command& c : Table())
+    if (c.name == name) return UsageError(c, err);
+  return kExitUsage;
+}
+
+}  // namespace
+
+std::vector<Command> FullTextCommands() { return Table(); }
+
+}  // namespace wrenly::cli

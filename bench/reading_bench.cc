@@ -13,6 +13,7 @@
 #include "platform/text.h"
 #include "store/channel_files.h"
 #include "store/paths.h"
+#include "store/settings.h"
 #include "ui/article/article_view_dlg.h"
 #include "ui/frame/main_frame.h"
 #include "ui/headlines/headlines_dlg.h"
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   UiTestEnvironment env;
+  SetSettingInt(setting::kArticlesNumber, kMaxArticlesNumber);
   const int channel = WriteCatalog({{u"News", u"Bench", u"http://127.0.0.1:9/bench", -1, -1}})[0];
 
   // 100 items: the first two with 16 stored pictures each, the third with a

@@ -69,8 +69,8 @@ double FirstPaint(const std::string& root) {
   return elapsed;
 }
 
-std::vector<testing::CatalogChannel> Channels(const std::function<std::string(int)>& url) {
-  std::vector<testing::CatalogChannel> channels;
+std::vector<ui::testing::CatalogChannel> Channels(const std::function<std::string(int)>& url) {
+  std::vector<ui::testing::CatalogChannel> channels;
   for (int i = 0; i < kChannels; ++i)
     channels.push_back({Utf8ToUtf16("Category " + std::to_string(i % 7)),
                         Utf8ToUtf16("Channel " + std::to_string(i)), Utf8ToUtf16(url(i)), 50, i % 5});
@@ -80,8 +80,8 @@ std::vector<testing::CatalogChannel> Channels(const std::function<std::string(in
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  testing::UiTestEnvironment env;
-  testing::WriteCatalog(Channels([](int i) { return "http://127.0.0.1:9/feed" + std::to_string(i); }));
+  ui::testing::UiTestEnvironment env;
+  ui::testing::WriteCatalog(Channels([](int i) { return "http://127.0.0.1:9/feed" + std::to_string(i); }));
 
   std::vector<double> paints;
   for (int run = 0; run < 7; ++run) paints.push_back(FirstPaint(env.root()));
@@ -99,7 +99,7 @@ int main(int argc, char* argv[]) {
     }
     site.Serve("/feed" + std::to_string(i), wrenly::testing::RssFeed("Feed", "http://127.0.0.1/", "", items));
   }
-  testing::WriteCatalog(Channels([&](int i) { return site.UrlUtf8("/feed" + std::to_string(i)); }));
+  ui::testing::WriteCatalog(Channels([&](int i) { return site.UrlUtf8("/feed" + std::to_string(i)); }));
   CMainFrame frame;
   frame.show();
   CChannelView& view = frame.channelView();

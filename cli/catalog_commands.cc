@@ -13,6 +13,7 @@
 #include "platform/atomic_file.h"
 #include "store/channel_catalog.h"
 #include "store/channel_files.h"
+#include "store/full_text_mode.h"
 #include "store/opml_import.h"
 #include "store/paths.h"
 
@@ -146,6 +147,11 @@ nlohmann::json NumberOrNull(const std::u16string& text) {
   return value;
 }
 
+// The full-text choice as stored, "template" when missing or unknown.
+std::string FullTextModeText(const std::u16string& stored) {
+  return Utf16ToUtf8(FullTextModeName(ParseFullTextMode(stored).value_or(FullTextMode::kTemplate)));
+}
+
 int RunChannels(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   const auto parsed = Parse(args, 0, {}, {"--json"});
   if (!parsed) return Usage("channels", err);
@@ -162,7 +168,8 @@ int RunChannels(const std::vector<std::string>& args, std::ostream& out, std::os
                              {"title", title},
                              {"url", url},
                              {"itemCount", NumberOrNull(Get(row, u"itemCount"))},
-                             {"newItemCount", NumberOrNull(Get(row, u"newItemCount"))}};
+                             {"newItemCount", NumberOrNull(Get(row, u"newItemCount"))},
+                             {"fulltext", FullTextModeText(Get(row, u"fulltext"))}};
       out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
     } else {
       out << id << '\t' << category << '\t' << title << '\t' << url << '\t'
@@ -309,7 +316,7 @@ const std::vector<Command>& Table() {
   static const std::vector<Command> table = {
       {"channels", "[--json]",
        "Lists every channel: number, category, title, feed address, itemCount, newItemCount "
-       "(tab-separated, or one JSON object per line with --json).",
+       "(tab-separated, or one JSON object per line with --json, which adds the full-text choice).",
        RunChannels},
       {"add", "URL TITLE [--category NAME]",
        "Adds a channel (to \"Others\" unless a category is given; a missing category is made) "

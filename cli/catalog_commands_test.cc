@@ -47,7 +47,7 @@ TEST_F(CatalogCommandsTest, AddListAndRefuse) {
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], nlohmann::json::parse(R"({"id":100,"category":"Others",
       "title":"Example, \"News\": 中","url":"http://a.test/feed?x=1&y=2",
-      "itemCount":null,"newItemCount":null})"));
+      "itemCount":null,"newItemCount":null,"fulltext":"template"})"));
   EXPECT_EQ(lines[1]["itemCount"], 12);
   EXPECT_EQ(lines[1]["newItemCount"], 3);
   EXPECT_EQ(lines[1]["category"], "Tech");

@@ -1,12 +1,19 @@
 #include "cli/full_text_commands.h"
 
 #include <fstream>
+#include <optional>
 #include <ostream>
 #include <sstream>
 
+#include "cli/cli_channel_panel.h"
 #include "fetcher/article_extractor.h"
 #include "fetcher/html_page_bytes.h"
 #include "net/transfer.h"
+#include "platform/text.h"
+#include "store/channel_catalog.h"
+#include "store/channel_files.h"
+#include "store/full_text_mode.h"
+#include "store/paths.h"
 
 namespace wrenly::cli {
 namespace {
@@ -33,6 +40,37 @@ bool ReadPage(const std::string& path, std::string& bytes, std::ostream& err) {
     return false;
   }
   return true;
+}
+
+// The feed address of the channel named by number, title or address.
+std::optional<std::u16string> FindChannel(const std::string& name) {
+  for (const ChannelRow& row : LoadCatalogChannels())
+    if (std::to_string(row.number) == name || Utf16ToUtf8(row.title) == name || Utf16ToUtf8(row.url) == name)
+      return row.url;
+  return std::nullopt;
+}
+
+int RunFullText(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
+  if (args.size() != 2) return Usage("fulltext", err);
+  const std::optional<FullTextMode> mode = ParseFullTextMode(Utf8ToUtf16(args[1]));
+  if (!mode) return Usage("fulltext", err);
+  const std::string path = ChannelDataPath("Channels.opml");
+  CChannelCatalog catalog;
+  if (!FileExists(path) || catalog.LoadAndReport(path) != 1 || !catalog.HasBody()) {
+    err << "wrenly-cli fulltext: cannot read the catalog " << path << '\n';
+    return kExitFailed;
+  }
+  catalog.SetPath(path);
+  const std::optional<std::u16string> url = FindChannel(args[0]);
+  if (!url || SetFullTextMode(catalog, *url, *mode) != 1) {
+    err << "wrenly-cli fulltext: no channel \"" << args[0] << "\"\n";
+    return kExitFailed;
+  }
+  if (!catalog.LastSaveOk()) {
+    err << "wrenly-cli fulltext: " << catalog.LastError() << '\n';
+    return kExitFailed;
+  }
+  return kExitOk;
 }
 
 int RunExtract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -64,6 +102,11 @@ int RunExtract(const std::vector<std::string>& args, std::ostream& out, std::ost
 
 const std::vector<Command>& Table() {
   static const std::vector<Command> table = {
+      {"fulltext", "CHANNEL auto|template|off",
+       "Sets the channel's full-text choice (CHANNEL: number, title or feed address): auto extracts "
+       "every article automatically, template uses the channel's template when it has one (the "
+       "default), off fetches no full texts. Applies from the next refresh.",
+       RunFullText},
       {"extract", "FILE.html [--url URL]",
        "Prints the article that automatic extraction cuts out of a saved page (HTML, UTF-8); "
        "relative addresses are resolved against URL. Exit 1 when the page has no article.",

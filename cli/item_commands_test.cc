@@ -61,6 +61,14 @@ TEST_F(ItemCommandsTest, ParseReadsAFeedWithoutAStore) {
   EXPECT_NE(lines[1]["description"].get<std::string>().find("<img src="), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(ChannelDataFolder()));
 
+  r = RunArgs({"parse", Corpus("feedparser/tests/json/example.json"), "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(JsonLines(r.out)[0]["kind"], "json");
+  EXPECT_EQ(JsonLines(r.out).size(), 3u);
+  r = RunArgs({"parse", Corpus("gofeed-json/invalid/invalid.json")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "kind: not a feed\n");
+
   r = RunArgs({"parse", Corpus("feedparser/tests/illformed/aaa_illformed.xml")});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "kind: not a feed\n");

@@ -81,7 +81,9 @@ TEST_F(ConditionalRefresh, ValidatorsAreSentAndA304KeepsEverything) {
   ASSERT_FALSE(ErrorRecordText(100).empty());
   SetFeed({Item("a1", "x"), Item("a2", "y")}, "\"v1\"", date);
   const std::string feedBefore = ReadFile(ChannelFile(100, ".xml"));
+  const int iconRequests = site_.Requests("/favicon.ico");  // none is served, so each 200 asks again
   RunRefresh();
+  EXPECT_EQ(site_.Requests("/favicon.ico"), iconRequests);
   EXPECT_EQ(feed_.LastAsked(), std::make_pair(std::string("\"v1\""), date));
   EXPECT_EQ(feed_.notModified, 1);
   EXPECT_EQ(panel_.Icon(0), kIconUpdated);

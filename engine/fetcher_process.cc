@@ -169,9 +169,11 @@ std::vector<std::string> FetcherArguments(std::u16string_view url, const std::st
     args.push_back("-p");
     args.push_back(proxy.empty() ? std::string("None") : Utf16ToUtf8(proxy));
   }
+  const bool automatic = templatePath == kAutomaticExtraction;
+  if (automatic) args.push_back("-a");
   args.push_back(Utf16ToUtf8(url));
   args.push_back(outputPath);
-  if (!templatePath.empty()) args.push_back(templatePath);
+  if (!templatePath.empty() && !automatic) args.push_back(templatePath);
   return args;
 }
 

@@ -19,8 +19,13 @@ namespace wrenly {
 constexpr std::chrono::milliseconds kFetcherTimeLimit = std::chrono::minutes(3);
 
 
-// The arguments after the program name: ["-p", proxy,] url, output[, template].
-// The proxy is the setting with blanks trimmed, or "None" when that is empty.
+// The template path that asks the fetcher for automatic extraction (no
+// template): it can never name a real template, which lives in the data root.
+inline constexpr char kAutomaticExtraction[] = "<automatic>";
+
+// The arguments after the program name: ["-p", proxy,] url, output[, template],
+// or ["-p", proxy,] "-a", url, output for kAutomaticExtraction. The proxy is
+// the setting with blanks trimmed, or "None" when that is empty.
 std::vector<std::string> FetcherArguments(std::u16string_view url, const std::string& outputPath,
                                           const std::string& templatePath, bool useProxy,
                                           std::u16string_view proxySetting);

@@ -45,6 +45,8 @@ TEST(FetcherArguments, ProxyOptionTemplateAndUrlsArePassedAsSeparateArguments) {
   EXPECT_EQ(FetcherArguments(u"http://h/", "/d/o.img", "", true, u"  proxy:8080 \t"),
             (V{"-p", "proxy:8080", "http://h/", "/d/o.img"}));
   EXPECT_EQ(FetcherArguments(u"http://h/", "/d/o.img", "", true, u"  "), (V{"-p", "None", "http://h/", "/d/o.img"}));
+  EXPECT_EQ(FetcherArguments(u"http://h/", "/d/o.htm", kAutomaticExtraction, true, u"x:1"),
+            (V{"-p", "x:1", "-a", "http://h/", "/d/o.htm"}));
 }
 
 TEST(FetcherLines, ProgressAndErrorLinesAreParsedAndOtherLinesRejected) {

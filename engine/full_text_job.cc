@@ -16,6 +16,7 @@
 #include "store/picture_addresses.h"
 #include "store/settings.h"
 #include "net/transfer_control.h"
+#include "net/web_address.h"
 
 namespace wrenly {
 namespace {
@@ -45,7 +46,9 @@ void FetchArticlePictures(const FullTextJob& job, const std::string& itemFile) {
     if (FileExists(picture)) continue;
     std::uint32_t code = 0;
     std::u16string error;
-    RunFetcher(found.address, picture, "", code, error, job.useProxy);
+    // The key stays the address as the page writes it; the download takes
+    // it as a browser would on the article's page.
+    RunFetcher(ResolveWebAddress(job.url, found.address), picture, "", code, error, job.useProxy);
   }
 }
 

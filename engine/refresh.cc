@@ -5,21 +5,25 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
 
 #include "engine/feed_validators.h"
+#include "engine/fetcher_process.h"
 #include "engine/messages.h"
 #include "engine/refresh_abort.h"
 #include "net/transfer.h"
 #include "net/transfer_control.h"
+#include "net/web_address.h"
 #include "platform/text.h"
 #include "platform/trace.h"
 #include "store/channel_files.h"
 #include "store/channel_store.h"
 #include "store/feed_parser.h"
+#include "store/full_text_mode.h"
 #include "store/item_record.h"
 #include "store/paths.h"
 #include "store/settings.h"
@@ -51,6 +55,7 @@ struct RefreshSettings {
   std::string proxyAddress;
   std::string channelDataFolder;
   int articleLimit = 0;
+  std::map<int, FullTextMode> fullTextModes;  // by channel number, from the catalog
 };
 
 // With the proxy on, its address is the "NetAgencyIP" setting (the built-in
@@ -65,6 +70,7 @@ RefreshSettings ReadRefreshSettings() {
       address.empty() ? std::string(TransferControl::kDefaultProxyAddress) : Utf16ToUtf8(address);
   settings.channelDataFolder = ChannelDataFolder();
   settings.articleLimit = GetArticleLimit();
+  settings.fullTextModes = ReadFullTextModes(settings.channelDataFolder + "/Channels.opml");
   return settings;
 }
 
@@ -117,24 +123,41 @@ struct Row {
   ChannelPaths paths;
 };
 
+bool IsAbsolute(std::u16string_view address) { return address.find(u"://") != std::u16string_view::npos; }
+
+// A picture address as a browser would take it on the item's page: resolved
+// against the item's link, or the channel's link when the item has none.
+std::u16string PictureUrl(const MergedPicture& picture, const std::optional<std::u16string>& channelLink) {
+  std::u16string url = ResolveWebAddress(picture.itemLink, picture.address);
+  if (!IsAbsolute(url) && channelLink) url = ResolveWebAddress(*channelLink, picture.address);
+  return url;
+}
+
 // The pictures the merge added to the URL index, under the names their
-// records give them.
+// records give them (the address as the body writes it is the key).
 void FetchPictures(const Row& r, const CFeedParser& parser) {
   Trace("Download image files\n");
-  if (!r.settings.downloadImage) return;
+  if (!r.settings.downloadImage || parser.merged().pictures.empty()) return;
+  const std::optional<std::u16string> channelLink = parser.ChannelLink();
   for (const MergedPicture& picture : parser.merged().pictures) {
     if (IsRefreshAborted()) break;
     const std::string file = StampedFilePath(r.paths.items, picture.stamp, picture.sequence, ".img");
-    if (!FileExists(file)) Download(picture.address, file);
+    if (!FileExists(file)) Download(PictureUrl(picture, channelLink), file);
   }
 }
 
-// Queues a full-text job for every item whose full text is not on disk yet.
+// Queues a full-text job for every item whose full text is not on disk yet:
+// with the channel's template, or by automatic extraction when the channel
+// asks for it.
 void QueueFullTexts(const Row& r) {
   Trace("Download fulltext files\n");
   const ChannelPaths& paths = r.paths;
-  // Without an extraction template the channel gets no full texts.
-  if (!r.settings.downloadFulltext || IsRefreshAborted() || !FileExists(paths.templ)) return;
+  const auto chosen = r.settings.fullTextModes.find(r.channel);
+  const FullTextMode mode = chosen != r.settings.fullTextModes.end() ? chosen->second : FullTextMode::kTemplate;
+  if (!r.settings.downloadFulltext || IsRefreshAborted() || mode == FullTextMode::kOff) return;
+  // Without an extraction template a "template" channel gets no full texts.
+  if (mode == FullTextMode::kTemplate && !FileExists(paths.templ)) return;
+  const std::string& extraction = mode == FullTextMode::kAutomatic ? kAutomaticExtraction : paths.templ;
   const auto index = ReadUrlIndex(paths.urlIndex);
   RecordReader reader(paths.items);
   ItemRecord record;
@@ -144,17 +167,20 @@ void QueueFullTexts(const Row& r) {
     if (it == index.end()) continue;
     std::string text = StampedFilePath(paths.items, it->second.stamp, it->second.sequence, ".htm");
     if (FileExists(text)) continue;
-    r.context.manager->AddJob(record.link, std::move(text), paths.templ, false, r.channel, IsRefreshAborted);
+    r.context.manager->AddJob(record.link, std::move(text), extraction, false, r.channel, IsRefreshAborted);
   }
 }
 
-// The channel's logo and link as its current feed document gives them.
+// The channel's logo, link and own site icon as its current feed document
+// gives them.
 struct ChannelAddresses {
   bool known = false;  // false: read them from the feed document on disk
-  std::optional<std::u16string> logo, link;
+  std::optional<std::u16string> logo, link, siteIcon;
 };
 
-ChannelAddresses AddressesOf(const CFeedParser& feed) { return {true, feed.LogoAddress(), feed.ChannelLink()}; }
+ChannelAddresses AddressesOf(const CFeedParser& feed) {
+  return {true, feed.LogoAddress(), feed.ChannelLink(), feed.SiteIconAddress()};
+}
 
 // The row is done without a merge: the feed did not change since the last
 // good download.
@@ -169,8 +195,9 @@ int KeepUnchangedFeed(const Row& r) {
 // Downloads and merges the feed. 1 when the channel was updated; then the
 // addresses come from the document just merged, which is the one on disk.
 // The validators of the last good download go with the request while its
-// document is on disk; a 304 answer keeps everything as it is.
-int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addresses) {
+// document is on disk; a 304 answer keeps everything as it is and sets
+// `unchanged`.
+int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addresses, bool& unchanged) {
   Trace("Start URLDownloadToFile()\n");
   if (IsRefreshAborted()) return 0;
   const ChannelPaths& paths = r.paths;
@@ -186,7 +213,8 @@ int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addres
     r.context.panel->SetLastError(r.row, error);
     return 0;
   }
-  if (conditional.notModified) return KeepUnchangedFeed(r);
+  unchanged = conditional.notModified;
+  if (unchanged) return KeepUnchangedFeed(r);
   Trace("Parse channel XML\n");
   CFeedParser parser(IsRefreshAborted);
   parser.SetArticleLimit(r.settings.articleLimit);
@@ -227,11 +255,13 @@ void FetchLogoAndSiteIcon(const ChannelPaths& paths, ChannelAddresses addresses)
     if (feed.Load(paths.feed) != 1) return;
     addresses = AddressesOf(feed);
   }
+  // Relative addresses are taken against the channel's link.
+  const std::u16string link = addresses.link.value_or(u"");
   const std::optional<std::u16string>& logo = addresses.logo;
-  if (logo && !logo->empty() && !IsRefreshAborted() && !FileExists(paths.logo)) Download(*logo, paths.logo);
-  const std::optional<std::u16string>& link = addresses.link;
-  if (!link || IsRefreshAborted()) return;
-  const std::u16string icon = SiteIconUrl(*link);
+  if (logo && !logo->empty() && !IsRefreshAborted() && !FileExists(paths.logo))
+    Download(ResolveWebAddress(link, *logo), paths.logo);
+  if ((!addresses.link && !addresses.siteIcon) || IsRefreshAborted()) return;
+  const std::u16string icon = addresses.siteIcon ? ResolveWebAddress(link, *addresses.siteIcon) : SiteIconUrl(link);
   if (!icon.empty() && !FileExists(paths.siteIcon)) Download(icon, paths.siteIcon);
 }
 
@@ -275,12 +305,14 @@ int RefreshRow(const RefreshContext& context, const RefreshSettings& settings, i
   const std::u16string url = panel.Text(row, kColumnFeedUrl);
   const Row r{context, settings, row, channel, ChannelPaths(settings.channelDataFolder, channel)};
   ChannelAddresses addresses;
-  const int result = UpdateFeed(r, url, addresses);
+  bool unchanged = false;
+  const int result = UpdateFeed(r, url, addresses, unchanged);
   if (IsRefreshAborted()) {
     panel.SetLastError(row, u"");
     return 0;
   }
-  FetchLogoAndSiteIcon(r.paths, std::move(addresses));
+  // An unchanged feed starts no picture work, the logo and site icon included.
+  if (!unchanged) FetchLogoAndSiteIcon(r.paths, std::move(addresses));
   ShowCounts(r);
   return result;
 }

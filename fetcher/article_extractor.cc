@@ -5,6 +5,7 @@
 #include "fetcher/article_scoring.h"
 #include "fetcher/article_writer.h"
 #include "fetcher/html_tree.h"
+#include "fetcher/script_bodies.h"
 #include "fetcher/url_resolution.h"
 
 namespace wrenly {
@@ -29,7 +30,7 @@ constexpr ExtractionRules kAttempts[] = {
 }  // namespace
 
 std::string ExtractArticle(std::string_view page, std::string_view pageUrl) {
-  HtmlTree tree(page);
+  HtmlTree tree(WithoutScriptBodies(page));
   const std::string title = tree.Title();
   const std::string baseHref = tree.BaseHref();
   std::string base = baseHref.empty() ? std::string(pageUrl) : ResolveUrl(pageUrl, baseHref);

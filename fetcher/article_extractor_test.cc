@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fetcher/article_images.h"
+#include "testsupport/temp_dir.h"
 
 namespace wrenly {
 namespace {
@@ -167,6 +168,31 @@ TEST(ArticleExtractorTest, HostilePagesEndNormally) {
   EXPECT_TRUE(Has(ExtractArticle(deep, kUrl), "Deep paragraph 3"));
   std::string broken = "<p>" + Paragraphs("Broken", 4) + "<table><td><b><i>\xFF\xFE\x80 <a href=\"";
   EXPECT_TRUE(Has(ExtractArticle(broken, kUrl), "Broken paragraph 4"));
+}
+
+TEST(ArticleExtractorTest, SavedNewsPagesGiveTheirArticleFromFirstToLastParagraph) {
+  struct Case {
+    const char* page;
+    const char* first;
+    const char* last;
+    const char* furniture;
+  };
+  for (const Case& c : {
+           Case{"ars-1", "A flaw in the wildly popular online game", "update this post if company officials respond.",
+                "Subscribe"},
+           Case{"heise", "Das in der iOS-Version bereits enthaltene TOTP-Feature",
+                "mindestens OS X 10.10 voraus.", "Kommentare lesen"},
+           Case{"nytimes-3", "aging below-street infrastructure is tough to maintain",
+                "A Battle Against Winter", "Skip to content"},
+       }) {
+    const std::string page = testsupport::ReadFile(std::string(WRENLY_TESTDATA) + "/html-pages/" + c.page + ".html");
+    ASSERT_FALSE(page.empty()) << c.page;
+    const std::string article = ExtractArticle(page, "https://example.com/story.html");
+    EXPECT_TRUE(Has(article, c.first)) << c.page;
+    EXPECT_TRUE(Has(article, c.last)) << c.page;
+    EXPECT_FALSE(Has(article, c.furniture)) << c.page;
+    EXPECT_LT(article.size(), page.size() / 4) << c.page;
+  }
 }
 
 }  // namespace

@@ -31,11 +31,15 @@ void DeleteFileIfPresent(const std::string& path) {
 }
 
 bool StoreArticleBody(const std::string& outputPath, std::u16string_view text) {
+  return StoreArticleUtf8(outputPath, Utf16ToUtf8(text));
+}
+
+bool StoreArticleUtf8(const std::string& outputPath, std::string_view utf8) {
   std::lock_guard lock(OutputMutex());
   DeleteFileIfPresent(outputPath);
-  if (text.empty()) return true;
+  if (utf8.empty()) return true;
   const std::string path = ArticlePathFor(outputPath);
-  const bool stored = WriteFileAtomically(path, "\xEF\xBB\xBF" + Utf16ToUtf8(text));
+  const bool stored = WriteFileAtomically(path, "\xEF\xBB\xBF" + std::string(utf8));
   if (!stored) TraceF("Cannot write the article to %s.\n", path.c_str());
   return stored;
 }

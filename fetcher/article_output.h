@@ -16,6 +16,8 @@ std::string ArticlePathFor(const std::string& outputPath);
 // not empty, writes it to ArticlePathFor(outputPath). False when the text
 // could not be written.
 bool StoreArticleBody(const std::string& outputPath, std::u16string_view text);
+// The same for text that is UTF-8 already.
+bool StoreArticleUtf8(const std::string& outputPath, std::string_view utf8);
 
 // Deletes the file at path when it is a file (not a folder).
 void DeleteFileIfPresent(const std::string& path);

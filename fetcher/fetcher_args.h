@@ -1,5 +1,6 @@
-// Tolvane's command line: an optional "-p" proxy pair (any case), then URL,
-// output path and, for extraction mode, the template path. Pure functions.
+// Tolvane's command line: an optional "-p" proxy pair (any case), an optional
+// "-a" (automatic extraction, any case), then URL, output path and, for
+// template extraction, the template path. Pure functions.
 #pragma once
 
 #include <string>
@@ -10,7 +11,7 @@ namespace wrenly {
 // The longest proxy address (host:port) a transfer takes.
 constexpr size_t kMaxProxyAddressLength = 259;
 
-enum class FetcherMode { kNothing, kPlain, kExtraction };
+enum class FetcherMode { kNothing, kPlain, kExtraction, kAutomatic };
 
 struct FetcherArgs {
   bool useProxy = false;
@@ -23,7 +24,8 @@ struct FetcherArgs {
 };
 
 // args: the arguments after the program name. The proxy pair is taken only
-// when there are at least two arguments; arguments after the third
+// when there are at least two arguments; "-a" only right after it (or
+// first), and then a template path is ignored; arguments after the third
 // positional one are ignored; fewer than two positional ones mean nothing
 // is done.
 FetcherArgs ParseFetcherArgs(const std::vector<std::string>& args);

@@ -41,6 +41,19 @@ TEST(FetcherArgs, LoneProxyOptionIsNotAPair) {
   EXPECT_EQ(later.outputPath, "-p");
 }
 
+TEST(FetcherArgs, AutomaticExtractionAfterTheProxyPair) {
+  const FetcherArgs automatic = ParseFetcherArgs({"-p", "proxy:8080", "-A", "http://a/", "out.htm", "t.tpl"});
+  EXPECT_EQ(automatic.mode, FetcherMode::kAutomatic);
+  EXPECT_TRUE(automatic.useProxy);
+  EXPECT_EQ(automatic.url, "http://a/");
+  EXPECT_EQ(automatic.outputPath, "out.htm");
+  EXPECT_EQ(automatic.templatePath, "");
+  EXPECT_EQ(ParseFetcherArgs({"-a", "http://a/", "out.htm"}).mode, FetcherMode::kAutomatic);
+  EXPECT_EQ(ParseFetcherArgs({"-a", "http://a/"}).mode, FetcherMode::kNothing);
+  // Only in its place: later it is an ordinary argument.
+  EXPECT_EQ(ParseFetcherArgs({"http://a/", "-a"}).mode, FetcherMode::kPlain);
+}
+
 TEST(FetcherArgs, OverlongProxyAddressIsFlagged) {
   EXPECT_FALSE(ParseFetcherArgs({"-p", std::string(259, 'h'), "u", "o"}).proxyTooLong);
   EXPECT_TRUE(ParseFetcherArgs({"-p", std::string(260, 'h'), "u", "o"}).proxyTooLong);

@@ -6,9 +6,11 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "fetcher/article_extractor.h"
 #include "fetcher/article_output.h"
 #include "fetcher/fetcher_args.h"
 #include "fetcher/fetcher_listener.h"
+#include "fetcher/html_page_bytes.h"
 #include "fetcher/script_host.h"
 #include "fetcher/script_watchdog.h"
 #include "fetcher/template_runtime.h"
@@ -79,6 +81,41 @@ int RunExtraction(const FetcherArgs& args) {
   return kFetcherExitDone;
 }
 
+// Automatic extraction: the page is fetched into memory (at most
+// kMaxDownloadBytes), and only an HTML page that holds an article gives an
+// output file. The watchdog bounds the whole run like a template's; an
+// aborted run writes nothing, since its page may be cut short.
+int RunAutomaticExtraction(const FetcherArgs& args) {
+  DeleteFileIfPresent(args.outputPath);
+  ScriptWatchdog watchdog(ScriptTimeLimit());
+  std::uint32_t errorCode = 0;
+  std::u16string errorText;
+  DownloadBuffer buffer;
+  std::uint64_t byteCount = 0;
+  const HRESULT result =
+      DownloadUrlToFile(Utf8ToUtf16(args.url), {}, &errorCode, &errorText, nullptr, &buffer, &byteCount);
+  if (result != S_OK || !buffer.data) {
+    TraceF("The page could not be downloaded (error %u).\n", static_cast<unsigned>(errorCode));
+    return kFetcherExitDone;
+  }
+  if (GetTransferControl().AbortFlag()) {
+    Trace("The download was cancelled; no article.\n");
+    return kFetcherExitDone;
+  }
+  const std::string_view bytes(buffer.data.get(), static_cast<size_t>(byteCount));
+  if (!LooksLikeHtml(bytes)) {
+    Trace("The page is not HTML; no article.\n");
+    return kFetcherExitDone;
+  }
+  const std::string article = ExtractArticle(HtmlPageToUtf8(bytes), args.url);
+  if (article.empty()) {
+    Trace("The page holds no article.\n");
+    return kFetcherExitDone;
+  }
+  StoreArticleUtf8(args.outputPath, article);
+  return kFetcherExitDone;
+}
+
 int RunWithListener(const FetcherArgs& args, CFetcherListener& listener) {
   if (args.proxyTooLong) {
     PrintErrorLine(kFetcherExitCannotStart, u"The proxy address is longer than 259 characters.");
@@ -93,6 +130,7 @@ int RunWithListener(const FetcherArgs& args, CFetcherListener& listener) {
   switch (args.mode) {
     case FetcherMode::kPlain: return RunPlainDownload(args);
     case FetcherMode::kExtraction: return RunExtraction(args);
+    case FetcherMode::kAutomatic: return RunAutomaticExtraction(args);
     case FetcherMode::kNothing: return kFetcherExitDone;
   }
   return kFetcherExitDone;

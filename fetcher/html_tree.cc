@@ -72,9 +72,9 @@ std::string TagName(const HtmlNode* node) {
   return name;
 }
 
-HtmlTree::HtmlTree(std::string_view utf8) {
+HtmlTree::HtmlTree(std::string utf8) : page_(std::move(utf8)) {
   const GumboOptions options = ParseOptions();
-  output_ = gumbo_parse_with_options(&options, utf8.data(), utf8.size());
+  output_ = gumbo_parse_with_options(&options, page_.data(), page_.size());
   Rebuild();
 }
 

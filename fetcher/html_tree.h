@@ -1,6 +1,7 @@
 // A web page as a tree that article extraction may change: the HTML5 parse of
 // gumbo copied into nodes that can be retagged, detached and measured. Text
-// and attribute values point into the gumbo output, which the tree owns.
+// and attribute values point into the gumbo output and the page text, which
+// the tree owns.
 // REQUIRES: external synchronization (one extraction on one thread).
 #pragma once
 
@@ -41,7 +42,7 @@ struct HtmlNode {
 class HtmlTree {
  public:
   // Parses UTF-8 text. The tree always has a body (gumbo makes one).
-  explicit HtmlTree(std::string_view utf8);
+  explicit HtmlTree(std::string utf8);
   ~HtmlTree();
   HtmlTree(const HtmlTree&) = delete;
   HtmlTree& operator=(const HtmlTree&) = delete;
@@ -72,6 +73,7 @@ class HtmlTree {
  private:
   HtmlNode* Copy(const GumboNode* source, HtmlNode* parent);
 
+  std::string page_;  // the parse's tag names point into it
   GumboOutput* output_ = nullptr;
   std::deque<HtmlNode> nodes_;
   HtmlNode* root_ = nullptr;

@@ -251,6 +251,52 @@ TEST_F(TolvaneTest, RunsWithoutArticleLeaveNoOutputFile) {
   }
 }
 
+TEST_F(TolvaneTest, AutomaticExtractionWritesAnArticleOnlyForAnHtmlPageThatHasOne) {
+  std::string story = "<html><body><nav><a href=\"/\">Home</a> <a href=\"/news\">News</a></nav><article>";
+  for (int i = 1; i <= 4; ++i)
+    story += "<p>Paragraph " + std::to_string(i) + ", with words, commas and clauses, as articles have them.</p>";
+  story += "<p><img src=\"pics/one.png\"> caf\xC3\xA9</p></article></body></html>";
+  server_.server().Get("/story", [&story](const httplib::Request&, httplib::Response& res) {
+    res.set_content(story, "text/html");
+  });
+  server_.server().Get("/paper.pdf", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("%PDF-1.5\n<p>Paragraph with words, commas and clauses.</p>", "application/pdf");
+  });
+  std::string out;
+  EXPECT_EQ(RunTolvane({"-a", server_.Url("/story"), output_}, {}, &out), 0);
+  const std::string article = ReadFile(output_);
+  EXPECT_TRUE(article.starts_with(kMark));
+  EXPECT_NE(article.find("Paragraph 4"), std::string::npos) << article;
+  EXPECT_NE(article.find("<img src=\"" + server_.Url("/pics/one.png") + "\""), std::string::npos) << article;
+  EXPECT_NE(article.find("caf\xC3\xA9"), std::string::npos);
+  EXPECT_EQ(article.find("Home"), std::string::npos) << article;
+  EXPECT_NE(out.find("progress "), std::string::npos) << out;
+  // Not HTML, no article, no page at all: no output, and an earlier file is gone.
+  for (const char* path : {"/paper.pdf", "/page", "/missing"}) {
+    WriteFile(output_, "earlier article");
+    EXPECT_EQ(RunTolvane({"-a", server_.Url(path), output_}), 0) << path;
+    EXPECT_FALSE(Exists(output_)) << path;
+  }
+}
+
+TEST_F(TolvaneTest, AutomaticExtractionObeysTheTimeLimit) {
+  std::atomic<bool> stop{false};
+  server_.server().Get("/endless", [&stop](const httplib::Request&, httplib::Response& res) {
+    res.set_chunked_content_provider("application/octet-stream", [&stop](size_t, httplib::DataSink& sink) {
+      while (!stop && sink.write("<p>more text, and more</p>", 26))
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      sink.done();
+      return true;
+    });
+  });
+  WriteFile(output_, "earlier article");
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(RunTolvane({"-a", server_.Url("/endless"), output_}, {"WRENLY_SCRIPT_TIME_LIMIT_MS=300"}), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  stop = true;
+  EXPECT_FALSE(Exists(output_));
+}
+
 TEST_F(TolvaneTest, RunawayTemplateEndsAtTheTimeLimit) {
   WriteFile(template_, "article.body = 'x'; while (true) {}");
   const auto start = std::chrono::steady_clock::now();

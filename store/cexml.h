@@ -83,6 +83,8 @@ class CEXML {
  protected:
   // Drops the document (for subclasses that start over).
   void ResetDocument() { doc_.reset(); }
+  // For subclasses that read other formats into the same object.
+  void SetLastError(std::string text) { lastError_ = std::move(text); }
 
  private:
   std::string path_;

@@ -1,5 +1,7 @@
 #include "store/feed_parser.h"
 
+#include <algorithm>
+#include <fstream>
 #include <string_view>
 
 #include "platform/text.h"
@@ -14,6 +16,9 @@ namespace {
 using tinyxml2::XMLElement;
 
 constexpr std::string_view kAtomNamespace = "http://www.w3.org/2005/Atom";
+
+// A JSON Feed larger than any download can be is not read.
+constexpr std::uint64_t kMaxFeedBytes = 64u * 1024 * 1024;
 
 struct DetailRow {
   const char* element;
@@ -67,6 +72,8 @@ const char* FeedKindName(FeedKind kind) {
       return "rdf";
     case FeedKind::kAtom:
       return "atom";
+    case FeedKind::kJson:
+      return "json";
     case FeedKind::kNotAFeed:
       break;
   }
@@ -75,6 +82,28 @@ const char* FeedKindName(FeedKind kind) {
 
 CFeedParser::CFeedParser(AbortCallback abort, void* context)
     : abort_(std::move(abort)), context_(context) {}
+
+int CFeedParser::Load(const std::string& path) {
+  json_.reset();
+  std::ifstream in(path, std::ios::binary);
+  char start[64] = {};
+  in.read(start, sizeof start);
+  if (!LooksLikeJson(std::string_view(start, static_cast<size_t>(in.gcount())))) return LoadFile(path, false);
+  ResetDocument();
+  SetPath(path);
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  std::string bytes;
+  if (size > 0 && static_cast<std::uint64_t>(size) <= kMaxFeedBytes) {
+    bytes.resize(static_cast<size_t>(size));
+    in.seekg(0);
+    in.read(bytes.data(), size);
+  }
+  json_ = ParseJsonFeed(bytes);
+  if (json_) return 1;
+  SetLastError("not a JSON Feed");
+  return 0;
+}
 
 void CFeedParser::Visit(const XMLElement*, const XMLElement* element) {
   const std::u16string name = AsciiLower(ElementName(element));
@@ -102,7 +131,7 @@ CFeedParser::Container CFeedParser::FindContainer() const {
   return {};
 }
 
-FeedKind CFeedParser::Kind() const { return FindContainer().kind; }
+FeedKind CFeedParser::Kind() const { return json_ ? FeedKind::kJson : FindContainer().kind; }
 
 bool CFeedParser::IsItem(const Container& container, const XMLElement* element) const {
   if (container.kind == FeedKind::kAtom) return element->Name() == container.prefix + "entry";
@@ -119,10 +148,15 @@ bool CFeedParser::ReadItem(const Container& container, const XMLElement* element
 int CFeedParser::MergeItems() {
   merged_ = {};
   const Container container = FindContainer();
-  if (container.kind == FeedKind::kNotAFeed) return 0;
+  if (container.kind == FeedKind::kNotAFeed && !json_) return 0;
   const int limit = articleLimit_ ? *articleLimit_ : GetArticleLimit();
   std::vector<FeedItem> items;
-  for (const XMLElement* child = container.element->FirstChildElement(); child != nullptr;
+  if (json_) {
+    // As for the XML kinds, a limit of 0 or less still takes the first item.
+    const size_t take = std::min(json_->items.size(), static_cast<size_t>(std::max(limit, 1)));
+    items.assign(json_->items.begin(), json_->items.begin() + static_cast<std::ptrdiff_t>(take));
+  }
+  for (const XMLElement* child = json_ ? nullptr : container.element->FirstChildElement(); child != nullptr;
        child = child->NextSiblingElement()) {
     if (Aborted()) break;
     if (!IsItem(container, child)) continue;
@@ -149,6 +183,10 @@ std::vector<FeedItem> CFeedParser::ReadItems() const {
 }
 
 void CFeedParser::ForEachItem(const std::function<void(const FeedItem&)>& visit) const {
+  if (json_) {
+    for (const FeedItem& item : json_->items) visit(item);
+    return;
+  }
   const Container container = FindContainer();
   if (container.kind == FeedKind::kNotAFeed) return;
   FeedItem item;
@@ -166,6 +204,7 @@ const XMLElement* CFeedParser::RssChannelChild(const char* name) const {
 }
 
 std::optional<std::u16string> CFeedParser::ChannelTitle() const {
+  if (json_) return json_->title;
   const Container container = FindContainer();
   if (container.kind == FeedKind::kAtom) {
     const XMLElement* title = AtomChild(container.element, container.prefix, "title");
@@ -178,6 +217,7 @@ std::optional<std::u16string> CFeedParser::ChannelTitle() const {
 }
 
 std::optional<std::u16string> CFeedParser::ChannelLink() const {
+  if (json_) return json_->homePageUrl;
   const Container container = FindContainer();
   if (container.kind == FeedKind::kAtom) {
     std::u16string link = AtomAlternateLink(*this, container.element, container.prefix);
@@ -190,6 +230,7 @@ std::optional<std::u16string> CFeedParser::ChannelLink() const {
 }
 
 std::optional<std::u16string> CFeedParser::LogoAddress() const {
+  if (json_) return json_->icon;
   const Container container = FindContainer();
   if (container.kind == FeedKind::kAtom) {
     const XMLElement* logo = AtomChild(container.element, container.prefix, "logo");
@@ -201,6 +242,11 @@ std::optional<std::u16string> CFeedParser::LogoAddress() const {
   const XMLElement* url = image != nullptr ? image->FirstChildElement("url") : nullptr;
   if (url == nullptr) return std::nullopt;
   return ElementText(url);
+}
+
+std::optional<std::u16string> CFeedParser::SiteIconAddress() const {
+  if (json_) return json_->favicon;
+  return std::nullopt;
 }
 
 std::u16string CFeedParser::ChannelInfoHtml() {

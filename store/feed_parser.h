@@ -1,4 +1,5 @@
-// CFeedParser: a downloaded feed document (RSS 0.91/2.0, RDF, Atom 1.0)
+// CFeedParser: a downloaded feed document (RSS 0.91/2.0, RDF, Atom 1.0, or
+// JSON Feed 1.0/1.1, json_feed.h)
 // merged into its channel's item file and URL index, the channel's title,
 // link and logo address, and the channel-details page. Always loaded without
 // traversal. One object per thread; a refresh merges up to 16 channels at
@@ -17,12 +18,13 @@
 #include "store/cexml.h"
 #include "store/channel_merge.h"
 #include "store/feed_items.h"
+#include "store/json_feed.h"
 
 namespace wrenly {
 
-enum class FeedKind { kNotAFeed, kRss, kRdf, kAtom };
+enum class FeedKind { kNotAFeed, kRss, kRdf, kAtom, kJson };
 
-// "rss", "rdf", "atom" or "not a feed".
+// "rss", "rdf", "atom", "json" or "not a feed".
 const char* FeedKindName(FeedKind kind);
 
 class CFeedParser : public CEXML {
@@ -35,8 +37,10 @@ class CFeedParser : public CEXML {
 
   explicit CFeedParser(AbortCallback abort = {}, void* context = nullptr);
 
-  // Loads the document without traversal; 1 when it loaded.
-  int Load(const std::string& path) { return LoadFile(path, false); }
+  // Loads the document without traversal; 1 when it loaded. A file that
+  // starts like a JSON object is read as a JSON Feed instead: 1 when it is
+  // one, else 0 with LastError() saying so.
+  int Load(const std::string& path);
 
   // On the root element: rdf:RDF -> 1, rss version 2.0 -> 0, rss version
   // 0.91 -> 2, anything else leaves VersionKind as it is.
@@ -62,6 +66,9 @@ class CFeedParser : public CEXML {
   std::optional<std::u16string> ChannelTitle() const;
   std::optional<std::u16string> ChannelLink() const;
   std::optional<std::u16string> LogoAddress() const;
+  // The site icon the feed names itself (a JSON Feed's "favicon"); nothing
+  // for the others, whose icon comes from their link.
+  std::optional<std::u16string> SiteIconAddress() const;
 
   // The channel-details page (HTML).
   std::u16string ChannelInfoHtml();
@@ -90,6 +97,7 @@ class CFeedParser : public CEXML {
   AbortCallback abort_;
   void* context_;
   int versionKind_ = kVersionOther;
+  std::optional<JsonFeed> json_;
   std::optional<int> articleLimit_;
   MergeResult merged_;
 };

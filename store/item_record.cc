@@ -20,13 +20,17 @@ uint32_t TextSize(const std::u16string& text) {
   return static_cast<uint32_t>(2 * (text.size() + 1));
 }
 
+// The units go out little-endian into space made once, not byte by byte.
 void PutText(std::string& out, const std::u16string& text) {
   PutWord(out, TextSize(text));
+  const size_t at = out.size();
+  out.resize(at + 2 * (text.size() + 1));
+  char* bytes = out.data() + at;
   for (char16_t c : text) {
-    out.push_back(static_cast<char>(c & 0xFF));
-    out.push_back(static_cast<char>(c >> 8));
+    *bytes++ = static_cast<char>(c & 0xFF);
+    *bytes++ = static_cast<char>(c >> 8);
   }
-  out.append(2, '\0');
+  bytes[0] = bytes[1] = '\0';
 }
 
 }  // namespace

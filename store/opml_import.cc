@@ -1,6 +1,7 @@
 #include "store/opml_import.h"
 
 #include "platform/text.h"
+#include "store/full_text_mode.h"
 
 namespace wrenly {
 namespace {
@@ -34,12 +35,14 @@ void OpmlTreeBuilder::Report(const std::u16string& category, const std::u16strin
   if (name == u"text") pending_.text = value;
   if (name == u"title") pending_.title = value;
   if (name == u"xmlUrl") pending_.url = value;
+  if (name == u"fulltext") pending_.fullText = value;
   if (!name.empty() || !value.empty()) return;
 
   OpmlEntry entry;
   entry.text = !pending_.text.empty() ? pending_.text : pending_.title;
   if (entry.text.empty()) entry.text = pending_.url;
   entry.url = pending_.url;
+  entry.fullText = pending_.fullText;
   pending_ = {};
   if (category.empty()) {
     entries_.push_back(std::move(entry));
@@ -73,10 +76,13 @@ ImportCounts AddOpmlEntries(CChannelCatalog& catalog, const std::vector<OpmlEntr
   ImportCounts counts;
   const auto addChannel = [&](std::u16string_view category, const OpmlEntry& channel) {
     // An outline without a feed address is no channel to subscribe to.
-    if (!channel.url.empty() && catalog.AddChannel(category, channel.text, channel.url) > 0)
-      ++counts.channelsAdded;
-    else
+    if (channel.url.empty() || catalog.AddChannel(category, channel.text, channel.url) == 0) {
       ++counts.channelsRefused;
+      return;
+    }
+    ++counts.channelsAdded;
+    if (const std::optional<FullTextMode> mode = ParseFullTextMode(channel.fullText))
+      SetFullTextMode(catalog, channel.url, *mode);
   };
   for (const OpmlEntry& top : entries) {
     if (top.url.empty()) {

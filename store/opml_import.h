@@ -17,6 +17,7 @@ namespace wrenly {
 struct OpmlEntry {
   std::u16string text;  // "text", or "title" when there is no text
   std::u16string url;   // empty for a category
+  std::u16string fullText;  // the "fulltext" choice, as the file holds it
   std::vector<OpmlEntry> children;
 };
 
@@ -35,7 +36,7 @@ class OpmlTreeBuilder {
 
  private:
   struct Pending {
-    std::u16string text, title, url;
+    std::u16string text, title, url, fullText;
   };
   Pending pending_;
   std::vector<OpmlEntry> entries_;
@@ -50,7 +51,8 @@ struct ImportCounts {
   int channelsRefused = 0;
   int categoriesAdded = 0;
 };
-// Adds every entry; others is the category for top-level channels.
+// Adds every entry; others is the category for top-level channels. A
+// channel's full-text choice comes along when the file names a known one.
 ImportCounts AddOpmlEntries(CChannelCatalog& catalog, const std::vector<OpmlEntry>& entries,
                             std::u16string_view others);
 

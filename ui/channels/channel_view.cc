@@ -435,6 +435,7 @@ void CChannelView::OnEngineMessage(quint32 message, quint64 wParam, qint64 lPara
         StoreCounts(row.number, static_cast<int>(lParam & 0xFFFF), static_cast<int>((lParam >> 16) & 0xFFFF));
       break;
     }
+    case WM_REFRESH_SCHEDULED:  // starts a refresh only when none runs
     case WM_NETCONNECTION_STATE:
     case WM_CRADLE_CHANGED:
       refresh_->Post(message, wParam, lParam);

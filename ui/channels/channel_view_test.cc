@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <map>
 
+#include "engine/messages.h"
 #include "engine/refresh_test_support.h"
 #include "platform/text.h"
 #include "store/channel_catalog.h"
@@ -310,6 +311,11 @@ class ChannelViewTest : public QObject {
     QVERIFY(View().categoryBar().busy().running());
     QTRY_COMPARE(images[0], (std::vector<int>{2, 8, 1}));  // waiting, downloading, done
     QTRY_COMPARE(images[1], (std::vector<int>{2, 8}));
+    // A scheduled update while the refresh runs leaves it running.
+    frame_->bridge().Post(WM_REFRESH_SCHEDULED, 0, 0);
+    QTest::qWait(300);
+    QCOMPARE(View().softKeys().left().text(), QString("Cancel"));
+    QCOMPARE(images[1], (std::vector<int>{2, 8}));
     QTRY_VERIFY(!View().softKeys().right().isEnabled());   // no menu while the feeds download
     View().list().setCurrentIndex(View().model().index(0));
     std::map<int, bool> enabled;

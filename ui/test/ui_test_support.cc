@@ -37,6 +37,8 @@ UiTestEnvironment::UiTestEnvironment(const std::string& locale)
   ClearRefreshAbort();
   // The program folder with the translations is the test's own.
   SetSettingString(setting::kRoot, Utf8ToUtf16(home_.root() + "/program"));
+  // Refreshes talk to a local site, whatever the machine's routes say.
+  SetSettingInt(setting::kAlwaysConnected, 1);
 }
 
 UiTestEnvironment::~UiTestEnvironment() {

@@ -27,7 +27,8 @@ class CScriptedDialogs : public IDialogs {
 };
 
 // An isolated home (settings and data), English unless a test says
-// otherwise, the scripted dialogs in place, and the refresh-abort flag down.
+// otherwise, the scripted dialogs in place, the network counted as connected
+// and the refresh-abort flag down.
 class UiTestEnvironment {
  public:
   explicit UiTestEnvironment(const std::string& locale = "en_US.UTF-8");

@@ -100,8 +100,10 @@ CChannelView::CChannelView(CMainFrame& frame)
   openTimer_.setSingleShot(true);
   openTimer_.setInterval(100);
   connect(&openTimer_, &QTimer::timeout, this, &CChannelView::OpenSelected);
+  // Counts of a refresh are gathered for half a second and stored in one
+  // catalog save, so the GUI thread does not write the catalog per channel.
   countsTimer_.setSingleShot(true);
-  countsTimer_.setInterval(0);
+  countsTimer_.setInterval(500);
   connect(&countsTimer_, &QTimer::timeout, this, &CChannelView::FlushCounts);
 
   ResetDropDown();
@@ -428,7 +430,10 @@ void CChannelView::OnDownloadingChanged(bool downloading) {
 void CChannelView::OnEngineMessage(quint32 message, quint64 wParam, qint64 lParam) {
   switch (message) {
     case WM_REFRESH_TOGGLE: ToggleRefresh(-1); break;
-    case WM_REFRESH_DONE: SetDownloading(false); break;
+    case WM_REFRESH_DONE:
+      SetDownloading(false);
+      FlushCounts();
+      break;
     case WM_CHANNEL_COUNTS: {
       const ChannelRow row = model_.Row(static_cast<int>(wParam));
       if (row.number > 0)
@@ -454,7 +459,7 @@ void CChannelView::StoreCounts(int number, int total, int unread) {
   if (row < 0) return;
   model_.SetCounts(row, total, unread);
   pendingCounts_[model_.Row(row).url] = {total, unread};
-  countsTimer_.start();
+  if (!countsTimer_.isActive()) countsTimer_.start();
 }
 
 void CChannelView::FlushCounts() {

@@ -13,7 +13,7 @@ CSoftKeyBar::CSoftKeyBar(QWidget* parent)
     key->setFocusPolicy(Qt::NoFocus);
     key->setMinimumHeight(fontMetrics().height() * 2);
     // Half the bar on a phone; no wider than a comfortable key on a desktop.
-    key->setMaximumWidth(fontMetrics().averageCharWidth() * 28);
+    key->setMaximumWidth(fontMetrics().averageCharWidth() * 40);
     key->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   }
   auto* layout = new QHBoxLayout(this);

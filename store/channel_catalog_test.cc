@@ -296,14 +296,17 @@ TEST(OpmlImport, RealFilesFollowTheChooserRules) {
   EXPECT_EQ((*flat)[9].text, u"NYT > Business");
   EXPECT_EQ((*flat)[9].url, u"http://www.nytimes.com/services/xml/rss/nyt/Business.xml");
 
-  // Folders without type="rss" give their channels no category; an outline
-  // without text is named by its title.
+  // Folders keep their channels whatever their type; channels of a nested
+  // folder join the top-level one; an outline without text is named by its title.
   const auto nested = ReadOpmlEntries(WRENLY_TESTDATA "/newsboat/test/data/example.opml", &error);
   ASSERT_TRUE(nested) << error;
-  ASSERT_EQ(nested->size(), 7u);
-  EXPECT_EQ((*nested)[4].text, u"John's musings");
-  EXPECT_EQ((*nested)[4].url, u"https://blogs.example.com/~john/posts.rss");
-  EXPECT_TRUE((*nested)[4].children.empty());
+  ASSERT_EQ(nested->size(), 6u);
+  EXPECT_EQ((*nested)[4].text, u"Blogs");
+  ASSERT_EQ((*nested)[4].children.size(), 2u);
+  EXPECT_EQ((*nested)[4].children[0].text, u"John's musings");
+  EXPECT_EQ((*nested)[4].children[1].url, u"https://blogs.example.com/~mike/.rss");
+  EXPECT_EQ((*nested)[5].text, u"eloquent");
+  ASSERT_EQ((*nested)[5].children.size(), 1u);
 
   EXPECT_FALSE(ReadOpmlEntries(dir.path() + "/missing.opml", &error));
   EXPECT_FALSE(error.empty());
@@ -326,7 +329,7 @@ TEST_F(CatalogTest, ImportAddsCategoriesChannelsAndCountsRefusals) {
   catalog_.CreateEmpty();
   const ImportCounts counts = AddOpmlEntries(catalog_, *entries, u"Others");
   EXPECT_EQ(counts.channelsAdded, 2);
-  EXPECT_EQ(counts.channelsRefused, 2);  // "a" repeats "A"; "NoUrl" has no address
+  EXPECT_EQ(counts.channelsRefused, 1);  // "a" repeats "A"; "NoUrl" is no channel
   EXPECT_EQ(counts.categoriesAdded, 1);
   EXPECT_EQ(Attr(u"http://top", "uniqueID"), u"100");
   EXPECT_TRUE(catalog_.HasCategory(u"Others"));

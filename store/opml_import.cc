@@ -1,74 +1,56 @@
 #include "store/opml_import.h"
 
-#include "platform/text.h"
 #include "store/full_text_mode.h"
 
 namespace wrenly {
 namespace {
 
-// A catalog that also tells the tree builder where each element's reports
-// begin; the reports themselves are the catalog's own.
-class OpmlReader : public CChannelCatalog {
- public:
-  explicit OpmlReader(OpmlTreeBuilder& builder)
-      : CChannelCatalog([&builder](const std::u16string& category, const std::u16string& name,
-                                   const std::u16string& value) {
-          builder.Report(category, name, value);
-        }),
-        builder_(builder) {}
+bool IsOutline(const tinyxml2::XMLElement* element) {
+  return std::string_view(element->Name()) == "outline";
+}
 
-  void Visit(const tinyxml2::XMLElement* parent, const tinyxml2::XMLElement* element) override {
-    builder_.BeginOutline();
-    CChannelCatalog::Visit(parent, element);
-  }
-
- private:
-  OpmlTreeBuilder& builder_;
-};
-
-}  // namespace
-
-void OpmlTreeBuilder::BeginOutline() { pending_ = {}; }
-
-void OpmlTreeBuilder::Report(const std::u16string& category, const std::u16string& name,
-                             const std::u16string& value) {
-  if (name == u"text") pending_.text = value;
-  if (name == u"title") pending_.title = value;
-  if (name == u"xmlUrl") pending_.url = value;
-  if (name == u"fulltext") pending_.fullText = value;
-  if (!name.empty() || !value.empty()) return;
-
+OpmlEntry EntryOf(const CEXML& doc, const tinyxml2::XMLElement* outline) {
   OpmlEntry entry;
-  entry.text = !pending_.text.empty() ? pending_.text : pending_.title;
-  if (entry.text.empty()) entry.text = pending_.url;
-  entry.url = pending_.url;
-  entry.fullText = pending_.fullText;
-  pending_ = {};
-  if (category.empty()) {
-    entries_.push_back(std::move(entry));
-    return;
-  }
-  const std::u16string wanted = AsciiLower(category);
-  for (OpmlEntry& top : entries_) {
-    if (AsciiLower(top.text) == wanted) {
-      top.children.push_back(std::move(entry));
-      return;
-    }
+  entry.url = doc.Attribute(outline, "xmlUrl").value_or(u"");
+  entry.fullText = doc.Attribute(outline, kFullTextAttribute).value_or(u"");
+  entry.text = doc.Attribute(outline, "text").value_or(u"");
+  if (entry.text.empty()) entry.text = doc.Attribute(outline, "title").value_or(u"");
+  if (entry.text.empty()) entry.text = entry.url;
+  return entry;
+}
+
+// Every feed outline below parent, at any depth, in document order.
+void CollectFeeds(const CEXML& doc, const tinyxml2::XMLElement* parent, std::vector<OpmlEntry>& out) {
+  for (auto* child = parent->FirstChildElement(); child; child = child->NextSiblingElement()) {
+    if (!IsOutline(child)) continue;
+    OpmlEntry entry = EntryOf(doc, child);
+    if (!entry.url.empty()) out.push_back(std::move(entry));
+    CollectFeeds(doc, child, out);
   }
 }
 
+}  // namespace
+
 std::optional<std::vector<OpmlEntry>> ReadOpmlEntries(const std::string& path, std::string* error) {
-  OpmlTreeBuilder builder;
-  OpmlReader reader(builder);
-  if (reader.LoadAndReport(path) != 1) {
+  CChannelCatalog reader;
+  if (reader.LoadFile(path, false) != 1) {
     if (error) *error = reader.LastError();
     return std::nullopt;
   }
-  if (!reader.HasBody()) {
+  const tinyxml2::XMLElement* root = reader.Document()->RootElement();
+  const tinyxml2::XMLElement* body = root ? root->FirstChildElement("body") : nullptr;
+  if (!body) {
     if (error) *error = "the file has no <body> element, so it holds no outlines";
     return std::nullopt;
   }
-  return builder.entries();
+  std::vector<OpmlEntry> entries;
+  for (auto* outline = body->FirstChildElement(); outline; outline = outline->NextSiblingElement()) {
+    if (!IsOutline(outline)) continue;
+    OpmlEntry entry = EntryOf(reader, outline);
+    CollectFeeds(reader, outline, entry.children);
+    entries.push_back(std::move(entry));
+  }
+  return entries;
 }
 
 ImportCounts AddOpmlEntries(CChannelCatalog& catalog, const std::vector<OpmlEntry>& entries,

@@ -1,8 +1,8 @@
-// Reading an OPML file for import and adding its entries to the catalog, the
-// way the new-channel wizard's OPML chooser does with every entry checked:
-// top-level outlines with a feed address go into "Others", top-level
-// outlines without one become categories, children go into their parent's
-// category. Not synchronized.
+// Reading an OPML file chosen for import (the wizard's OPML chooser and
+// wrenly-cli import) and adding its entries to the catalog. Folders are kept:
+// an outline without a feed address is a category, whatever its type, and
+// channels in deeper folders join their top-level folder, since the catalog
+// has one level. Top-level channels go into "Others". Not synchronized.
 #pragma once
 
 #include <optional>
@@ -21,29 +21,11 @@ struct OpmlEntry {
   std::vector<OpmlEntry> children;
 };
 
-// Builds the chooser's two-level tree from a catalog's reports. An outline
-// enters the tree with its closing report: without a category as a top-level
-// entry, with one as a child of the top-level entry of that text (compared
-// ignoring ASCII case); one whose category matches no entry is dropped.
-class OpmlTreeBuilder {
- public:
-  // Called before the reports of each element, so that the attributes of an
-  // outline that gets no closing report never mix into the next one.
-  void BeginOutline();
-  void Report(const std::u16string& category, const std::u16string& name,
-              const std::u16string& value);
-  const std::vector<OpmlEntry>& entries() const { return entries_; }
-
- private:
-  struct Pending {
-    std::u16string text, title, url, fullText;
-  };
-  Pending pending_;
-  std::vector<OpmlEntry> entries_;
-};
-
-// Loads an OPML file with a catalog object of its own and returns its tree;
-// nothing when it cannot be read or has no body, with error saying why.
+// Loads an OPML file and returns its two-level tree: top-level outlines in
+// order, each with every feed outline below it at any depth (folders without
+// feeds below the top level are dropped). An entry's text is "text", else
+// "title", else its address. Nothing when the file cannot be read or has no
+// body, with error saying why.
 std::optional<std::vector<OpmlEntry>> ReadOpmlEntries(const std::string& path, std::string* error);
 
 struct ImportCounts {

@@ -1,0 +1,113 @@
+#include "ui/options/channel_info_dlg.h"
+
+#include <QVBoxLayout>
+
+#include "store/feed_parser.h"
+#include "store/full_text_mode.h"
+#include "store/paths.h"
+#include "ui/frame/commands.h"
+#include "ui/frame/dialogs.h"
+#include "ui/frame/tr.h"
+#include "ui/options/channel_info_main_dlg.h"
+#include "ui/options/option_page.h"
+
+namespace wrenly::ui {
+
+namespace {
+
+// Shows the description as it stands: no picture, style sheet or page is
+// ever fetched, from the network or from a file the page names.
+class CDescriptionView : public QTextBrowser {
+ public:
+  using QTextBrowser::QTextBrowser;
+  QVariant loadResource(int, const QUrl&) override { return {}; }
+};
+
+}  // namespace
+
+QString ChannelDescriptionHtml(int channel) {
+  char name[32];
+  std::snprintf(name, sizeof name, "Ch%03d.xml", channel);
+  const std::string path = ChannelDataPath(name);
+  if (!FileExists(path)) return {};
+  CFeedParser parser;
+  if (parser.Load(path) != 1) return {};
+  return ToQString(parser.ChannelInfoHtml());
+}
+
+COptionChannelInfoDlg::COptionChannelInfoDlg(const ChannelRef& channel)
+    : channel_(channel),
+      tabs_(new QTabWidget(this)),
+      fullTextLabel_(new QLabel),
+      fullText_(new QComboBox),
+      info_(new COptionChannelInfoMainDlg(channel)),
+      detailsPage_(new QWidget),
+      detailsHeading_(MakeHeading(detailsPage_, "detailsHeading")),
+      details_(new CDescriptionView(detailsPage_)) {
+  setObjectName("channelProperties");
+  tabs_->setObjectName("propertyTabs");
+  details_->setObjectName("channelDescription");
+  details_->setOpenLinks(false);
+  details_->setOpenExternalLinks(false);
+  connect(details_, &QTextBrowser::anchorClicked, this, [this](const QUrl& link) {
+    Dialogs().Inform(this, Tr(u"Link is clicked"), link.toString(), QMessageBox::Information);
+  });
+  auto* layout = new QVBoxLayout(detailsPage_);
+  layout->setContentsMargins(8, 8, 8, 8);
+  layout->addWidget(detailsHeading_);
+  layout->addWidget(details_, 1);
+  fullText_->setObjectName("fullTextChoice");
+  for (int i = 0; i < 3; ++i) fullText_->addItem(QString());
+  {
+    CChannelCatalog catalog;
+    catalog.LoadAndReport(ChannelDataPath("Channels.opml"));
+    loadedMode_ = static_cast<int>(GetFullTextMode(catalog, ToU16(channel.url)));
+  }
+  fullText_->setCurrentIndex(loadedMode_);
+  auto* infoTab = new QWidget;
+  auto* infoLayout = new QVBoxLayout(infoTab);
+  infoLayout->setContentsMargins(0, 0, 0, 0);
+  infoLayout->addWidget(info_);
+  auto* choice = new QVBoxLayout;
+  choice->setContentsMargins(8, 0, 8, 8);
+  choice->addWidget(fullTextLabel_);
+  choice->addWidget(fullText_);
+  infoLayout->addLayout(choice);
+  infoLayout->addStretch(1);
+  tabs_->addTab(infoTab, QString());
+  tabs_->addTab(detailsPage_, QString());
+  body().setContentsMargins(0, 0, 0, 0);
+  body().addWidget(tabs_, 1);
+  details_->setHtml(ChannelDescriptionHtml(channel.number));
+  Retranslate();
+}
+
+void COptionChannelInfoDlg::Retranslate() {
+  tabs_->setTabText(0, Tr(u"Info"));
+  tabs_->setTabText(1, Tr(u"Details"));
+  detailsHeading_->setText(Tr(u"Channel Properties"));
+  info_->Retranslate();
+  fullTextLabel_->setText(Tr(u"Full texts:"));
+  fullText_->setItemText(0, Tr(u"With the channel's template"));
+  fullText_->setItemText(1, Tr(u"Automatic, for every article"));
+  fullText_->setItemText(2, Tr(u"Off"));
+  softKeys().SetLeft(Tr(u"OK"), cmd::kOk);
+  softKeys().SetRight({}, 0);
+}
+
+bool COptionChannelInfoDlg::OnCommand(int command) {
+  if (command != cmd::kOk) return false;
+  SaveFullTextChoice();
+  Close(kResultOk);
+  return true;
+}
+
+void COptionChannelInfoDlg::SaveFullTextChoice() {
+  const int mode = fullText_->currentIndex();
+  if (mode == loadedMode_) return;
+  CChannelCatalog catalog;
+  if (catalog.LoadAndReport(ChannelDataPath("Channels.opml")) != 1) return;
+  SetFullTextMode(catalog, ToU16(channel_.url), static_cast<FullTextMode>(mode));
+}
+
+}  // namespace wrenly::ui

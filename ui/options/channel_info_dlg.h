@@ -1,0 +1,47 @@
+// COptionChannelInfoDlg: a channel's properties as two tabs, "Info" (the
+// address and title, read-only) and "Details" (the channel description built
+// from the last downloaded feed). The one thing it can change is the
+// channel's full-text choice, a catalog attribute written only when OK finds
+// it changed; "OK" closes it.
+#pragma once
+
+#include <QComboBox>
+#include <QLabel>
+#include <QTabWidget>
+#include <QTextBrowser>
+
+#include "ui/frame/page.h"
+#include "ui/frame/screens.h"
+
+namespace wrenly::ui {
+
+class COptionChannelInfoMainDlg;
+
+class COptionChannelInfoDlg : public CPage {
+  Q_OBJECT
+
+ public:
+  explicit COptionChannelInfoDlg(const ChannelRef& channel);
+  bool OnCommand(int command) override;
+  void Retranslate() override;
+  QTextBrowser& details() { return *details_; }
+
+ private:
+  void SaveFullTextChoice();
+
+  ChannelRef channel_;
+  int loadedMode_ = 0;
+  QTabWidget* tabs_;
+  QLabel* fullTextLabel_;
+  QComboBox* fullText_;
+  COptionChannelInfoMainDlg* info_;
+  QWidget* detailsPage_;
+  QLabel* detailsHeading_;
+  QTextBrowser* details_;
+};
+
+// The channel description page of the channel's last downloaded feed; empty
+// when there is none.
+QString ChannelDescriptionHtml(int channel);
+
+}  // namespace wrenly::ui

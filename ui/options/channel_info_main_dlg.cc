@@ -1,0 +1,228 @@
+#include "ui/options/channel_info_main_dlg.h"
+
+#include <QVBoxLayout>
+#include <filesystem>
+
+#include "engine/refresh_abort.h"
+#include "net/messages.h"
+#include "net/transfer.h"
+#include "net/transfer_control.h"
+#include "platform/notifier.h"
+#include "store/feed_parser.h"
+#include "store/paths.h"
+#include "ui/frame/commands.h"
+#include "ui/frame/dialogs.h"
+#include "ui/frame/tr.h"
+
+namespace wrenly::ui {
+
+namespace {
+
+// Hands the transfer's progress to the page on the GUI thread.
+class ProgressReceiver : public Receiver {
+ public:
+  explicit ProgressReceiver(std::function<void(qint64)> report) : report_(std::move(report)) {}
+  void Post(MessageId message, std::uint64_t wParam, std::int64_t lParam) override {
+    if (message == WM_DOWNLOAD_PROGRESS && lParam == 0) report_(static_cast<qint64>(wParam));
+  }
+
+ private:
+  std::function<void(qint64)> report_;
+};
+
+// Downloads the feed and reads its title; empty when there is none. False
+// when the download failed or the answer is no feed.
+bool DownloadFeedTitle(const std::u16string& url, Receiver& progress, std::u16string& title) {
+  const std::string path = ChannelDataPath("Validate~.xml");
+  std::uint32_t code = 0;
+  std::u16string error;
+  const HRESULT hr = DownloadUrlToFile(url, path, &code, &error, &progress);
+  if (hr != S_OK || !FileExists(path)) return false;
+  CFeedParser parser;
+  const bool ok = parser.Load(path) == 1 && parser.Kind() != FeedKind::kNotAFeed;
+  if (ok) title = parser.ChannelTitle().value_or(u"");
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
+  return ok;
+}
+
+}  // namespace
+
+COptionChannelInfoMainDlg::COptionChannelInfoMainDlg(CChannelCatalog* catalog, bool wizard)
+    : catalog_(catalog),
+      wizard_(wizard),
+      heading_(MakeHeading(this, "infoHeading")),
+      urlLabel_(new QLabel(this)),
+      url_(new QLineEdit(this)),
+      titleLabel_(new QLabel(this)),
+      title_(new QLineEdit(this)),
+      status_(new QLabel(this)) {
+  setObjectName(wizard ? "feedAddressPage" : "channelInfoPage");
+  url_->setObjectName("urlField");
+  title_->setObjectName("titleField");
+  status_->setObjectName("infoStatus");
+  status_->setWordWrap(true);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(8, 8, 8, 8);
+  layout->addWidget(heading_);
+  layout->addWidget(urlLabel_);
+  layout->addWidget(url_);
+  layout->addWidget(titleLabel_);
+  layout->addWidget(title_);
+  layout->addWidget(status_);
+  status_->hide();
+  if (wizard) {
+    defaultName_ = new QPushButton(this);
+    defaultName_->setObjectName("defaultNameButton");
+    layout->addWidget(defaultName_, 0, Qt::AlignLeft);
+    connect(defaultName_, &QPushButton::clicked, this, [this] { StartTitleDownload(); });
+  }
+  layout->addStretch(1);
+  Retranslate();
+}
+
+COptionChannelInfoMainDlg::COptionChannelInfoMainDlg(CChannelCatalog* catalog)
+    : COptionChannelInfoMainDlg(catalog, true) {
+  url_->setText("http://");
+  url_->setCursorPosition(url_->text().size());
+  url_->setFocus();
+}
+
+COptionChannelInfoMainDlg::COptionChannelInfoMainDlg(const ChannelRef& channel)
+    : COptionChannelInfoMainDlg(nullptr, false) {
+  url_->setText(channel.url);
+  title_->setText(channel.title);
+  url_->setReadOnly(true);
+  title_->setReadOnly(true);
+  url_->setCursorPosition(url_->text().size());
+  url_->setFocus();
+}
+
+COptionChannelInfoMainDlg::~COptionChannelInfoMainDlg() { StopDownload(); }
+
+void COptionChannelInfoMainDlg::Retranslate() {
+  heading_->setText(wizard_ ? Tr(u"New Channel Wizard") : Tr(u"Channel Properties"));
+  urlLabel_->setText(Tr(u"URL:"));
+  titleLabel_->setText(Tr(u"Title:"));
+  if (defaultName_) defaultName_->setText(Tr(u"Download Default Name"));
+}
+
+void COptionChannelInfoMainDlg::SetKeys(CSoftKeyBar& keys) {
+  keys.SetLeft(Tr(u"Back"), cmd::kBack);
+  keys.SetRight(Tr(u"Finish"), cmd::kFinish);
+}
+
+bool COptionChannelInfoMainDlg::OnCommand(int command) {
+  if (!wizard_) return false;
+  if (command == cmd::kBack) {
+    StopDownload();
+    emit done(false, false);
+    return true;
+  }
+  if (command == cmd::kFinish) {
+    Finish();
+    return true;
+  }
+  return false;
+}
+
+bool COptionChannelInfoMainDlg::CheckAddress(const QString& url) {
+  const QString lower = url.toLower();
+  if (lower.startsWith("http://") && url.size() > 7) return true;
+  if (lower.startsWith("https://") && url.size() > 8) return true;
+  Dialogs().Inform(this, Tr(u"Error"), Tr(u"Please type the feed's address, beginning with http:// or https://."),
+                   QMessageBox::Warning);
+  url_->setFocus();
+  return false;
+}
+
+void COptionChannelInfoMainDlg::Finish() {
+  StopDownload();
+  const QString url = url_->text().trimmed();
+  const QString title = title_->text().trimmed();
+  if (!CheckAddress(url)) return;
+  if (title.isEmpty()) {
+    finishAfterDownload_ = StartTitleDownload();
+    return;
+  }
+  const std::u16string others = ToU16(Tr(u"Others"));
+  catalog_->AddChannel(u"", others, u"");
+  if (catalog_->AddChannel(others, ToU16(title), ToU16(url)) > 0) {
+    emit done(true, true);
+    return;
+  }
+  Dialogs().Inform(this, Tr(u"Error"), Tr(u"Insert Channel failed. Please check whether the channel exists or not."),
+                   QMessageBox::Critical);
+  emit done(true, false);
+}
+
+bool COptionChannelInfoMainDlg::StartTitleDownload() {
+  if (downloading_) return true;
+  const QString url = url_->text().trimmed();
+  if (!CheckAddress(url)) return false;
+  downloading_ = true;
+  ShowFields(false);
+  status_->setText(Tr(u"Downloading..."));
+  status_->show();
+  GetTransferControl().ClearAbortFlag();
+  CreateFolder(ChannelDataFolder());
+  const int generation = ++generation_;
+  worker_ = std::jthread([this, generation, address = ToU16(url)] {
+    ProgressReceiver progress(
+        [this](qint64 bytes) { QMetaObject::invokeMethod(this, [this, bytes] { OnProgress(bytes); }); });
+    std::u16string title;
+    const bool ok = DownloadFeedTitle(address, progress, title);
+    const QString shown = ToQString(title.empty() ? address : title);
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, ok, shown] {
+          // A result of a download that was stopped meanwhile is dropped.
+          if (generation == generation_ && downloading_) OnTitleDownloaded(ok, shown);
+        },
+        Qt::QueuedConnection);
+  });
+  return true;
+}
+
+void COptionChannelInfoMainDlg::OnProgress(qint64 bytes) {
+  if (!downloading_ || bytes <= 0) return;
+  status_->setText(Tr(u"Download %dKB...").replace("%d", QString::number(bytes / 1000)));
+}
+
+void COptionChannelInfoMainDlg::OnTitleDownloaded(bool ok, const QString& title) {
+  if (worker_.joinable()) worker_.join();
+  downloading_ = false;
+  status_->hide();
+  ShowFields(true);
+  const bool finish = finishAfterDownload_;
+  finishAfterDownload_ = false;
+  if (!ok) {
+    Dialogs().Inform(this, Tr(u"Error"),
+                     Tr(u"Download failed. Please check the feed's URL and the network connection."),
+                     QMessageBox::Critical);
+    emit titleDownloaded(false);
+    return;
+  }
+  title_->setText(title);
+  emit titleDownloaded(true);
+  if (finish) Finish();
+}
+
+void COptionChannelInfoMainDlg::ShowFields(bool show) {
+  for (QWidget* w : {static_cast<QWidget*>(urlLabel_), static_cast<QWidget*>(url_),
+                     static_cast<QWidget*>(titleLabel_), static_cast<QWidget*>(title_)})
+    w->setVisible(show);
+  if (defaultName_) defaultName_->setVisible(show);
+}
+
+void COptionChannelInfoMainDlg::StopDownload() {
+  if (!worker_.joinable()) return;
+  AbortTransfers();
+  worker_.join();
+  downloading_ = false;
+  finishAfterDownload_ = false;
+  status_->hide();
+  ShowFields(true);
+}
+
+}  // namespace wrenly::ui

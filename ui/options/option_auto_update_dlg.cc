@@ -1,0 +1,71 @@
+#include "ui/options/option_auto_update_dlg.h"
+
+#include <QHBoxLayout>
+#include <algorithm>
+
+#include "engine/auto_update.h"
+#include "store/settings.h"
+#include "ui/frame/tr.h"
+
+namespace wrenly::ui {
+
+namespace {
+constexpr std::u16string_view kModes[] = {u"No auto update", u"When docked (on external power)",
+                                          u"Connect automatically"};
+constexpr std::u16string_view kUnits[] = {u"Minutes", u"Hours", u"Days"};
+}  // namespace
+
+COptionAutoUpdateDlg::COptionAutoUpdateDlg(std::function<void(bool)> schedule)
+    : COptionPage("autoUpdatePage"),
+      schedule_(std::move(schedule)),
+      modeLabel_(new QLabel(this)),
+      mode_(new QComboBox(this)),
+      intervalLabel_(new QLabel(this)),
+      count_(new QComboBox(this)),
+      unit_(new QComboBox(this)),
+      lastLabel_(new QLabel(this)),
+      last_(new QLabel(this)) {
+  mode_->setObjectName("updateMode");
+  count_->setObjectName("updateCount");
+  unit_->setObjectName("updateUnit");
+  last_->setObjectName("lastUpdate");
+  for (int i = 0; i < 3; ++i) mode_->addItem(QString());
+  for (int i = 1; i <= 20; ++i) count_->addItem(QString("%1").arg(i, 2, 10, QChar('0')));
+  for (int i = 0; i < 3; ++i) unit_->addItem(QString());
+  mode_->setCurrentIndex(std::clamp(GetSettingInt(setting::kAutoUpdateMode), 0, 2));
+  count_->setCurrentIndex(std::clamp(GetSettingInt(setting::kAutoUpdateTimeNum), 0, 19));
+  unit_->setCurrentIndex(std::clamp(GetSettingInt(setting::kAutoUpdateTimeUnit), 0, 2));
+  last_->setText(ToQString(GetSettingString(setting::kLastUpdateTime)));
+  intervalLabel_->setWordWrap(true);
+  auto* interval = new QHBoxLayout;
+  interval->addWidget(count_);
+  interval->addWidget(unit_, 1);
+  auto* lastRow = new QHBoxLayout;
+  lastRow->addWidget(lastLabel_);
+  lastRow->addWidget(last_, 1);
+  form().addWidget(modeLabel_);
+  form().addWidget(mode_);
+  form().addWidget(intervalLabel_);
+  form().addLayout(interval);
+  form().addLayout(lastRow);
+  Retranslate();
+  mode_->setFocus();
+}
+
+void COptionAutoUpdateDlg::RetranslateForm() {
+  modeLabel_->setText(Tr(u"Auto Update Mode:"));
+  for (int i = 0; i < 3; ++i) mode_->setItemText(i, Tr(kModes[i]));
+  intervalLabel_->setText(Tr(u"Don't update more than once every:"));
+  for (int i = 0; i < 3; ++i) unit_->setItemText(i, Tr(kUnits[i]));
+  lastLabel_->setText(Tr(u"Last Update:"));
+}
+
+bool COptionAutoUpdateDlg::Save() {
+  SetSettingInt(setting::kAutoUpdateMode, mode_->currentIndex());
+  SetSettingInt(setting::kAutoUpdateTimeNum, count_->currentIndex());
+  SetSettingInt(setting::kAutoUpdateTimeUnit, unit_->currentIndex());
+  schedule_(mode_->currentIndex() == kAutoUpdateTimed);
+  return true;
+}
+
+}  // namespace wrenly::ui

@@ -1,0 +1,143 @@
+#include "ui/options/option_storage_dlg.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <set>
+
+#include "platform/text.h"
+#include "store/paths.h"
+#include "store/settings.h"
+#include "ui/frame/dialogs.h"
+#include "ui/frame/tr.h"
+
+namespace wrenly::ui {
+
+namespace {
+
+QString Megabytes(std::uint64_t bytes) {
+  return QString("%1 MB").arg(static_cast<qulonglong>(bytes / (1024 * 1024)));
+}
+
+struct StorageSettings {
+  int useCard = 0;
+  int cardNo = 0;
+  std::u16string cardName;
+  std::u16string storage;
+
+  static StorageSettings Read() {
+    return {GetSettingInt(setting::kUseStorageCard), GetSettingInt(setting::kStorageCardNo),
+            GetSettingString(setting::kStorageCardName), GetSettingString(setting::kStorage)};
+  }
+  void Write() const {
+    SetSettingInt(setting::kUseStorageCard, useCard);
+    SetSettingInt(setting::kStorageCardNo, cardNo);
+    SetSettingString(setting::kStorageCardName, cardName);
+    SetSettingString(setting::kStorage, storage);
+  }
+};
+
+std::set<std::string> Names(const std::string& folder) {
+  std::set<std::string> names;
+  for (const FoundFile& file : FindFiles(folder)) names.insert(file.name);
+  return names;
+}
+
+// Moves the channel data; on a partial move puts the moved files back and
+// returns the names that could not be moved.
+std::vector<std::string> MoveChannelData(const std::string& from, const std::string& to) {
+  const std::set<std::string> before = Names(from);
+  const MoveResult result = MoveFolderFiles(from, to);
+  if (result.failed == 0) return {};
+  const std::set<std::string> left = Names(from);
+  const FileMoveOps ops = SystemFileMoveOps();
+  for (const std::string& name : before) {
+    if (left.count(name)) continue;
+    const std::string there = to + "/" + name, here = from + "/" + name;
+    if (ops.rename(there, here) != 0 && ops.copy(there, here)) std::remove(there.c_str());
+  }
+  return {left.begin(), left.end()};
+}
+
+}  // namespace
+
+COptionStorageDlg::COptionStorageDlg(CardSource cards)
+    : COptionPage("storagePage"),
+      useCard_(new QCheckBox(this)),
+      card_(new QComboBox(this)),
+      totalLabel_(new QLabel(this)),
+      total_(new QLabel(this)),
+      freeLabel_(new QLabel(this)),
+      free_(new QLabel(this)) {
+  useCard_->setObjectName("useCard");
+  card_->setObjectName("cardList");
+  total_->setObjectName("cardTotal");
+  free_->setObjectName("cardFree");
+  for (StorageCard& card : cards()) {
+    if (card.spaceKnown && card.totalBytes >= kMinCardBytes) cards_.push_back(std::move(card));
+  }
+  for (const StorageCard& card : cards_) card_->addItem(QString::fromStdString(card.path));
+  const bool any = !cards_.empty();
+  useCard_->setEnabled(any);
+  card_->setEnabled(any);
+  if (any) {
+    const int wanted = GetSettingInt(setting::kStorageCardNo);
+    card_->setCurrentIndex(wanted >= 0 && wanted < card_->count() ? wanted : 0);
+  }
+  useCard_->setChecked(GetSettingInt(setting::kUseStorageCard) != 0);
+  connect(card_, &QComboBox::currentIndexChanged, this, &COptionStorageDlg::ShowSpace);
+
+  auto* space = new QGridLayout;
+  space->addWidget(totalLabel_, 0, 0);
+  space->addWidget(total_, 0, 1);
+  space->addWidget(freeLabel_, 1, 0);
+  space->addWidget(free_, 1, 1);
+  space->setColumnStretch(1, 1);
+  form().addWidget(useCard_);
+  form().addWidget(card_);
+  form().addLayout(space);
+  Retranslate();
+  ShowSpace();
+  useCard_->setFocus();
+}
+
+void COptionStorageDlg::RetranslateForm() {
+  useCard_->setText(Tr(u"Store all data on card"));
+  totalLabel_->setText(Tr(u"Total space on media\t:").remove('\t'));
+  freeLabel_->setText(Tr(u"Free space on media\t:").remove('\t'));
+}
+
+void COptionStorageDlg::ShowSpace() {
+  const int i = card_->currentIndex();
+  if (i < 0 || i >= static_cast<int>(cards_.size())) return;
+  total_->setText(Megabytes(cards_[i].totalBytes));
+  free_->setText(Megabytes(cards_[i].freeBytes));
+}
+
+bool COptionStorageDlg::Save() {
+  const StorageSettings old = StorageSettings::Read();
+  const std::string oldRoot = GetDataRoot();
+  StorageSettings now = old;
+  const int chosen = card_->currentIndex();
+  if (!cards_.empty()) now.useCard = useCard_->isChecked() ? 1 : 0;
+  now.cardNo = chosen;
+  if (chosen >= 0) now.cardName = Utf8ToUtf16(cards_[chosen].path);
+  now.Write();
+  const std::string newRoot = GetDataRoot();
+  now.storage = Utf8ToUtf16(newRoot);
+  now.Write();
+  if (newRoot == oldRoot) return true;
+
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const std::vector<std::string> left = MoveChannelData(oldRoot + "/ChannelData", newRoot + "/ChannelData");
+  QApplication::restoreOverrideCursor();
+  if (left.empty()) return true;
+  old.Write();
+  QString names;
+  for (const std::string& name : left) names += "\n" + QString::fromStdString(name);
+  Dialogs().Inform(this, Tr(u"Data Storage"),
+                   Tr(u"These files could not be moved, so the data stays where it was:") + names,
+                   QMessageBox::Warning);
+  return false;
+}
+
+}  // namespace wrenly::ui

@@ -1,0 +1,200 @@
+// The option pages and the channel properties, driven through their real
+// widgets on the offscreen platform.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTest>
+#include <QTextBrowser>
+
+#include "engine/refresh_test_support.h"
+#include "platform/text.h"
+#include "store/full_text_mode.h"
+#include "store/paths.h"
+#include "store/settings.h"
+#include "testsupport/temp_dir.h"
+#include "ui/frame/commands.h"
+#include "ui/options/channel_info_dlg.h"
+#include "ui/options/option_auto_update_dlg.h"
+#include "ui/options/option_download_dlg.h"
+#include "ui/options/option_network_dlg.h"
+#include "ui/options/option_storage_dlg.h"
+#include "ui/test/ui_test_support.h"
+
+using namespace wrenly;
+using namespace wrenly::ui;
+using namespace wrenly::ui::testing;
+
+namespace {
+
+void TypeInto(QWidget* field, const QString& text) {
+  field->setFocus();
+  QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(field, text);
+}
+
+StorageCard Card(const std::string& path, std::uint64_t mib) {
+  return {path, mib * 1024 * 1024, mib * 512 * 1024, true};
+}
+
+}  // namespace
+
+class OptionsTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<UiTestEnvironment> env_;
+
+ private slots:
+  void init() { env_ = std::make_unique<UiTestEnvironment>(); }
+  void cleanup() { env_.reset(); }
+
+  void contentPageKeepsTheLimitBetweenOneAndHundred() {
+    SetSettingInt(setting::kArticlesNumber, 250);
+    {
+      COptionDownloadDlg page;
+      auto* limit = page.findChild<QSpinBox*>("articleLimit");
+      QCOMPARE(limit->value(), 100);
+      TypeInto(limit, "7");
+      page.RunCommand(cmd::kOk);
+    }
+    QCOMPARE(GetSettingInt(setting::kArticlesNumber), 7);
+    {
+      // Letters and values out of range never reach the setting.
+      COptionDownloadDlg page;
+      auto* limit = page.findChild<QSpinBox*>("articleLimit");
+      TypeInto(limit, "abc");
+      page.RunCommand(cmd::kOk);
+      QCOMPARE(GetSettingInt(setting::kArticlesNumber), 7);
+      COptionDownloadDlg second;
+      TypeInto(second.findChild<QSpinBox*>("articleLimit"), "0");
+      second.RunCommand(cmd::kOk);
+      QVERIFY(GetSettingInt(setting::kArticlesNumber) >= 1);
+    }
+    {
+      COptionDownloadDlg page;
+      page.findChild<QCheckBox*>("downloadImages")->setChecked(true);
+      page.RunCommand(cmd::kCancel);  // Cancel stores nothing
+    }
+    QCOMPARE(GetSettingInt(setting::kDownloadImage), 0);
+  }
+
+  void autoUpdatePageRestartsOrStopsTheSchedule() {
+    std::vector<bool> calls;
+    const auto record = [&](bool start) { calls.push_back(start); };
+    {
+      COptionAutoUpdateDlg page(record);
+      page.findChild<QComboBox*>("updateMode")->setCurrentIndex(2);
+      page.findChild<QComboBox*>("updateCount")->setCurrentIndex(4);
+      page.findChild<QComboBox*>("updateUnit")->setCurrentIndex(1);
+      page.RunCommand(cmd::kOk);
+    }
+    QCOMPARE(GetSettingInt(setting::kAutoUpdateMode), 2);
+    QCOMPARE(GetSettingInt(setting::kAutoUpdateTimeNum), 4);
+    QCOMPARE(GetSettingInt(setting::kAutoUpdateTimeUnit), 1);
+    {
+      COptionAutoUpdateDlg page(record);
+      QCOMPARE(page.findChild<QComboBox*>("updateCount")->currentText(), QString("05"));
+      page.findChild<QComboBox*>("updateMode")->setCurrentIndex(0);
+      page.RunCommand(cmd::kOk);
+    }
+    QCOMPARE(calls, (std::vector<bool>{true, false}));
+  }
+
+  void networkPageEnablesTheProxyField() {
+    COptionNetworkDlg page;
+    auto* use = page.findChild<QCheckBox*>("useProxy");
+    auto* proxy = page.findChild<QLineEdit*>("proxyAddress");
+    QVERIFY(!proxy->isEnabled());
+    use->click();
+    QVERIFY(proxy->isEnabled());
+    proxy->setText("  proxy.example.com:80 ");
+    page.RunCommand(cmd::kOk);
+    QCOMPARE(GetSettingInt(setting::kUseNetAgency), 1);
+    QCOMPARE(GetSettingString(setting::kNetAgencyIP), u"proxy.example.com:80");
+  }
+
+  void storagePageOffersLargeCardsAndMovesTheData() {
+    testsupport::TempDir cards;
+    const std::string big = cards.path() + "/big", small = cards.path() + "/small";
+    CreateFolder(big);
+    CreateFolder(small);
+    {
+      // The environment's folders stand for the mount folders; each folder in them is a card.
+      testsupport::ScopedEnv folders("WRENLY_CARD_FOLDERS", "/nonexistent:" + cards.path());
+      const std::vector<StorageCard> found = EnumerateStorageCards();
+      QCOMPARE(found.size(), 2u);
+      QCOMPARE(found[0].path, big);
+      QVERIFY(found[0].spaceKnown && found[0].totalBytes >= found[0].freeBytes);
+    }
+    const auto source = [&] { return std::vector<StorageCard>{Card(small, 32), Card(big, 128)}; };
+    WriteCatalog({{u"News", u"A", u"http://a"}});
+    testsupport::WriteFile(ChannelDataPath("Ch100.tpl"), "script");
+    {
+      COptionStorageDlg page(source);
+      auto* list = page.findChild<QComboBox*>("cardList");
+      QCOMPARE(list->count(), 1);
+      QCOMPARE(list->itemText(0), QString::fromStdString(big));
+      QCOMPARE(page.findChild<QLabel*>("cardTotal")->text(), QString("128 MB"));
+      page.findChild<QCheckBox*>("useCard")->setChecked(true);
+      page.RunCommand(cmd::kOk);
+    }
+    const std::string cardData = big + "/Program Files/Wrenly Mobile/ChannelData";
+    QCOMPARE(GetDataRoot(), big + "/Program Files/Wrenly Mobile");
+    QVERIFY(FileExists(cardData + "/Channels.opml"));
+    QVERIFY(FileExists(cardData + "/Ch100.tpl"));
+
+    // Back home, with a file of that name already there: nothing is
+    // overwritten, the moved files come back, and the root stays on the card.
+    SetSettingInt(setting::kUseStorageCard, 0);
+    const std::string home = GetDataRoot() + "/ChannelData";
+    SetSettingInt(setting::kUseStorageCard, 1);
+    testsupport::WriteFile(home + "/Ch100.tpl", "other");
+    {
+      COptionStorageDlg page(source);
+      page.findChild<QCheckBox*>("useCard")->setChecked(false);
+      page.RunCommand(cmd::kOk);
+      QVERIFY(env_->dialogs().asked.back().contains("Ch100.tpl"));
+    }
+    QCOMPARE(GetDataRoot(), big + "/Program Files/Wrenly Mobile");
+    QCOMPARE(testsupport::ReadFile(cardData + "/Ch100.tpl"), std::string("script"));
+    QVERIFY(FileExists(cardData + "/Channels.opml"));
+    QCOMPARE(testsupport::ReadFile(home + "/Ch100.tpl"), std::string("other"));
+    QVERIFY(!FileExists(home + "/Channels.opml"));
+  }
+
+  void propertiesShowTheStoredDescriptionAndChangeNothing() {
+    const std::vector<int> numbers = WriteCatalog({{u"News", u"Alpha", u"http://127.0.0.1:9/a"}});
+    testsupport::WriteFile(ChannelDataPath("Ch100.xml"),
+                           wrenly::testing::RssFeed("Alpha feed", "http://alpha.example", "", {}));
+    const std::string before = testsupport::ReadFile(ChannelDataPath("Channels.opml"));
+    COptionChannelInfoDlg sheet({numbers[0], "Alpha", "http://127.0.0.1:9/a"});
+    sheet.show();
+    auto* url = sheet.findChild<QLineEdit*>("urlField");
+    QVERIFY(url->isReadOnly());
+    QCOMPARE(url->text(), QString("http://127.0.0.1:9/a"));
+    QVERIFY(sheet.details().toPlainText().contains("Alpha feed"));
+    sheet.RunCommand(cmd::kOk);
+    QCOMPARE(testsupport::ReadFile(ChannelDataPath("Channels.opml")), before);
+
+    // The full-text choice is the one thing the sheet writes, and only that attribute.
+    {
+      COptionChannelInfoDlg again({numbers[0], "Alpha", "http://127.0.0.1:9/a"});
+      again.findChild<QComboBox*>("fullTextChoice")->setCurrentIndex(2);
+      again.RunCommand(cmd::kOk);
+    }
+    CChannelCatalog catalog;
+    catalog.LoadAndReport(ChannelDataPath("Channels.opml"));
+    QVERIFY(GetFullTextMode(catalog, u"http://127.0.0.1:9/a") == FullTextMode::kOff);
+    std::string after = testsupport::ReadFile(ChannelDataPath("Channels.opml"));
+    const std::size_t attribute = after.find(" fulltext=\"off\"");
+    QVERIFY(attribute != std::string::npos);
+    QCOMPARE(after.erase(attribute, std::string(" fulltext=\"off\"").size()), before);
+
+    COptionChannelInfoDlg missing({101, "None", "http://none"});
+    QVERIFY(missing.details().toPlainText().isEmpty());
+  }
+};
+
+QTEST_MAIN(OptionsTest)
+#include "options_test.moc"

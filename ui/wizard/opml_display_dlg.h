@@ -1,0 +1,45 @@
+// The wizard's OPML chooser: the channels of an OPML file (by default the
+// sample list) as a check tree of categories and channels. Finish adds the
+// checked categories and channels to the catalog; top-level channels go into
+// "Others". The file is read just after the page shows, behind a loading text.
+#pragma once
+
+#include <string>
+
+#include "store/channel_catalog.h"
+#include "ui/wizard/check_tree.h"
+#include "ui/wizard/wizard_page.h"
+
+namespace wrenly::ui {
+
+class COpmlDisplayDlg : public CWizardPage {
+  Q_OBJECT
+
+ public:
+  // An empty path shows the sample list: the data root's copy (downloaded)
+  // when there is one, else the program folder's.
+  COpmlDisplayDlg(std::string path, CChannelCatalog& catalog);
+  void SetKeys(CSoftKeyBar& keys) override;
+  bool OnCommand(int command) override;
+  void Retranslate() override;
+  CCheckTreeCtrl& tree() { return *tree_; }
+
+ signals:
+  void loaded();
+
+ private:
+  void Load();
+  bool Finish();
+
+  std::string path_;
+  CChannelCatalog& catalog_;
+  QLabel* heading_;
+  QLabel* prompt_;
+  QLabel* loading_;
+  CCheckTreeCtrl* tree_;
+};
+
+// The sample channel list to offer: the data root's, else the program folder's.
+std::string SampleChannelsPath();
+
+}  // namespace wrenly::ui

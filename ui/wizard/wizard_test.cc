@@ -1,0 +1,303 @@
+// The New Channel Wizard, its choosers and the download dialog, driven
+// through their real widgets on the offscreen platform.
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <atomic>
+#include <thread>
+
+#include "engine/refresh_test_support.h"
+#include "platform/text.h"
+#include "store/channel_catalog.h"
+#include "store/paths.h"
+#include "store/settings.h"
+#include "testsupport/temp_dir.h"
+#include "ui/frame/commands.h"
+#include "ui/frame/tr.h"
+#include "ui/options/channel_info_main_dlg.h"
+#include "ui/test/ui_test_support.h"
+#include "ui/wizard/download_dlg.h"
+#include "ui/wizard/new_channel_dlg.h"
+#include "ui/wizard/new_wizard_dlg.h"
+#include "ui/wizard/opml_display_dlg.h"
+#include "ui/wizard/templates_display_dlg.h"
+
+using namespace wrenly;
+using namespace wrenly::ui;
+using namespace wrenly::ui::testing;
+
+namespace {
+
+struct Added {
+  std::u16string category, title, url;
+  bool operator==(const Added&) const = default;
+};
+
+// Every outline of the saved catalog as (category, title, url), in order.
+std::vector<Added> SavedCatalog() {
+  std::vector<Added> all;
+  Added pending;
+  CChannelCatalog catalog([&](const std::u16string& category, const std::u16string& name,
+                              const std::u16string& value) {
+    if (name == u"text") pending.title = value;
+    if (name == u"xmlUrl") pending.url = value;
+    if (name.empty() && value.empty()) {
+      pending.category = category;
+      all.push_back(pending);
+      pending = {};
+    }
+  });
+  catalog.LoadAndReport(ChannelDataPath("Channels.opml"));
+  return all;
+}
+
+CChannelCatalog& EmptyCatalog(CChannelCatalog& catalog) {
+  CreateFolder(ChannelDataFolder());
+  catalog.CreateEmpty();
+  catalog.SetPath(ChannelDataPath("Channels.opml"));
+  return catalog;
+}
+
+QTreeWidgetItem* Find(QTreeWidget& tree, const QString& text) {
+  const auto found = tree.findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+  return found.isEmpty() ? nullptr : found.first();
+}
+
+QRadioButton* Choice(CNewWizardDlg& wizard, const char* name) {
+  return wizard.current()->findChild<QRadioButton*>(name);
+}
+
+}  // namespace
+
+class WizardTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<UiTestEnvironment> env_;
+
+ private slots:
+  void init() { env_ = std::make_unique<UiTestEnvironment>(); }
+  void cleanup() { env_.reset(); }
+
+  void checkTreeAndOpmlChooserAddWhatIsChecked() {
+    testsupport::TempDir dir;
+    testsupport::WriteFile(dir.path() + "/list.opml",
+                           "<opml><body>"
+                           "<outline text=\"Top\" type=\"rss\" xmlUrl=\"http://top\"/>"
+                           "<outline text=\"News\"><outline text=\"A\" xmlUrl=\"http://a\"/>"
+                           "<outline text=\"Deep\"><outline text=\"B\" xmlUrl=\"http://b\"/></outline></outline>"
+                           "<outline text=\"Empty\"/>"
+                           "</body></opml>");
+    CChannelCatalog catalog;
+    COpmlDisplayDlg page(dir.path() + "/list.opml", EmptyCatalog(catalog));
+    QSignalSpy loaded(&page, &COpmlDisplayDlg::loaded);
+    page.show();
+    QTRY_COMPARE(loaded.count(), 1);
+    CCheckTreeCtrl& tree = page.tree();
+    QCOMPARE(tree.topLevelItemCount(), 3);
+
+    tree.setCurrentItem(Find(tree, "News"));
+    QTest::keyClick(tree.viewport(), Qt::Key_Space);
+    QCOMPARE(Find(tree, "A")->checkState(0), Qt::Checked);
+    QCOMPARE(Find(tree, "B")->checkState(0), Qt::Checked);
+    tree.setCurrentItem(Find(tree, "B"));
+    QTest::keyClick(tree.viewport(), Qt::Key_Space);
+    QCOMPARE(Find(tree, "News")->checkState(0), Qt::PartiallyChecked);
+    QTest::keyClick(tree.viewport(), Qt::Key_Space);
+    QCOMPARE(Find(tree, "News")->checkState(0), Qt::Checked);
+    tree.setCurrentItem(Find(tree, "Top"));
+    QTest::keyClick(tree.viewport(), Qt::Key_Space);
+
+    QSignalSpy done(&page, &CWizardPage::done);
+    QVERIFY(page.OnCommand(cmd::kFinish));
+    QCOMPARE(done.count(), 1);
+    QCOMPARE(done[0][1].toBool(), true);
+    QCOMPARE(SavedCatalog(), (std::vector<Added>{{u"", u"Others", u""},
+                                                  {u"Others", u"Top", u"http://top"},
+                                                  {u"", u"News", u""},
+                                                  {u"News", u"A", u"http://a"},
+                                                  {u"News", u"B", u"http://b"}}));
+  }
+
+  void templateChooserAssignsScriptsAndWritesCopies() {
+    testsupport::TempDir dir;
+    testsupport::WriteFile(dir.path() + "/a.xml",
+                           "<template name=\"G\"><channel><name>A</name><url>http://a</url></channel>"
+                           "<channel><name>B</name><url>http://b</url></channel>"
+                           "<parse_article>P \xE4\xB8\xAD</parse_article>"
+                           "<channel><name>C</name><url>http://c</url></channel>"
+                           "<parse_article>Q</parse_article>"
+                           "<channel><name>D</name><url>http://d</url></channel></template>");
+    testsupport::WriteFile(dir.path() + "/b.xml",
+                           "<TEMPLATE><Channel><Name>Loose</Name><URL>http://loose</URL></Channel>"
+                           "<channel><name>NoUrl</name></channel><parse_article>R</parse_article></TEMPLATE>");
+    testsupport::WriteFile(dir.path() + "/broken.xml", "<template name=\"X\"><channel>");
+    CChannelCatalog catalog;
+    CTemplatesDisplayDlg page({dir.path()}, EmptyCatalog(catalog));
+    QSignalSpy loaded(&page, &CTemplatesDisplayDlg::loaded);
+    page.show();
+    QTRY_COMPARE(loaded.count(), 1);
+    CCheckTreeCtrl& tree = page.tree();
+    QCOMPARE(tree.topLevelItemCount(), 3);  // group G, then Loose and NoUrl at the top
+    QCOMPARE(tree.topLevelItem(0)->childCount(), 4);
+    for (const char* entry : {"G", "Loose", "NoUrl"}) Find(tree, entry)->setCheckState(0, Qt::Checked);
+
+    QSignalSpy done(&page, &CWizardPage::done);
+    page.OnCommand(cmd::kFinish);
+    QCOMPARE(done[0][1].toBool(), true);
+    const std::vector<Added> saved = SavedCatalog();
+    QCOMPARE(saved, (std::vector<Added>{{u"", u"Others", u""},
+                                         {u"Others", u"G - A", u"http://a"},
+                                         {u"Others", u"G - B", u"http://b"},
+                                         {u"Others", u"G - C", u"http://c"},
+                                         {u"Others", u"G - D", u"http://d"},
+                                         {u"Others", u"Loose", u"http://loose"},
+                                         {u"", u"NoUrl", u""}}));
+    const std::string bom = "\xEF\xBB\xBF";
+    const auto copy = [](int n) { return testsupport::ReadFile(ChannelDataPath("Ch" + std::to_string(n) + ".tpl")); };
+    QCOMPARE(copy(100), bom + "P \xE4\xB8\xAD");
+    QCOMPARE(copy(101), bom + "P \xE4\xB8\xAD");
+    QCOMPARE(copy(102), bom + "Q");
+    QCOMPARE(copy(103), bom);  // no script follows D
+    QCOMPARE(copy(104), bom + "R");
+  }
+
+  void firstPagePreselectsAndBackReturnsToTheChoice() {
+    {
+      CNewWizardDlg wizard;  // no catalog file yet: the download is offered
+      QVERIFY(Choice(wizard, "choiceDownload")->isChecked());
+    }
+    WriteCatalog({});
+    CNewWizardDlg wizard;
+    QVERIFY(Choice(wizard, "choiceTemplates")->isChecked());
+    for (const char* name : {"choiceOpml", "choiceUrl", "choiceTemplates"}) {
+      Choice(wizard, name)->setChecked(true);
+      wizard.RunCommand(cmd::kNext);
+      QVERIFY(!qobject_cast<CNewChannelDlg*>(wizard.current()));
+      QTest::keyClick(&wizard, Qt::Key_Escape);  // Back
+      QVERIFY(qobject_cast<CNewChannelDlg*>(wizard.current()));
+      QVERIFY2(Choice(wizard, name)->isChecked(), name);
+    }
+    QSignalSpy finished(&wizard, &CPage::finished);
+    auto* first = static_cast<CNewChannelDlg*>(wizard.current());
+    for (auto* button : first->findChildren<QRadioButton*>()) {
+      button->group()->setExclusive(false);
+      button->setChecked(false);
+    }
+    QCOMPARE(first->Choice(), int(kChoiceNone));
+    wizard.RunCommand(cmd::kNext);
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(finished[0][0].toInt(), kResultCancel);
+  }
+
+  void downloadDialogOutcomes() {
+    WriteCatalog({});
+    wrenly::testing::TestSite site;
+    SetSettingString(setting::kSupportWebsite, site.Url("/support"));
+    site.Serve("/support/SampleChannels.xml", "<opml><body/></opml>");
+    site.Serve("/support/OnlineTemplates.txt", "Online.xml\n");
+    site.Serve("/support/Online.xml",
+               "<template name=\"Online group\"><channel><name>O</name><url>http://o</url></channel></template>");
+    {
+      CNewWizardDlg wizard;
+      Choice(wizard, "choiceDownload")->setChecked(true);
+      wizard.RunCommand(cmd::kNext);
+      QTRY_VERIFY(qobject_cast<CTemplatesDisplayDlg*>(wizard.current()));
+      auto* chooser = static_cast<CTemplatesDisplayDlg*>(wizard.current());
+      QTRY_VERIFY(Find(chooser->tree(), "Online group"));
+    }
+
+    // A failed download: the error is shown, Cancel reads OK, and closing it
+    // offers the address page.
+    site.Handle("/support/OnlineTemplates.txt", [](const httplib::Request&, httplib::Response& res) {
+      res.status = 404;
+    });
+    {
+      CNewWizardDlg wizard;
+      Choice(wizard, "choiceDownload")->setChecked(true);
+      wizard.RunCommand(cmd::kNext);
+      QVERIFY(wizard.downloadDialog());
+      CDownloadDlg& dialog = *wizard.downloadDialog();
+      QTRY_COMPARE(dialog.button().text(), QString("OK"));
+      QVERIFY(dialog.status().text().startsWith("Error: "));
+      QTest::mouseClick(&dialog.button(), Qt::LeftButton);
+      QTRY_VERIFY(!wizard.downloadDialog());
+      QVERIFY(Choice(wizard, "choiceUrl")->isChecked());
+      QVERIFY(!Choice(wizard, "choiceDownload")->isChecked());
+    }
+
+    // Cancel while the template list is on its way: no template is fetched.
+    std::atomic<bool> release{false};
+    site.Handle("/support/OnlineTemplates.txt", [&](const httplib::Request&, httplib::Response& res) {
+      for (int i = 0; i < 500 && !release; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      res.set_content("Online.xml\n", "text/plain");
+    });
+    const int templatesBefore = site.Requests("/support/Online.xml");
+    {
+      CNewWizardDlg wizard;
+      Choice(wizard, "choiceDownload")->setChecked(true);
+      wizard.RunCommand(cmd::kNext);
+      QTRY_VERIFY(wizard.downloadDialog() &&
+                  wizard.downloadDialog()->status().text() == "Download online template list file...");
+      QTest::mouseClick(&wizard.downloadDialog()->button(), Qt::LeftButton);
+      release = true;
+      QTRY_VERIFY(!wizard.downloadDialog());
+      QVERIFY(Choice(wizard, "choiceDownload")->isChecked());
+    }
+    QCOMPARE(site.Requests("/support/Online.xml"), templatesBefore);
+  }
+
+  void feedAddressPage() {
+    WriteCatalog({{u"Others", u"Taken", u"http://127.0.0.1:9/taken"}});
+    wrenly::testing::TestSite site;
+    site.Serve("/feed", wrenly::testing::RssFeed("Feed's own title", "http://x", "", {}));
+    site.Serve("/untitled", wrenly::testing::RssFeed("", "http://x", "", {}));
+    CChannelCatalog catalog;
+    catalog.LoadAndReport(ChannelDataPath("Channels.opml"));
+    COptionChannelInfoMainDlg page(&catalog);
+    page.show();
+    auto* url = page.findChild<QLineEdit*>("urlField");
+    auto* title = page.findChild<QLineEdit*>("titleField");
+    QCOMPARE(url->text(), QString("http://"));
+    QSignalSpy done(&page, &CWizardPage::done);
+
+    // No address, or not a web address: say so and stay.
+    page.OnCommand(cmd::kFinish);
+    url->setText("  ftp://example.com/feed ");
+    page.OnCommand(cmd::kFinish);
+    QCOMPARE(env_->dialogs().asked.size(), 2u);
+    QCOMPARE(done.count(), 0);
+
+    // A failed download: the message, and the page stays.
+    url->setText(ToQString(site.Url("/missing")));
+    page.OnCommand(cmd::kFinish);
+    QTRY_VERIFY(!page.downloading());
+    QTRY_COMPARE(env_->dialogs().asked.size(), 3u);
+    QVERIFY(env_->dialogs().asked.back().contains("Download failed."));
+    QCOMPARE(done.count(), 0);
+
+    // The button fetches the feed's own title; without one, the address.
+    url->setText(ToQString(site.Url("/untitled")));
+    page.findChild<QPushButton*>("defaultNameButton")->click();
+    QTRY_COMPARE(title->text(), ToQString(site.Url("/untitled")));
+
+    // An existing title in "Others": the error box, and the wizard ends without OK.
+    url->setText(ToQString(site.Url("/feed")));
+    title->setText("Taken");
+    page.OnCommand(cmd::kFinish);
+    QCOMPARE(done.count(), 1);
+    QCOMPARE(done[0][1].toBool(), false);
+    QVERIFY(env_->dialogs().asked.back().contains("Insert Channel failed."));
+
+    // Finish without a title takes the feed's own.
+    title->clear();
+    page.OnCommand(cmd::kFinish);
+    QTRY_COMPARE(done.count(), 2);
+    QCOMPARE(done[1][1].toBool(), true);
+    QCOMPARE(SavedCatalog().back(), (Added{u"Others", u"Feed's own title", site.Url("/feed")}));
+  }
+};
+
+QTEST_MAIN(WizardTest)
+#include "wizard_test.moc"

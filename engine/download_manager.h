@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "engine/thread_pool.h"
 
@@ -54,6 +55,8 @@ class CDownloadManager {
   bool CanRunJobs() { return pool_.IsRunning(); }
   // The oldest finished URL, removed from the list; false when there is none.
   bool PopFinishedUrl(std::u16string& url);
+  // Whether a job for this link is queued or running.
+  bool HasPendingJob(std::u16string_view url);
   // Idle: nothing queued. A job already taken off the queue may still run.
   bool IsIdle();
   // Nothing queued and no job running.

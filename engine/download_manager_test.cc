@@ -114,7 +114,12 @@ TEST(DownloadManager, ClearedJobsNeverRunAndTheDestructorWaitsForTheRunningOne) 
     manager.AddJob(u"b", "b.htm", "t.tpl", false, 100, {});
     manager.StartJobs();
     runner.WaitHolding();
+    EXPECT_TRUE(manager.HasPendingJob(u"a"));
+    EXPECT_TRUE(manager.HasPendingJob(u"b"));
+    EXPECT_FALSE(manager.HasPendingJob(u"c"));
     manager.ClearJobs();
+    EXPECT_TRUE(manager.HasPendingJob(u"a"));  // still running
+    EXPECT_FALSE(manager.HasPendingJob(u"b"));
     EXPECT_TRUE(manager.IsIdle());
     EXPECT_FALSE(manager.IsDrained());
     released = std::async(std::launch::async, [&] { runner.Release(); });

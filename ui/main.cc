@@ -7,6 +7,7 @@
 #include "ui/frame/main_frame.h"
 #include "ui/frame/single_instance.h"
 #include "ui/frame/termination.h"
+#include "ui/headlines/headlines_dlg.h"
 #include "ui/options/register_screens.h"
 
 int main(int argc, char* argv[]) {
@@ -18,6 +19,7 @@ int main(int argc, char* argv[]) {
   QApplication::setDesktopFileName("wrenly");
   wrenly::SetSettingString(wrenly::setting::kRoot, wrenly::Utf8ToUtf16(wrenly::GetProgramFolder()));
 
+  wrenly::ui::RegisterReadingScreens();
   wrenly::ui::RegisterSettingsScreens();
   wrenly::ui::CMainFrame frame;
   wrenly::ui::ExitOnTerminationSignals([&frame] { frame.Exit(); });

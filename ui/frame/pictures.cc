@@ -67,4 +67,14 @@ QIcon CategoryIconFor(CategoryIcon icon) {
 
 QIcon ProgramIcon() { return IconFrom("wrenly"); }
 
+QImage ArticleMarkImage(ArticleMark mark, qreal pixelRatio) {
+  switch (mark) {
+    case ArticleMark::kRead: return Render("article-read", 16, pixelRatio).toImage();
+    case ArticleMark::kUnread: return Render("article-unread", 16, pixelRatio).toImage();
+    case ArticleMark::kError: return Render("article-error", 16, pixelRatio).toImage();
+    case ArticleMark::kFiller: break;
+  }
+  return Render("article-filler", 1, 1.0).toImage();
+}
+
 }  // namespace wrenly::ui

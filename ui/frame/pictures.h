@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 
 class QWidget;
@@ -32,6 +33,10 @@ enum ListImage {
 
 enum class CategoryIcon { kAll, kChosen, kCategory, kAddDelete };
 
+// The article view's marks beside the title (16 pixels) and the 1x1 filler
+// shown for pictures that are not stored.
+enum class ArticleMark { kRead, kUnread, kError, kFiller };
+
 // Dots per inch divided by 96 for the widget's screen.
 double Density(const QWidget* widget);
 // The list image edge: 16 pixels at 96 dots per inch, 32 on denser screens.
@@ -40,5 +45,6 @@ int ListImageSize(const QWidget* widget);
 QPixmap ListImagePixmap(int index, int size, qreal pixelRatio);
 QIcon CategoryIconFor(CategoryIcon icon);
 QIcon ProgramIcon();
+QImage ArticleMarkImage(ArticleMark mark, qreal pixelRatio);
 
 }  // namespace wrenly::ui

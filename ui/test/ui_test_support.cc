@@ -8,6 +8,7 @@
 #include "store/channel_counts.h"
 #include "store/channel_files.h"
 #include "store/channel_store.h"
+#include "store/feed_parser.h"
 #include "store/item_record.h"
 #include "store/paths.h"
 #include "store/settings.h"
@@ -77,6 +78,29 @@ std::vector<unsigned> ReadFlags(int channel) {
   store.ResetCursor();
   while (store.ReadNext()) flags.push_back(store.current().flag);
   return flags;
+}
+
+void MergeFeed(int channel, const std::vector<TestFeedItem>& items) {
+  CreateFolder(ChannelDataFolder());
+  std::string xml =
+      "<?xml version=\"1.0\" encoding=\"utf-8\"?><rss version=\"2.0\"><channel><title>Test</title>"
+      "<link>http://127.0.0.1/</link><description>d</description>";
+  for (const TestFeedItem& item : items)
+    xml += "<item><title>" + item.title + "</title><link>" + item.link + "</link><pubDate>" + item.pubDate +
+           "</pubDate><description><![CDATA[" + item.description + "]]></description></item>";
+  xml += "</channel></rss>";
+  const std::string path = ChannelDataPath(ChannelFileName(channel, "~.xml"));
+  testsupport::WriteFile(path, xml);
+  CFeedParser feed;
+  if (feed.Load(path) == 1) feed.MergeItems();
+  std::remove(path.c_str());
+}
+
+std::string StoredFilePath(int channel, const std::u16string& address, const char* extension) {
+  const std::string items = ChannelDataPath(ChannelFileName(channel, ".bin"));
+  CChannelStore index(UrlIndexPathFor(items), false);
+  if (!index.FindRecord(address, u"")) return {};
+  return StampedFilePath(items, index.current().flag, index.current().type, extension);
 }
 
 void WriteTranslation(const std::string& code, const std::u16string& lines, bool withMark) {

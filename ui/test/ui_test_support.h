@@ -54,6 +54,17 @@ void WriteItems(int channel, const std::vector<unsigned>& flags);
 // The read flags of a channel's live items in file order.
 std::vector<unsigned> ReadFlags(int channel);
 
+// One item of a feed document written for a test (RSS 2.0).
+struct TestFeedItem {
+  std::string title, link, pubDate, description;
+};
+// Merges a feed document with these items into the channel's files as a
+// refresh does (item file and URL index).
+void MergeFeed(int channel, const std::vector<TestFeedItem>& items);
+// The path of the stored file (".htm" full text or ".img" picture) that the
+// channel's URL index names for an address; empty when it has no record.
+std::string StoredFilePath(int channel, const std::u16string& address, const char* extension);
+
 // Writes a translation table for a language under the program folder ("Root").
 void WriteTranslation(const std::string& code, const std::u16string& lines, bool withMark = true);
 

@@ -1,0 +1,261 @@
+// The article page as text, the picture substitution, and the article view
+// on a channel merged through the store: stepping, font size, links.
+#include <QAction>
+#include <QImage>
+#include <QMenu>
+#include <QTest>
+#include <map>
+
+#include "platform/text.h"
+#include "store/channel_files.h"
+#include "store/item_record.h"
+#include "store/paths.h"
+#include "store/settings.h"
+#include "ui/article/article_page.h"
+#include "ui/article/article_view_dlg.h"
+#include "ui/article/link_opener.h"
+#include "ui/channels/channel_view.h"
+#include "ui/frame/commands.h"
+#include "ui/frame/main_frame.h"
+#include "ui/frame/tr.h"
+#include "ui/headlines/headlines_dlg.h"
+#include "ui/test/ui_test_support.h"
+
+using namespace wrenly;
+using namespace wrenly::ui;
+using namespace wrenly::ui::testing;
+
+namespace {
+
+const PageWords kWords{u"Read More Online", u"Published"};
+
+ArticleInfo Article() {
+  ArticleInfo a;
+  a.channel = 100;
+  a.channelTitle = u"Alpha";
+  a.title = u"Title";
+  a.body = u"Body";
+  a.link = u"http://example.org/a";
+  a.published = u"2008-05-02 09:00";
+  return a;
+}
+
+// A loader that knows some addresses and records what it was asked.
+struct FakePictures {
+  std::vector<std::u16string> stored;
+  std::vector<std::u16string> asked;
+  std::u16string Run(std::u16string_view body) {
+    return SubstitutePictures(body, [this](const std::u16string& address, int) {
+      asked.push_back(address);
+      return std::find(stored.begin(), stored.end(), address) != stored.end();
+    });
+  }
+};
+
+QStringList EnabledAndChecked(QMenu& menu) {
+  QStringList states;
+  ForEachCommandAction(menu, [&](QAction& action, int command) {
+    states << QString("%1:%2%3").arg(command).arg(action.isEnabled() ? "e" : "-").arg(action.isChecked() ? "c" : "");
+  });
+  return states;
+}
+
+}  // namespace
+
+class ArticleTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<UiTestEnvironment> env_;
+  std::unique_ptr<CMainFrame> frame_;
+  CHeadlinesDlg* headlines_ = nullptr;
+  int channel_ = 0;
+
+  // A channel whose newest item has two stored pictures (one named twice)
+  // and one that was never stored, whose middle item has a full text in
+  // UTF-16 with its byte-order mark, and whose oldest is plain.
+  void OpenChannel() {
+    channel_ = WriteCatalog({{u"News", u"Alpha", u"http://127.0.0.1:9/alpha", 3, 3}})[0];
+    MergeFeed(channel_,
+              {{"Old", "http://127.0.0.1/1", "Thu, 01 May 2008 10:00:00 GMT", "<p>plain</p>"},
+               {"Middle", "http://127.0.0.1/2", "Fri, 02 May 2008 10:00:00 GMT", "<p>short</p>"},
+               {"New", "http://127.0.0.1/3", "Sat, 03 May 2008 10:00:00 GMT",
+                "<img src=\"http://127.0.0.1/p1.png\"><img src='http://127.0.0.1/p2.png'>"
+                "<img src=http://127.0.0.1/p3.png><img src=\"http://127.0.0.1/p1.png\">"}});
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    for (const char16_t* address : {u"http://127.0.0.1/p1.png", u"http://127.0.0.1/p2.png"})
+      QVERIFY(picture.save(QString::fromStdString(StoredFilePath(channel_, address, ".img")), "PNG"));
+    testsupport::WriteFile(StoredFilePath(channel_, u"http://127.0.0.1/2", ".htm"),
+                           "\xFF\xFE" + Utf16ToUtf16LE(u"<p>全文 full text</p>"));
+    frame_ = std::make_unique<CMainFrame>(FrameOptions{env_->root() + "/no-power"});
+    frame_->show();
+    QTRY_VERIFY(frame_->channelView().list().isVisible());
+    headlines_ = new CHeadlinesDlg(*frame_, {channel_, "Alpha", "http://127.0.0.1:9/alpha"});
+    frame_->PushPage(headlines_);
+    QTRY_VERIFY(headlines_->list().isVisible());
+  }
+  CArticleViewDlg& OpenArticle() {
+    headlines_->OpenArticle();
+    auto* view = qobject_cast<CArticleViewDlg*>(frame_->TopPage());
+    [&] {
+      QVERIFY(view != nullptr);
+      QTRY_VERIFY(!view->page().empty());
+    }();
+    return *view;
+  }
+
+ private slots:
+  void init() { env_ = std::make_unique<UiTestEnvironment>(); }
+  void cleanup() {
+    SetLinkOpener({});
+    frame_.reset();
+    env_.reset();
+  }
+
+  void composedPages() {
+    ArticleInfo normal = Article();
+    QCOMPARE(ToQString(ComposeArticlePage(normal, true, kWords)),
+             QString("<HTML><BODY style=\"word-break:break-all\"><P><img src=\"logo\"></P><b><font color=\"#000080\">"
+                     "</font></b><img src=\"news-unread\">&nbsp;<B>Title</B><P>Body</P><P><a href=\"http://example.org/a\">"
+                     "Read More Online...</a></P><P><font color=\"#C0C0C0\">Published: 2008-05-02 09:00"
+                     "</font></P></BODY></HTML>"));
+    ArticleInfo error = Article();
+    error.link = kErrorMarkerLink;
+    error.wasRead = true;
+    QCOMPARE(ToQString(ComposeArticlePage(error, false, {u"x", u"发布时间"})),
+             QString("<HTML><BODY style=\"word-break:break-all\"><b><font color=\"#000080\"><P>Alpha</P>"
+                     "</font></b><img src=\"news-read\">&nbsp;<B><font color=\"#FF0000\">Title</font></B><P>Body"
+                     "</P><P><font color=\"#C0C0C0\">发布时间: 2008-05-02 09:00</font></P></BODY></HTML>"));
+    ArticleInfo full = Article();
+    full.hasFullText = true;
+    QCOMPARE(ToQString(ComposeArticlePage(full, true, kWords)),
+             QString("<HTML><BODY style=\"word-break:break-all\"><P><img src=\"logo\"></P><b><font color=\"#000080\">"
+                     "</font></b><img src=\"news-unread\">&nbsp;<B>Title</B><P>Body</P><P><font color=\"#C0C0C0\">"
+                     "Published: 2008-05-02 09:00</font></P></BODY></HTML>"));
+  }
+
+  void pictureSubstitution() {
+    FakePictures pictures;
+    pictures.stored = {u"http://a/1.png", u"http://a/2.png", u"http://a/4.png"};
+    // Quoted with " and ', unquoted, followed by ">", a repeat, and one never stored.
+    QCOMPARE(ToQString(pictures.Run(u"<img src=\"http://a/1.png\" alt=x> text <IMG SRC='http://a/2.png'>"
+                                    u"<img src=http://a/3.png>after <img src=http://a/4.png alt=\"http://a/4.png\">"
+                                    u"<img src=\"http://a/1.png\"> see http://a/1.png")),
+             QString("<img src=\"newscontent01\" alt=x> text <IMG SRC=\"newscontent02\"><img src=\"newsfiller\">"
+                     "after <img src=\"newscontent03\" alt=\"hxxp://a/4.png\"><img src=\"newscontent01\"> see "
+                     "hxxp://a/1.png"));
+    QCOMPARE(pictures.asked.size(), size_t{4});  // the repeat is not loaded again
+
+    FakePictures many;
+    std::u16string body;
+    for (int i = 0; i < 17; ++i) {
+      const std::u16string address = u"http://a/" + Utf8ToUtf16(std::to_string(i));
+      many.stored.push_back(address);
+      body += u"<img src=\"" + address + u"\">";
+    }
+    const QString page = ToQString(many.Run(body));
+    QVERIFY(page.contains("\"newscontent16\""));
+    QVERIFY(!page.contains("newscontent17"));
+    QVERIFY(page.endsWith("<img src=\"newsfiller\">"));
+    QCOMPARE(ToQString(many.Run(u"no pictures at http://x/")), QString("no pictures at hxxp://x/"));
+  }
+
+  void links() {
+    std::vector<QUrl> opened;
+    SetLinkOpener([&](const QUrl& url) { opened.push_back(url); });
+    QVERIFY(OpenLink("hxxp://example.org/a?b=1"));
+    QVERIFY(OpenLink("https://example.org/"));
+    for (const char* refused : {"file:///etc/passwd", "javascript:alert(1)", "data:text/html,x", "mailto:a@b",
+                                "steam://run/1", "/relative", "http://"})
+      QVERIFY2(!OpenLink(refused), refused);
+    QCOMPARE(opened, (std::vector<QUrl>{QUrl("http://example.org/a?b=1"), QUrl("https://example.org/")}));
+  }
+
+  void theViewShowsStoredPicturesAndTheFullText() {
+    OpenChannel();
+    CArticleViewDlg& view = OpenArticle();
+    const QString page = ToQString(view.page());
+    QVERIFY(page.contains("<img src=\"newscontent01\"><img src=\"newscontent02\"><img src=\"newsfiller\">"
+                          "<img src=\"newscontent01\">"));
+    QVERIFY(page.contains("<P><b><font color=\"#000080\"><P>Alpha</P>") || page.contains("<P>Alpha</P>"));
+    QVERIFY(page.contains("<a href=\"http://127.0.0.1/3\">Read More Online...</a>"));
+    CHtmlViewer& viewer = view.viewer();
+    QVERIFY(!viewer.loadResource(QTextDocument::ImageResource, QUrl("newscontent01")).isNull());
+    QVERIFY(!viewer.loadResource(QTextDocument::ImageResource, QUrl("news-unread")).isNull());
+    QVERIFY(viewer.loadResource(QTextDocument::ImageResource, QUrl("http://127.0.0.1/p1.png")).isNull());
+    QVERIFY(viewer.loadResource(QTextDocument::ImageResource,
+                                QUrl::fromLocalFile(QString::fromStdString(StoredFilePath(channel_, u"http://127.0.0.1/p1.png", ".img"))))
+                .isNull());
+    QVERIFY(viewer.isVisible());
+
+    QTest::keyClick(&viewer, Qt::Key_Right);
+    QCOMPARE(view.article().title, std::u16string(u"Middle"));
+    QVERIFY(view.article().hasFullText);
+    QVERIFY(ToQString(view.page()).contains("<P><p>全文 full text</p></P><P><font color=\"#C0C0C0\">Published: "));
+
+    // Without a URL index every picture shows the filler.
+    std::remove(ChannelDataPath(ChannelFileName(channel_, ".iid")).c_str());
+    QTest::keyClick(&viewer, Qt::Key_Left);
+    QCOMPARE(view.article().title, std::u16string(u"New"));
+    QVERIFY(!ToQString(view.page()).contains("newscontent"));
+    QVERIFY(view.article().wasRead);
+    QVERIFY(ToQString(view.page()).contains("news-read"));
+  }
+
+  void stepsStopAtBothEndsAndTheFontSizeIsStored() {
+    OpenChannel();
+    CArticleViewDlg& view = OpenArticle();
+    QTest::keyClick(&view.viewer(), Qt::Key_Left);  // already the first
+    QCOMPARE(view.article().title, std::u16string(u"New"));
+    QMenu* menu = view.OpenMenu();
+    QCOMPARE(EnabledAndChecked(*menu).mid(0, 2), QStringList({"32875:-", "32877:e"}));
+    QVERIFY(EnabledAndChecked(*menu).contains("32856:ec"));  // Medium, the default
+    menu->close();
+
+    QTest::keyClick(&view.viewer(), Qt::Key_Right);
+    QTest::keyClick(&view.viewer(), Qt::Key_Right);
+    QTest::keyClick(&view.viewer(), Qt::Key_Right);  // already the last
+    QCOMPARE(view.article().title, std::u16string(u"Old"));
+    QCOMPARE(headlines_->Counts().unread, 0);
+    menu = view.OpenMenu();
+    QCOMPARE(EnabledAndChecked(*menu).mid(0, 2), QStringList({"32875:e", "32877:-"}));
+    menu->close();
+
+    view.RunCommand(cmd::kFontLargest);
+    QCOMPARE(GetSettingInt(setting::kHtmlFontSize), 4);
+    QTest::keyClick(&view.viewer(), Qt::Key_Minus, Qt::ControlModifier);
+    QCOMPARE(GetSettingInt(setting::kHtmlFontSize), 3);
+    menu = view.OpenMenu();
+    QVERIFY(EnabledAndChecked(*menu).contains("32855:ec"));
+    QVERIFY(EnabledAndChecked(*menu).contains("32854:e"));
+    menu->close();
+  }
+
+  void deleteAndLinksCloseTheView() {
+    OpenChannel();
+    CArticleViewDlg* view = &OpenArticle();
+    std::vector<QUrl> opened;
+    SetLinkOpener([&](const QUrl& url) { opened.push_back(url); });
+    view->OnLinkClicked("file:///etc/passwd");
+    QCOMPARE(frame_->TopPage(), static_cast<CPage*>(view));
+    view->OnLinkClicked("hxxp://127.0.0.1/3");
+    QTRY_COMPARE(frame_->TopPage(), static_cast<CPage*>(headlines_));
+    QCOMPARE(opened, std::vector<QUrl>{QUrl("http://127.0.0.1/3")});
+
+    view = &OpenArticle();
+    env_->dialogs().answers = {true};
+    QTest::keyClick(&view->viewer(), Qt::Key_Delete);
+    QTRY_COMPARE(frame_->TopPage(), static_cast<CPage*>(headlines_));
+    QCOMPARE(headlines_->model().rowCount(), 2);
+    QCOMPARE(headlines_->Counts().total, 2);
+    QCOMPARE(ReadFlags(channel_).size(), size_t{2});
+  }
+};
+
+int RunArticleTests(int argc, char** argv) {
+  ArticleTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "article_test.moc"

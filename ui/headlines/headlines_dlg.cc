@@ -1,0 +1,429 @@
+#include "ui/headlines/headlines_dlg.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QHBoxLayout>
+#include <algorithm>
+
+#include "engine/download_manager.h"
+#include "engine/messages.h"
+#include "platform/notifier.h"
+#include "platform/text_file.h"
+#include "store/channel_catalog.h"
+#include "store/channel_counts.h"
+#include "store/channel_files.h"
+#include "store/channel_store.h"
+#include "store/paths.h"
+#include "ui/channels/category_bar.h"
+#include "ui/channels/channel_view.h"
+#include "ui/article/article_view_dlg.h"
+#include "ui/frame/commands.h"
+#include "ui/frame/dialogs.h"
+#include "ui/frame/main_frame.h"
+#include "ui/frame/pictures.h"
+#include "ui/frame/tap_and_hold.h"
+#include "ui/frame/tr.h"
+#include "ui/headlines/headline_delegate.h"
+
+namespace wrenly::ui {
+namespace {
+
+constexpr char16_t kTapForDetails[] = u": Tap for details.";
+constexpr size_t kDateLength = 16;
+
+bool IsUnread(uint32_t flag) { return flag == kFlagUnread || flag == kFlagUnreadFullText; }
+
+// Sets or clears the read bit of one item (link) or of every item (empty
+// link), whichever of its two flag values the item has now.
+void StoreReadBit(const std::string& itemFile, std::u16string_view link, bool read) {
+  CChannelStore store(itemFile, false);
+  const uint32_t plain = read ? kFlagRead : kFlagUnread;
+  const uint32_t withText = read ? kFlagReadFullText : kFlagUnreadFullText;
+  if (link.empty()) {
+    store.UpdateField(link, ItemField::kReadFlag, plain);
+    store.UpdateField(link, ItemField::kReadFlag, withText);
+  } else if (!store.UpdateField(link, ItemField::kReadFlag, plain)) {
+    store.UpdateField(link, ItemField::kReadFlag, withText);
+  }
+}
+
+struct FullTextFile {
+  bool indexed = false;
+  std::string path;
+};
+
+FullTextFile FindFullText(const std::string& itemFile, std::u16string_view link) {
+  CChannelStore index(UrlIndexPathFor(itemFile), false);
+  if (!index.FindRecord(link, u"")) return {};
+  return {true, StampedFilePath(itemFile, index.current().flag, index.current().type, ".htm")};
+}
+
+}  // namespace
+
+QSize HeaderLogoSize(QSize image, int windowWidth, double density) {
+  if (image.isEmpty()) return {};
+  double w = image.width(), h = image.height();
+  const double maxWidth = std::max(windowWidth / 2, 1);
+  if (w > maxWidth) {
+    h = h * maxWidth / w;
+    w = maxWidth;
+  }
+  const double low = 23 * density, high = 34 * density;
+  if (h > high) {
+    w = w * high / h;
+    h = high;
+  } else if (h < low) {
+    h = low;
+  }
+  return {std::max(static_cast<int>(w + 0.5), 1), static_cast<int>(h + 0.5)};
+}
+
+CHeadlinesDlg::CHeadlinesDlg(CMainFrame& frame, ChannelRef channel)
+    : frame_(frame),
+      channel_(std::move(channel)),
+      logo_(new QLabel(this)),
+      title_(new QLabel(this)),
+      busy_(new CBusyIndicator(this)),
+      list_(new QListView(this)),
+      loading_(new QLabel(this)) {
+  setObjectName("headlinesView");
+  list_->setObjectName("headlineList");
+  loading_->setObjectName("loadingText");
+  logo_->setObjectName("channelLogo");
+  title_->setObjectName("channelTitle");
+  auto* header = new QWidget(this);
+  auto* row = new QHBoxLayout(header);
+  row->setContentsMargins(6, 4, 6, 4);
+  row->addWidget(logo_);
+  row->addWidget(title_, 1);
+  row->addWidget(busy_);
+  title_->setText(channel_.title);
+  QFont bold = title_->font();
+  bold.setBold(true);
+  title_->setFont(bold);
+  title_->setMinimumWidth(0);
+  title_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+
+  list_->setModel(&model_);
+  list_->setItemDelegate(new CHeadlineDelegate(list_));
+  list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list_->setSelectionMode(QAbstractItemView::SingleSelection);
+  list_->setUniformItemSizes(true);
+  list_->setFrameShape(QFrame::NoFrame);
+  new CTapAndHold(list_);
+  loading_->setAlignment(Qt::AlignCenter);
+  loading_->setWordWrap(true);
+  body().addWidget(header);
+  body().addWidget(list_, 1);
+  body().addWidget(loading_, 1);
+  list_->hide();
+  setCursor(Qt::WaitCursor);
+
+  connect(list_, &QListView::clicked, this, [this] { openTimer_.start(); });
+  connect(list_, &QListView::activated, this, [this] { openTimer_.start(); });
+  connect(&frame, &CMainFrame::engineMessage, this, &CHeadlinesDlg::OnEngineMessage);
+  connect(&frame, &CMainFrame::downloadingChanged, this, &CHeadlinesDlg::UpdateBusy);
+  loadTimer_.setSingleShot(true);
+  loadTimer_.setInterval(100);
+  connect(&loadTimer_, &QTimer::timeout, this, &CHeadlinesDlg::Reload);
+  openTimer_.setSingleShot(true);
+  openTimer_.setInterval(100);
+  connect(&openTimer_, &QTimer::timeout, this, &CHeadlinesDlg::OpenArticle);
+
+  Retranslate();
+  UpdateBusy();
+  loadTimer_.start();
+}
+
+std::string CHeadlinesDlg::ItemFile() const { return ChannelDataPath(ChannelFileName(channel_.number, ".bin")); }
+
+void CHeadlinesDlg::Retranslate() {
+  softKeys().SetLeft(Tr(u"Channels"), cmd::kChannels);
+  softKeys().SetRight(Tr(u"Menu"), cmd::kMenu);
+  loading_->setText(Tr(u"Loading, please waiting..."));
+  if (model_.rowCount() > 0 && model_.Row(0).isError) Reload();
+}
+
+// --- header ---
+
+void CHeadlinesDlg::LayOutHeader() {
+  if (logoImage_.isNull()) {
+    const int edge = ListImageSize(this);
+    logo_->setPixmap(ListImagePixmap(kImageFeed, edge, devicePixelRatioF()));
+    title_->show();
+    return;
+  }
+  const QSize size = HeaderLogoSize(logoImage_.size(), width(), Density(this));
+  QPixmap pixmap = QPixmap::fromImage(
+      logoImage_.scaled(size * devicePixelRatioF(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+  pixmap.setDevicePixelRatio(devicePixelRatioF());
+  logo_->setPixmap(pixmap);
+  title_->show();
+}
+
+void CHeadlinesDlg::resizeEvent(QResizeEvent* event) {
+  CPage::resizeEvent(event);
+  if (!logoImage_.isNull()) LayOutHeader();
+}
+
+// --- loading ---
+
+void CHeadlinesDlg::Reload() {
+  if (logoImage_.isNull()) {
+    const std::string logo = ChannelDataPath(ChannelFileName(channel_.number, "-Logo.img"));
+    if (FileExists(logo)) logoImage_ = QImage(QString::fromStdString(logo));
+  }
+  LayOutHeader();
+
+  const int selected = SelectedRow();
+  const std::u16string keep = selected >= 0 ? model_.Row(selected).link : std::u16string();
+  std::vector<HeadlineRow> rows;
+  total_ = unread_ = 0;
+  CDownloadManager& downloads = frame_.downloadManager();
+  const std::u16string tapForDetails = ToU16(Tr(kTapForDetails));
+  RecordReader reader(ItemFile());
+  for (ItemRecord record; reader.Next(record, RecordReader::kAllTexts);) {
+    if (!IsLive(record)) continue;
+    HeadlineRow row;
+    row.isError = record.type == kItemTypeError;
+    row.flag = record.flag;
+    row.image = HeadlineImage(record.flag, row.isError,
+                              !row.isError && record.flag == kFlagUnread && downloads.HasPendingJob(record.link));
+    row.isNew = IsUnread(record.flag);
+    if (!row.isError) {
+      ++total_;
+      if (row.isNew) ++unread_;
+    }
+    row.title = row.isError ? record.title + tapForDetails : std::move(record.title);
+    row.date = record.date.substr(0, kDateLength);
+    row.link = std::move(record.link);
+    row.description = std::move(record.description);
+    rows.push_back(std::move(row));
+  }
+  SortHeadlines(rows);
+  model_.SetRows(std::move(rows));
+
+  loading_->hide();
+  list_->show();
+  unsetCursor();
+  // A reload while an article is open keeps that article's row selected, so
+  // stepping on from it goes on from the right place.
+  const int found = keep.empty() ? -1 : model_.Find(keep);
+  SelectRow(found >= 0 ? found : 0);
+  list_->setFocus();
+}
+
+// --- downloads ---
+
+bool CHeadlinesDlg::Downloading() const {
+  return frame_.downloading() || frame_.channelView().downloading();
+}
+
+void CHeadlinesDlg::UpdateBusy() { busy_->SetRunning(Downloading()); }
+
+void CHeadlinesDlg::OnEngineMessage(quint32 message, quint64, qint64) {
+  const std::string name = RegisteredMessageName(message);
+  if (name == kMsgDownloadFinished) {
+    loadTimer_.start();
+  } else if (name == kMsgFulltextFetched) {
+    CollectFullTexts();
+  }
+  // The channel list hears of the end of its refresh on its own path; look
+  // again once it has.
+  QTimer::singleShot(0, this, &CHeadlinesDlg::UpdateBusy);
+}
+
+void CHeadlinesDlg::CollectFullTexts() {
+  const std::string itemFile = ItemFile();
+  for (std::u16string link; frame_.downloadManager().PopFinishedUrl(link);) {
+    const int r = model_.Find(link);
+    if (r < 0 || model_.Row(r).isError) continue;
+    const FullTextFile text = FindFullText(itemFile, link);
+    if (!text.indexed) continue;
+    const bool hasText = FileExists(text.path);
+    // A read item becomes unread again, so the user sees that there is more to read.
+    CChannelStore store(itemFile, false);
+    store.UpdateField(link, ItemField::kReadFlag, kFlagUnread);
+    store.UpdateField(link, ItemField::kReadFlag, kFlagUnreadFullText);
+    const HeadlineRow& row = model_.Row(r);
+    if (!row.isNew) ++unread_;
+    const uint32_t flag = hasText ? kFlagUnreadFullText : (row.flag & kFlagUnreadFullText);
+    model_.Update(r, flag, hasText ? kImageUnreadFullText : kImageUnread, true);
+  }
+}
+
+// --- articles ---
+
+bool CHeadlinesDlg::CanMove(int direction) const {
+  const int r = SelectedRow();
+  return r >= 0 && r + direction >= 0 && r + direction < model_.rowCount();
+}
+
+ArticleInfo CHeadlinesDlg::GetArticle(int direction) {
+  ArticleInfo info;
+  if (!CanMove(direction)) return info;
+  const int r = SelectedRow() + direction;
+  SelectRow(r);
+  const HeadlineRow row = model_.Row(r);
+  info.channel = channel_.number;
+  info.channelTitle = ToU16(channel_.title);
+  info.title = row.title;
+  info.link = row.link;
+  info.published = row.date;
+  info.wasRead = !row.isNew;
+  info.body = row.description;
+  if (!row.isError) {
+    if (row.isNew) --unread_;
+    model_.Update(r, row.flag | kFlagRead, MarkedImage(row.image, true), false);
+    StoreReadBit(ItemFile(), row.link, true);
+  }
+  const FullTextFile text = FindFullText(ItemFile(), row.link);
+  std::u16string fullText;
+  if (text.indexed && ReadTextFile(text.path, fullText, 0) && !fullText.empty()) {
+    info.body = std::move(fullText);
+    info.hasFullText = true;
+  }
+  return info;
+}
+
+void CHeadlinesDlg::OpenArticle() {
+  if (SelectedRow() < 0 || frame_.TopPage() != this) return;
+  auto* view = new CArticleViewDlg(*this, GetArticle(0));
+  frame_.PushPage(view, [this, view](int) {
+    if (view->deleteRequested()) DeleteSelected(false);
+    list_->setFocus();
+  });
+}
+
+// --- commands ---
+
+std::vector<MenuEntry> CHeadlinesDlg::MenuEntries() const {
+  return {{u"Refresh", cmd::kRefresh, {}},
+          Separator(),
+          {u"Delete", cmd::kDeleteHeadline, {}},
+          {u"Delete All", cmd::kDeleteAllHeadlines, {}},
+          Separator(),
+          {u"Mark Headline",
+           0,
+           {{u"Read", cmd::kMarkRead, {}},
+            {u"Unread", cmd::kMarkUnread, {}},
+            {u"All Headlines as Read", cmd::kMarkAllRead, {}},
+            {u"All Headlines as Unread", cmd::kMarkAllUnread, {}}}},
+          Separator(),
+          {u"Channel Properties", cmd::kProperties, {}}};
+}
+
+void CHeadlinesDlg::PrepareAction(QAction& action, int command) {
+  // The menu is translated after this, so the English word is set here.
+  if (command == cmd::kRefresh) action.setText(ToQString(Downloading() ? u"Cancel" : u"Refresh"));
+  if (command == cmd::kProperties && !Screens().channelProperties) action.setEnabled(false);
+  const bool needsRow = command == cmd::kDeleteHeadline || command == cmd::kMarkRead || command == cmd::kMarkUnread;
+  if (needsRow && SelectedRow() < 0) action.setEnabled(false);
+}
+
+int CHeadlinesDlg::DeleteCommand() const { return cmd::kDeleteHeadline; }
+
+bool CHeadlinesDlg::OnCommand(int command) {
+  switch (command) {
+    case cmd::kChannels: Close(kResultOk); return true;
+    case cmd::kRefresh: PassDown(cmd::kRefreshChannel); return true;
+    case cmd::kDeleteHeadline: DeleteSelected(true); return true;
+    case cmd::kDeleteAllHeadlines: DeleteAll(); return true;
+    case cmd::kMarkRead: Mark(true); return true;
+    case cmd::kMarkUnread: Mark(false); return true;
+    case cmd::kMarkAllRead: MarkAll(true); return true;
+    case cmd::kMarkAllUnread: MarkAll(false); return true;
+    default: return false;
+  }
+}
+
+void CHeadlinesDlg::contextMenuEvent(QContextMenuEvent* event) {
+  const QModelIndex index = list_->indexAt(list_->viewport()->mapFromGlobal(event->globalPos()));
+  if (event->reason() == QContextMenuEvent::Mouse) {
+    if (!index.isValid()) return;
+    SelectRow(index.row());
+  }
+  PopupMenu({{u"Delete", cmd::kDeleteHeadline, {}},
+             {u"Delete All", cmd::kDeleteAllHeadlines, {}},
+             {u"Mark as Read", cmd::kMarkRead, {}},
+             {u"Mark as Unread", cmd::kMarkUnread, {}},
+             {u"Channel Properties", cmd::kProperties, {}}},
+            event->globalPos());
+}
+
+void CHeadlinesDlg::DeleteSelected(bool ask) {
+  if (ask && !ConfirmDelete(this, u"Are you sure you want to delete this item?")) return;
+  const int r = SelectedRow();
+  if (r < 0) return;
+  const HeadlineRow row = model_.Row(r);
+  if (!CChannelStore(ItemFile(), false).DeleteItem(row.link)) return;
+  model_.Remove(r);
+  if (model_.rowCount() > 0) SelectRow(std::min(r, model_.rowCount() - 1));
+  list_->setFocus();
+  // The error entry was never counted.
+  if (!row.isError) {
+    --total_;
+    if (row.isNew) --unread_;
+  }
+  StoreCounts();
+}
+
+void CHeadlinesDlg::DeleteAll() {
+  if (!ConfirmDelete(this, u"Are you sure you want to delete all these items?")) return;
+  DeleteChannelItems(ChannelDataFolder(), channel_.number);
+  model_.SetRows({});
+  total_ = unread_ = 0;
+  StoreCounts();
+}
+
+void CHeadlinesDlg::Mark(bool read) {
+  const int r = SelectedRow();
+  if (r < 0) return;
+  const HeadlineRow row = model_.Row(r);
+  StoreReadBit(ItemFile(), row.link, read);
+  if (row.isError) return;
+  if (row.isNew && read) --unread_;
+  if (!row.isNew && !read) ++unread_;
+  const uint32_t flag = read ? (row.flag | kFlagRead) : (row.flag & kFlagUnreadFullText);
+  model_.Update(r, flag, MarkedImage(row.image, read), !read);
+  SelectRow(r);
+  StoreCounts();
+}
+
+void CHeadlinesDlg::MarkAll(bool read) {
+  StoreReadBit(ItemFile(), u"", read);
+  unread_ = read ? 0 : total_;
+  for (int r = 0; r < model_.rowCount(); ++r) {
+    const HeadlineRow& row = model_.Row(r);
+    if (row.isError) continue;
+    const uint32_t flag = read ? (row.flag | kFlagRead) : (row.flag & kFlagUnreadFullText);
+    model_.Update(r, flag, MarkedImage(row.image, read), !read);
+  }
+  StoreCounts();
+}
+
+void CHeadlinesDlg::StoreCounts() {
+  CChannelCatalog catalog;
+  if (catalog.LoadAndReport(CChannelView::CatalogPath()) == 1)
+    StoreChannelCounts(catalog, {{ToU16(channel_.url), {total_, unread_}}});
+}
+
+int CHeadlinesDlg::SelectedRow() const {
+  const QModelIndex current = list_->currentIndex();
+  return current.isValid() && list_->selectionModel()->isSelected(current) ? current.row() : -1;
+}
+
+void CHeadlinesDlg::SelectRow(int row) {
+  if (row < 0 || row >= model_.rowCount()) return;
+  const QModelIndex index = model_.index(row);
+  list_->setCurrentIndex(index);
+  list_->scrollTo(index);
+}
+
+void RegisterReadingScreens() {
+  Screens().headlines = [](CMainFrame& frame, const ChannelRef& channel) -> CPage* {
+    return new CHeadlinesDlg(frame, channel);
+  };
+}
+
+}  // namespace wrenly::ui

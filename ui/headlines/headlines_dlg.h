@@ -1,0 +1,89 @@
+// The headline list of one channel: its items newest first under the
+// channel's logo (or icon) and title, with their read, full-text and queued
+// marks and the last update's error entry on top. Opens the article view,
+// marks, deletes, refreshes the channel (through the channel list below) and
+// reloads when a download ends; full texts arriving meanwhile turn their
+// rows unread. Hands the channel's counts back when it closes. GUI thread.
+#pragma once
+
+#include <QLabel>
+#include <QListView>
+#include <QTimer>
+
+#include "ui/article/article_info.h"
+#include "ui/frame/page.h"
+#include "ui/frame/screens.h"
+#include "ui/headlines/headline_model.h"
+
+namespace wrenly::ui {
+
+class CBusyIndicator;
+class CMainFrame;
+
+class CHeadlinesDlg : public CPage, public IChannelCountsSource, public IArticleSource {
+  Q_OBJECT
+
+ public:
+  CHeadlinesDlg(CMainFrame& frame, ChannelRef channel);
+
+  ChannelCounts Counts() const override { return {channel_.number, total_, unread_}; }
+  bool CanMove(int direction) const override;
+  ArticleInfo GetArticle(int direction) override;
+
+  bool OnCommand(int command) override;
+  std::vector<MenuEntry> MenuEntries() const override;
+  void PrepareAction(QAction& action, int command) override;
+  void Retranslate() override;
+  int DeleteCommand() const override;
+
+  CHeadlineModel& model() { return model_; }
+  QListView& list() { return *list_; }
+  CBusyIndicator& busy() { return *busy_; }
+  // Reads the item file into the list now.
+  void Reload();
+  // Opens the selected headline's article now.
+  void OpenArticle();
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  std::string ItemFile() const;
+  void LayOutHeader();
+  void OnEngineMessage(quint32 message, quint64 wParam, qint64 lParam);
+  void UpdateBusy();
+  bool Downloading() const;
+  void CollectFullTexts();
+  void DeleteSelected(bool ask);
+  void DeleteAll();
+  void Mark(bool read);
+  void MarkAll(bool read);
+  void StoreCounts();
+  int SelectedRow() const;
+  void SelectRow(int row);
+
+  CMainFrame& frame_;
+  const ChannelRef channel_;
+  CHeadlineModel model_;
+  QLabel* logo_;
+  QLabel* title_;
+  CBusyIndicator* busy_;
+  QListView* list_;
+  QLabel* loading_;
+  QTimer loadTimer_;
+  QTimer openTimer_;
+  QImage logoImage_;
+  int total_ = 0;
+  int unread_ = 0;
+};
+
+// The logo's size in the header: at most half the window wide, scaled
+// proportionally, then its height held between 23 and 34 pixels times the
+// density (the width following when it is held at 34).
+QSize HeaderLogoSize(QSize image, int windowWidth, double density);
+
+// Puts the headline list into the screen table.
+void RegisterReadingScreens();
+
+}  // namespace wrenly::ui

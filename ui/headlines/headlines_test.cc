@@ -1,0 +1,266 @@
+// The headline list driven through its real widgets on the offscreen
+// platform, on channels merged from feed documents through the store.
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QTest>
+
+#include "engine/download_manager.h"
+#include "engine/messages.h"
+#include "platform/notifier.h"
+#include "platform/text.h"
+#include "store/channel_catalog.h"
+#include "store/channel_files.h"
+#include "store/channel_store.h"
+#include "store/paths.h"
+#include "ui/article/article_view_dlg.h"
+#include "ui/channels/category_bar.h"
+#include "ui/channels/channel_view.h"
+#include "ui/frame/commands.h"
+#include "ui/frame/main_frame.h"
+#include "ui/frame/pictures.h"
+#include "ui/frame/tr.h"
+#include "ui/headlines/headlines_dlg.h"
+#include "ui/test/ui_test_support.h"
+
+using namespace wrenly;
+using namespace wrenly::ui;
+using namespace wrenly::ui::testing;
+
+int RunArticleTests(int argc, char** argv);
+
+namespace {
+
+constexpr char16_t kUrl[] = u"http://127.0.0.1:9/alpha";
+
+QString CatalogAttribute(const char* name) {
+  CChannelCatalog catalog;
+  catalog.LoadAndReport(CChannelView::CatalogPath());
+  std::u16string value;
+  return catalog.GetOutlineAttribute(kUrl, name, &value) == 1 ? ToQString(value) : QString("<none>");
+}
+
+std::string Link(int i) { return "http://127.0.0.1/item/" + std::to_string(i); }
+std::u16string Link16(int i) { return Utf8ToUtf16(Link(i)); }
+std::string ItemFile(int channel) { return ChannelDataPath(ChannelFileName(channel, ".bin")); }
+
+// Three unread items, newest first: 3, 2, 1.
+std::vector<TestFeedItem> ThreeItems() {
+  return {{"One", Link(1), "Thu, 01 May 2008 10:00:00 GMT", "<p>first</p>"},
+          {"Two", Link(2), "Fri, 02 May 2008 09:00:00 GMT", "<p>second</p>"},
+          {"Three", Link(3), "Sat, 03 May 2008 08:00:00 GMT", "<p>third</p>"}};
+}
+
+}  // namespace
+
+class HeadlinesTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<UiTestEnvironment> env_;
+  std::unique_ptr<CMainFrame> frame_;
+  int channel_ = 0;
+
+  // A catalog of one channel, then the frame on it.
+  void StartFrame(int total, int unread) {
+    channel_ = WriteCatalog({{u"News", u"Alpha", kUrl, total, unread}})[0];
+    frame_ = std::make_unique<CMainFrame>(FrameOptions{env_->root() + "/no-power"});
+    frame_->show();
+    QTRY_VERIFY(frame_->channelView().list().isVisible());
+  }
+  CHeadlinesDlg& OpenHeadlines() {
+    auto* page = new CHeadlinesDlg(*frame_, {channel_, "Alpha", ToQString(kUrl)});
+    frame_->PushPage(page);
+    [&] { QTRY_VERIFY(page->list().isVisible()); }();
+    return *page;
+  }
+  QStringList Titles(CHeadlineModel& model) {
+    QStringList titles;
+    for (int r = 0; r < model.rowCount(); ++r) titles << model.index(r).data().toString();
+    return titles;
+  }
+  std::vector<int> Images(CHeadlineModel& model) {
+    std::vector<int> images;
+    for (int r = 0; r < model.rowCount(); ++r) images.push_back(model.Row(r).image);
+    return images;
+  }
+
+ private slots:
+  void init() {
+    env_ = std::make_unique<UiTestEnvironment>();
+    Screens() = {};
+  }
+  void cleanup() {
+    frame_.reset();
+    env_.reset();
+    Screens() = {};
+  }
+
+  void rowsAreSortedWithTheirPicturesAndCounted() {
+    StartFrame(0, 0);
+    MergeFeed(channel_, {{"May 1", Link(1), "Thu, 01 May 2008 10:00:00 GMT", "a"},
+                         {"May 2", Link(2), "Fri, 02 May 2008 09:00:00 GMT", "b"},
+                         {"April", Link(3), "Tue, 01 Apr 2008 10:00:00 GMT", "c"},
+                         {"June", Link(4), "Sun, 01 Jun 2008 10:00:00 GMT", "d"},
+                         {"March", Link(5), "Sat, 01 Mar 2008 10:00:00 GMT", "e"},
+                         {"January", Link(6), "Tue, 01 Jan 2008 10:00:00 GMT", "f"}});
+    CChannelStore store(ItemFile(channel_), false);
+    store.UpdateField(Link16(3), ItemField::kReadFlag, kFlagRead);
+    store.UpdateField(Link16(4), ItemField::kReadFlag, kReadFlagFullTextArrived);
+    store.UpdateField(Link16(4), ItemField::kReadFlag, kFlagReadFullText);
+    store.UpdateField(Link16(5), ItemField::kReadFlag, kReadFlagFullTextArrived);
+    WriteErrorRecord(ItemFile(channel_), u"The server did not answer");
+    frame_->downloadManager().AddJob(Link16(6), "none.htm", "none.tpl", false, channel_, {});
+
+    CHeadlinesDlg& page = OpenHeadlines();
+    QAbstractItemModelTester tester(&page.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    const QStringList titles = Titles(page.model());
+    QCOMPARE(titles.mid(1), QStringList({"May 2", "May 1", "March", "January", "June", "April"}));
+    QVERIFY(titles[0].startsWith("Error occured on last update"));
+    QVERIFY(titles[0].endsWith(": Tap for details."));
+    QCOMPARE(Images(page.model()), (std::vector<int>{kImageError, kImageUnread, kImageUnread, kImageUnreadFullText,
+                                                     kImageQueued, kImageReadFullText, kImageRead}));
+    QCOMPARE(page.model().index(1).data(CHeadlineModel::kDateRole).toString().size(), 16);
+    const ChannelCounts counts = page.Counts();
+    QCOMPARE(counts.total, 6);
+    QCOMPARE(counts.unread, 4);
+    QCOMPARE(page.list().currentIndex().row(), 0);
+    frame_->downloadManager().ClearJobs();
+  }
+
+  void refreshReadsCancelWhileDownloadingAndTheEndReloads() {
+    StartFrame(0, 0);
+    MergeFeed(channel_, ThreeItems());
+    CHeadlinesDlg& page = OpenHeadlines();
+    const auto firstMenuText = [&] {
+      QMenu* menu = page.OpenMenu();
+      const QString text = menu->actions().first()->text();
+      menu->close();
+      return text;
+    };
+    QCOMPARE(firstMenuText(), QString("Refresh"));
+    QVERIFY(!page.busy().running());
+
+    Broadcast(RegisterMessage(kMsgDownloadStart), 0, 0);
+    QTRY_VERIFY(page.busy().running());
+    QCOMPARE(firstMenuText(), QString("Cancel"));
+    MergeFeed(channel_, {{"Four", Link(4), "Sun, 04 May 2008 08:00:00 GMT", "x"}});
+    Broadcast(RegisterMessage(kMsgDownloadFinished), 0, 0);
+    QTRY_COMPARE(page.model().rowCount(), 4);
+    QTRY_VERIFY(!page.busy().running());
+    QCOMPARE(page.Counts().unread, 4);
+  }
+
+  void openingAHeadlineFromTheChannelListMarksItReadAndLowersTheCount() {
+    RegisterReadingScreens();
+    StartFrame(3, 3);
+    MergeFeed(channel_, ThreeItems());
+    QListView& channels = frame_->channelView().list();
+    QTRY_COMPARE(channels.model()->rowCount(), 1);
+    channels.setCurrentIndex(channels.model()->index(0, 0));
+    QTest::keyClick(&channels, Qt::Key_Return);
+    QTRY_COMPARE(frame_->TopPage()->objectName(), QString("headlinesView"));
+    auto& page = *static_cast<CHeadlinesDlg*>(frame_->TopPage());
+    QTRY_VERIFY(page.list().isVisible());
+    QTest::keyClick(&page.list(), Qt::Key_Return);
+    QTRY_COMPARE(frame_->TopPage()->objectName(), QString("articleView"));
+    QCOMPARE(ReadFlags(channel_), (std::vector<unsigned>{0, 0, 2}));  // "Three" is the newest
+    QCOMPARE(page.model().Row(0).image, int(kImageRead));
+    QTest::keyClick(frame_->TopPage(), Qt::Key_Escape);
+    QTRY_COMPARE(frame_->TopPage(), static_cast<CPage*>(&page));
+    QTest::keyClick(&page.list(), Qt::Key_F1);  // "Channels"
+    QTRY_COMPARE(frame_->TopPage(), static_cast<CPage*>(&frame_->channelView()));
+    QTRY_COMPARE(CatalogAttribute("newItemCount"), QString("2"));
+    QCOMPARE(CatalogAttribute("itemCount"), QString("3"));
+  }
+
+  void deleteOneAndDeleteAll() {
+    StartFrame(3, 3);
+    MergeFeed(channel_, ThreeItems());
+    for (const char* kept : {"-Logo.img", "-Fav.ico", ".tpl"})
+      testsupport::WriteFile(ChannelDataPath(ChannelFileName(channel_, kept)), "kept");
+    CHeadlinesDlg& page = OpenHeadlines();
+    env_->dialogs().answers = {false};
+    QTest::keyClick(&page.list(), Qt::Key_Delete);
+    QCOMPARE(page.model().rowCount(), 3);
+
+    env_->dialogs().answers = {true};
+    QTest::keyClick(&page.list(), Qt::Key_Delete);
+    QCOMPARE(env_->dialogs().asked.back(), QString("Confirm Delete|Are you sure you want to delete this item?"));
+    QCOMPARE(Titles(page.model()), QStringList({"Two", "One"}));
+    QCOMPARE(page.list().currentIndex().row(), 0);
+    QCOMPARE(page.Counts().total, 2);
+    QCOMPARE(page.Counts().unread, 2);
+    QCOMPARE(ReadFlags(channel_).size(), size_t{2});
+    QCOMPARE(CatalogAttribute("itemCount"), QString("2"));
+
+    env_->dialogs().answers = {true};
+    page.RunCommand(cmd::kDeleteAllHeadlines);
+    QCOMPARE(page.model().rowCount(), 0);
+    QCOMPARE(page.Counts().total, 0);
+    QCOMPARE(CatalogAttribute("newItemCount"), QString("0"));
+    QVERIFY(!FileExists(ItemFile(channel_)));
+    for (const char* kept : {"-Logo.img", "-Fav.ico", ".tpl"})
+      QVERIFY(FileExists(ChannelDataPath(ChannelFileName(channel_, kept))));
+  }
+
+  void markOneMarkAllAndAFullTextArrival() {
+    StartFrame(3, 3);
+    MergeFeed(channel_, ThreeItems());
+    CHeadlinesDlg& page = OpenHeadlines();
+    page.RunCommand(cmd::kMarkRead);  // "Three", the selected row
+    QCOMPARE(ReadFlags(channel_), (std::vector<unsigned>{0, 0, 2}));
+    QCOMPARE(page.model().Row(0).image, int(kImageRead));
+    QCOMPARE(page.Counts().unread, 2);
+    QCOMPARE(CatalogAttribute("newItemCount"), QString("2"));
+    page.RunCommand(cmd::kMarkRead);  // already read: nothing to count
+    QCOMPARE(page.Counts().unread, 2);
+    page.RunCommand(cmd::kMarkUnread);
+    QCOMPARE(ReadFlags(channel_), (std::vector<unsigned>{0, 0, 0}));
+    QCOMPARE(page.Counts().unread, 3);
+
+    page.RunCommand(cmd::kMarkAllRead);
+    QCOMPARE(ReadFlags(channel_), (std::vector<unsigned>{2, 2, 2}));
+    QCOMPARE(page.Counts().unread, 0);
+    QCOMPARE(Images(page.model()), (std::vector<int>{kImageRead, kImageRead, kImageRead}));
+
+    // The full text of "Two" arrives while the screen is open: the row turns
+    // unread with the full-text picture.
+    const std::string text = StoredFilePath(channel_, Link16(2), ".htm");
+    QVERIFY(!text.empty());
+    testsupport::WriteFile(text, "<p>the whole story</p>");
+    CDownloadManager& downloads = frame_->downloadManager();
+    downloads.AddJob(Link16(2), text, "none.tpl", false, channel_, [] { return true; });
+    downloads.StartJobs();
+    QTRY_COMPARE(page.model().Row(1).image, int(kImageUnreadFullText));
+    QVERIFY(page.model().Row(1).isNew);
+    QCOMPARE(ReadFlags(channel_), (std::vector<unsigned>{2, 0, 2}));
+    QCOMPARE(page.Counts().unread, 1);
+
+    page.RunCommand(cmd::kMarkAllUnread);
+    QCOMPARE(page.Counts().unread, 3);
+    QCOMPARE(Images(page.model()), (std::vector<int>{kImageUnread, kImageUnreadFullText, kImageUnread}));
+  }
+
+  void headerLogoSize() {
+    QCOMPARE(HeaderLogoSize({100, 30}, 480, 1.0), QSize(100, 30));
+    QCOMPARE(HeaderLogoSize({400, 40}, 480, 1.0), QSize(240, 24));  // half the width
+    QCOMPARE(HeaderLogoSize({100, 68}, 480, 1.0), QSize(50, 34));   // held at 34, width follows
+    QCOMPARE(HeaderLogoSize({100, 10}, 480, 1.0), QSize(100, 23));  // held at 23
+    QCOMPARE(HeaderLogoSize({100, 100}, 480, 2.0), QSize(68, 68));
+  }
+};
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  int failures = 0;
+  {
+    HeadlinesTest test;
+    failures += QTest::qExec(&test, argc, argv);
+  }
+  failures += RunArticleTests(argc, argv);
+  return failures;
+}
+
+#include "headlines_test.moc"

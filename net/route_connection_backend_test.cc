@@ -26,7 +26,7 @@ std::string RouteMessage(std::uint16_t type, std::uint8_t dstLength, std::uint32
   route->rtm_table = RT_TABLE_UNSPEC;
   route->rtm_type = RTN_UNICAST;
   auto* attribute = RTM_RTA(route);
-  for (const auto [kind, value] : {std::pair{RTA_TABLE, table}, std::pair{RTA_OIF, device}}) {
+  for (const auto& [kind, value] : {std::pair{RTA_TABLE, table}, std::pair{RTA_OIF, device}}) {
     attribute->rta_type = kind;
     attribute->rta_len = RTA_LENGTH(sizeof value);
     std::memcpy(RTA_DATA(attribute), &value, sizeof value);
@@ -138,7 +138,9 @@ TEST(RouteBackendOfTheKernel, AgreesWithTheIpv4RoutingTable) {
   for (std::string device, destination, rest; table >> device >> destination && std::getline(table, rest);)
     ipv4Default = ipv4Default || destination == "00000000";
   // An IPv6-only default route would also count as connected.
-  if (ipv4Default) EXPECT_TRUE(backend.Connected());
+  if (ipv4Default) {
+    EXPECT_TRUE(backend.Connected());
+  }
 }
 
 }  // namespace

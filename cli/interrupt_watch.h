@@ -11,6 +11,8 @@
 #include <functional>
 #include <thread>
 
+#include "platform/unique_fd.h"
+
 namespace wrenly::cli {
 
 class InterruptWatch {
@@ -21,15 +23,19 @@ class InterruptWatch {
   InterruptWatch& operator=(const InterruptWatch&) = delete;
 
   bool interrupted() const { return interrupted_; }
-  // Ends the watch and waits for a callback in flight; no callback runs once
-  // this returns. The signals stay blocked until the watch is destroyed.
+  // Ends the watch at once and waits for a callback in flight; no callback
+  // runs once this returns. The signals stay blocked until the watch is
+  // destroyed.
   void Stop();
 
  private:
+  void Watch();
+
   std::function<void()> onInterrupt_;
   sigset_t signals_{};
   sigset_t previous_{};
-  std::atomic<bool> stop_{false};
+  UniqueFd signalFd_;
+  UniqueFd wakeFd_;  // an eventfd written by Stop
   std::atomic<bool> interrupted_{false};
   std::thread thread_;
 };

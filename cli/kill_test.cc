@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
 #include <thread>
@@ -183,6 +184,34 @@ TEST_F(KillAtAnyMoment, Refresh) {
   // the runs being killed.
   std::printf("%d of %d kills ended a running refresh\n", landed, kKills);
   EXPECT_GE(landed, kKills / 4);
+}
+
+// Ctrl-C cancels a refresh through its normal abort path: the command ends
+// at once, not when a stalled download would have, fails, and leaves the
+// store sound.
+TEST_F(KillAtAnyMoment, CtrlCEndsARefreshAtOnceAndKeepsTheStore) {
+  std::map<int, std::set<std::u16string>> kept;
+  ASSERT_EQ(RunProgram({"refresh"}), 0);
+  CheckStore(kept, "before");
+  // The handler may outlive the test body by one sleep, so it owns its flag.
+  const auto release = std::make_shared<std::atomic<bool>>(false);
+  site_.Handle("/stalled.xml", [release](const httplib::Request&, httplib::Response& res) {
+    for (int i = 0; i < 3000 && !*release; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    res.set_content("", "text/xml");
+  });
+  ASSERT_EQ(RunProgram({"add", site_.UrlUtf8("/stalled.xml"), "Stalled"}), 0);
+  const pid_t pid = Start({"refresh"});
+  ASSERT_GT(pid, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const auto interrupted = Clock::now();
+  ::kill(pid, SIGINT);
+  const int status = Wait(pid);
+  const auto took = Clock::now() - interrupted;
+  *release = true;
+  EXPECT_EQ(status, 1);
+  // The stalled feed would have held the refresh for 30 s.
+  EXPECT_LT(took, std::chrono::seconds(15));
+  CheckStore(kept, "after Ctrl-C");
 }
 
 TEST_F(KillAtAnyMoment, ImportAndCatalogCommands) {

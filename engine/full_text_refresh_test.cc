@@ -61,7 +61,10 @@ TEST_F(Refresh, FeedsPicturesFullTextsLogoAndIconsAndNothingTwice) {
   EXPECT_EQ(site_.Requests("/articles/b1.html"), 0);
   for (const ItemRecord& r : Records(ChannelFile(100, ".bin"))) EXPECT_EQ(r.flag, kFlagUnreadFullText);
   EXPECT_EQ(ReadFile(ChannelFile(100, "-Logo.img")), PngBytes(9));
+  // Both channels are on one site: its icon is downloaded once and shared.
   EXPECT_EQ(ReadFile(ChannelFile(100, "-Fav.ico")), "icon");
+  EXPECT_EQ(ReadFile(ChannelFile(101, "-Fav.ico")), "icon");
+  EXPECT_EQ(site_.Requests("/favicon.ico"), 1);
   EXPECT_EQ(panel_.row(0).texts[kColumnCounts], u"2/2");
   EXPECT_EQ(panel_.row(0).texts[kColumnSiteIcon], Utf8ToUtf16(ChannelFile(100, "-Fav.ico")));
 
@@ -88,7 +91,7 @@ TEST_F(Refresh, FeedsPicturesFullTextsLogoAndIconsAndNothingTwice) {
   EXPECT_EQ(site_.Requests("/img/f1.png"), 1);
   EXPECT_EQ(site_.Requests("/img/a1.png"), 1);
   EXPECT_EQ(site_.Requests("/logo.png"), 1);
-  EXPECT_EQ(site_.Requests("/favicon.ico"), 2);  // once per channel
+  EXPECT_EQ(site_.Requests("/favicon.ico"), 1);
   EXPECT_EQ(site_.Requests("/feed100.xml"), 2);
   EXPECT_EQ(log_.Count(kMsgFulltextFetched), 2);
   EXPECT_EQ(view_.Count(WM_REFRESH_DONE), 2);

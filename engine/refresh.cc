@@ -15,6 +15,7 @@
 #include "engine/fetcher_process.h"
 #include "engine/messages.h"
 #include "engine/refresh_abort.h"
+#include "engine/shared_downloads.h"
 #include "net/transfer.h"
 #include "net/transfer_control.h"
 #include "net/web_address.h"
@@ -246,8 +247,8 @@ int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addres
 }
 
 // The feed document on disk is read only when the logo or the site icon is
-// still missing.
-void FetchLogoAndSiteIcon(const ChannelPaths& paths, ChannelAddresses addresses) {
+// still missing. Channels of one site share one download of its icon.
+void FetchLogoAndSiteIcon(const ChannelPaths& paths, ChannelAddresses addresses, SharedDownloads& shared) {
   Trace("Download website icon\n");
   if (FileExists(paths.logo) && FileExists(paths.siteIcon)) return;
   if (!addresses.known) {
@@ -255,14 +256,17 @@ void FetchLogoAndSiteIcon(const ChannelPaths& paths, ChannelAddresses addresses)
     if (feed.Load(paths.feed) != 1) return;
     addresses = AddressesOf(feed);
   }
+  const auto fetch = [&shared](const std::u16string& url, const std::string& path) {
+    shared.Fetch(url, path, [&url](const std::string& target) { return Download(url, target); });
+  };
   // Relative addresses are taken against the channel's link.
   const std::u16string link = addresses.link.value_or(u"");
   const std::optional<std::u16string>& logo = addresses.logo;
   if (logo && !logo->empty() && !IsRefreshAborted() && !FileExists(paths.logo))
-    Download(ResolveWebAddress(link, *logo), paths.logo);
+    fetch(ResolveWebAddress(link, *logo), paths.logo);
   if ((!addresses.link && !addresses.siteIcon) || IsRefreshAborted()) return;
   const std::u16string icon = addresses.siteIcon ? ResolveWebAddress(link, *addresses.siteIcon) : SiteIconUrl(link);
-  if (!icon.empty() && !FileExists(paths.siteIcon)) Download(icon, paths.siteIcon);
+  if (!icon.empty() && !FileExists(paths.siteIcon)) fetch(icon, paths.siteIcon);
 }
 
 void ShowCounts(const Row& r) {
@@ -299,7 +303,7 @@ void FailWithoutWorker(IChannelPanel& panel) {
 }
 
 // 1 when the row's feed was downloaded and merged (or was unchanged), else 0.
-int RefreshRow(const RefreshContext& context, const RefreshSettings& settings, int row) {
+int RefreshRow(const RefreshContext& context, const RefreshSettings& settings, SharedDownloads& shared, int row) {
   IChannelPanel& panel = *context.panel;
   const int channel = panel.ChannelNumber(row);
   const std::u16string url = panel.Text(row, kColumnFeedUrl);
@@ -312,7 +316,7 @@ int RefreshRow(const RefreshContext& context, const RefreshSettings& settings, i
     return 0;
   }
   // An unchanged feed starts no picture work, the logo and site icon included.
-  if (!unchanged) FetchLogoAndSiteIcon(r.paths, std::move(addresses));
+  if (!unchanged) FetchLogoAndSiteIcon(r.paths, std::move(addresses), shared);
   ShowCounts(r);
   return result;
 }
@@ -364,6 +368,7 @@ int RefreshChannelsThread(const RefreshContext& context) {
   // steps stay in their order, and the channels share nothing but the
   // thread-safe panel, settings, transfer state and job queue.
   std::atomic<int> next{first};
+  SharedDownloads shared;
   const auto work = [&] {
     for (int r; (r = next++) < last;) {
       if (IsRefreshAborted()) {
@@ -372,7 +377,7 @@ int RefreshChannelsThread(const RefreshContext& context) {
       } else {
         panel.SetIcon(r, kIconInProgress);
         panel.RedrawRow(r);
-        panel.SetIcon(r, RefreshRow(context, settings, r) == 1 ? kIconUpdated : kIconNotUpdated);
+        panel.SetIcon(r, RefreshRow(context, settings, shared, r) == 1 ? kIconUpdated : kIconNotUpdated);
       }
       panel.RedrawRow(r);
     }

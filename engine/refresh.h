@@ -14,9 +14,10 @@
 namespace wrenly {
 
 // Channels refreshed at once. Each channel's transfers go one after the
-// other, so this is also the most connections a refresh holds open.
-constexpr int kDefaultParallelChannels = 16;
-constexpr int kMaxParallelChannels = 16;
+// other, so this is also the most connections a refresh holds open. A
+// refresh waits mostly for the network, so this is well above the cores.
+constexpr int kDefaultParallelChannels = 32;
+constexpr int kMaxParallelChannels = 32;
 
 struct RefreshContext {
   IChannelPanel* panel = nullptr;

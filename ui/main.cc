@@ -1,6 +1,7 @@
 // Entry point of the Wrenly program: one copy at a time, then the main frame.
 #include <QApplication>
 
+#include "platform/malloc_arenas.h"
 #include "platform/program_folder.h"
 #include "platform/text.h"
 #include "store/settings.h"
@@ -11,6 +12,7 @@
 #include "ui/options/register_screens.h"
 
 int main(int argc, char* argv[]) {
+  wrenly::LimitMallocArenas();
   wrenly::ui::CSingleInstance instance;
   // A second copy ends at once and leaves the first one as it is.
   if (!instance.Acquire()) return 0;

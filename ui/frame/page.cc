@@ -36,6 +36,7 @@ CPage::CPage(QWidget* parent) : QWidget(parent), body_(new QVBoxLayout), softKey
   const auto shortcut = [this](QKeySequence keys, auto action) {
     auto* s = new QShortcut(keys, this, action);
     s->setContext(Qt::WidgetWithChildrenShortcut);
+    shortcuts_.push_back(s);
   };
   shortcut(Qt::Key_F1, [this] { PressKey(true); });
   shortcut(Qt::Key_F2, [this] { PressKey(false); });
@@ -51,7 +52,17 @@ void CPage::PressKey(bool left) {
   if (key.isVisible() && key.isEnabled()) key.click();
 }
 
+void CPage::Embed() {
+  embedded_ = true;
+  softKeys_->hide();
+  for (QShortcut* shortcut : shortcuts_) shortcut->setEnabled(false);
+}
+
 void CPage::keyPressEvent(QKeyEvent* event) {
+  if (embedded_) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
   const bool altLeft = event->key() == Qt::Key_Left && event->modifiers() == Qt::AltModifier;
   if (event->key() == Qt::Key_Escape || altLeft) {
     OnBack();

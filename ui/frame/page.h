@@ -14,6 +14,7 @@
 #include "ui/frame/soft_key_bar.h"
 
 class QMenu;
+class QShortcut;
 
 namespace wrenly::ui {
 
@@ -39,6 +40,10 @@ class CPage : public QWidget {
   QMenu* OpenMenu();
   // Closes the page with a result for its opener.
   void Close(int result);
+  // Makes the page a part of another page's content: its soft-key bar and
+  // key shortcuts go, and every key it does not use goes up to the page
+  // around it.
+  void Embed();
 
   // The page's own commands; false passes the command down.
   virtual bool OnCommand(int command);
@@ -72,7 +77,9 @@ class CPage : public QWidget {
   QVBoxLayout* body_;
   CSoftKeyBar* softKeys_;
   CMainFrame* frame_ = nullptr;
+  std::vector<QShortcut*> shortcuts_;
   bool closed_ = false;
+  bool embedded_ = false;
 };
 
 }  // namespace wrenly::ui

@@ -5,8 +5,8 @@
 #include "store/feed_parser.h"
 #include "store/full_text_mode.h"
 #include "store/paths.h"
+#include "ui/article/link_opener.h"
 #include "ui/frame/commands.h"
-#include "ui/frame/dialogs.h"
 #include "ui/frame/tr.h"
 #include "ui/options/channel_info_main_dlg.h"
 #include "ui/options/option_page.h"
@@ -15,24 +15,23 @@ namespace wrenly::ui {
 
 namespace {
 
-// Shows the description as it stands: no picture, style sheet or page is
-// ever fetched, from the network or from a file the page names.
-class CDescriptionView : public QTextBrowser {
+// The description inside the "Details" tab: links open as an article's do.
+class CDescriptionView : public CHtmlViewDlg {
  public:
-  using QTextBrowser::QTextBrowser;
-  QVariant loadResource(int, const QUrl&) override { return {}; }
+  explicit CDescriptionView(QWidget* parent) : CHtmlViewDlg(parent) { Embed(); }
+  void OnLinkClicked(const QString& url) override { OpenLink(url); }
 };
 
 }  // namespace
 
-QString ChannelDescriptionHtml(int channel) {
+std::u16string ChannelDescriptionHtml(int channel) {
   char name[32];
   std::snprintf(name, sizeof name, "Ch%03d.xml", channel);
   const std::string path = ChannelDataPath(name);
   if (!FileExists(path)) return {};
   CFeedParser parser;
   if (parser.Load(path) != 1) return {};
-  return ToQString(parser.ChannelInfoHtml());
+  return parser.ChannelInfoHtml();
 }
 
 COptionChannelInfoDlg::COptionChannelInfoDlg(const ChannelRef& channel)
@@ -47,11 +46,6 @@ COptionChannelInfoDlg::COptionChannelInfoDlg(const ChannelRef& channel)
   setObjectName("channelProperties");
   tabs_->setObjectName("propertyTabs");
   details_->setObjectName("channelDescription");
-  details_->setOpenLinks(false);
-  details_->setOpenExternalLinks(false);
-  connect(details_, &QTextBrowser::anchorClicked, this, [this](const QUrl& link) {
-    Dialogs().Inform(this, Tr(u"Link is clicked"), link.toString(), QMessageBox::Information);
-  });
   auto* layout = new QVBoxLayout(detailsPage_);
   layout->setContentsMargins(8, 8, 8, 8);
   layout->addWidget(detailsHeading_);
@@ -78,7 +72,7 @@ COptionChannelInfoDlg::COptionChannelInfoDlg(const ChannelRef& channel)
   tabs_->addTab(detailsPage_, QString());
   body().setContentsMargins(0, 0, 0, 0);
   body().addWidget(tabs_, 1);
-  details_->setHtml(ChannelDescriptionHtml(channel.number));
+  details_->ShowHtml(ChannelDescriptionHtml(channel.number));
   Retranslate();
 }
 

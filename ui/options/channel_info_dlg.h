@@ -1,6 +1,8 @@
 // COptionChannelInfoDlg: a channel's properties as two tabs, "Info" (the
 // address and title, read-only) and "Details" (the channel description built
-// from the last downloaded feed). The one thing it can change is the
+// from the last downloaded feed, shown in the article's HTML view: it loads
+// nothing the page names, and a tapped link goes to the same opener as an
+// article's). The one thing it can change is the
 // channel's full-text choice, a catalog attribute written only when OK finds
 // it changed; "OK" closes it.
 #pragma once
@@ -8,8 +10,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QTabWidget>
-#include <QTextBrowser>
 
+#include "ui/article/html_view_dlg.h"
 #include "ui/frame/page.h"
 #include "ui/frame/screens.h"
 
@@ -24,7 +26,7 @@ class COptionChannelInfoDlg : public CPage {
   explicit COptionChannelInfoDlg(const ChannelRef& channel);
   bool OnCommand(int command) override;
   void Retranslate() override;
-  QTextBrowser& details() { return *details_; }
+  CHtmlViewDlg& details() { return *details_; }
 
  private:
   void SaveFullTextChoice();
@@ -37,11 +39,11 @@ class COptionChannelInfoDlg : public CPage {
   COptionChannelInfoMainDlg* info_;
   QWidget* detailsPage_;
   QLabel* detailsHeading_;
-  QTextBrowser* details_;
+  CHtmlViewDlg* details_;
 };
 
 // The channel description page of the channel's last downloaded feed; empty
 // when there is none.
-QString ChannelDescriptionHtml(int channel);
+std::u16string ChannelDescriptionHtml(int channel);
 
 }  // namespace wrenly::ui

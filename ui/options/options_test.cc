@@ -1,11 +1,14 @@
 // The option pages and the channel properties, driven through their real
 // widgets on the offscreen platform.
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTest>
-#include <QTextBrowser>
+#include <QTextDocument>
 
 #include "engine/refresh_test_support.h"
 #include "platform/text.h"
@@ -13,6 +16,7 @@
 #include "store/paths.h"
 #include "store/settings.h"
 #include "testsupport/temp_dir.h"
+#include "ui/article/link_opener.h"
 #include "ui/frame/commands.h"
 #include "ui/options/channel_info_dlg.h"
 #include "ui/options/option_auto_update_dlg.h"
@@ -173,7 +177,8 @@ class OptionsTest : public QObject {
     auto* url = sheet.findChild<QLineEdit*>("urlField");
     QVERIFY(url->isReadOnly());
     QCOMPARE(url->text(), QString("http://127.0.0.1:9/a"));
-    QVERIFY(sheet.details().toPlainText().contains("Alpha feed"));
+    QCOMPARE(sheet.findChild<CHtmlViewDlg*>("channelDescription"), &sheet.details());
+    QVERIFY(sheet.details().viewer().toPlainText().contains("Alpha feed"));
     sheet.RunCommand(cmd::kOk);
     QCOMPARE(testsupport::ReadFile(ChannelDataPath("Channels.opml")), before);
 
@@ -192,7 +197,53 @@ class OptionsTest : public QObject {
     QCOMPARE(after.erase(attribute, std::string(" fulltext=\"off\"").size()), before);
 
     COptionChannelInfoDlg missing({101, "None", "http://none"});
-    QVERIFY(missing.details().toPlainText().isEmpty());
+    QVERIFY(missing.details().viewer().toPlainText().isEmpty());
+  }
+
+  void propertiesLoadNothingTheDescriptionNames() {
+    wrenly::testing::TestSite site;
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImage(8, 8, QImage::Format_RGB32).save(&buffer, "PNG");
+    site.Serve("/pic.png", png.toStdString(), "image/png");
+    const std::string localPicture = ChannelDataPath("local.png");
+    testsupport::WriteFile(localPicture, png.toStdString());
+    const QString remote = ToQString(site.Url("/pic.png"));
+    const QString local = QUrl::fromLocalFile(QString::fromStdString(localPicture)).toString();
+    const std::string description = "<img src=\"" + remote.toStdString() + "\"><img src=\"" + local.toStdString() +
+                                    "\"><a href=\"file:///etc/passwd\">local</a> <a href=\"hxxp://127.0.0.1/s\">site</a>";
+    const std::vector<int> numbers = WriteCatalog({{u"News", u"Alpha", u"http://127.0.0.1:9/a"}});
+    testsupport::WriteFile(ChannelDataPath("Ch100.xml"),
+                           "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Alpha feed</title>"
+                           "<description><![CDATA[" + description + "]]></description></channel></rss>");
+
+    COptionChannelInfoDlg sheet({numbers[0], "Alpha", "http://127.0.0.1:9/a"});
+    sheet.resize(480, 720);
+    sheet.show();
+    sheet.findChild<QTabWidget*>("propertyTabs")->setCurrentIndex(1);
+    CHtmlViewer& viewer = sheet.details().viewer();
+    QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+    QVERIFY(viewer.isVisible());
+    QVERIFY(viewer.toHtml().contains(remote) && viewer.toHtml().contains(local));
+    QVERIFY(viewer.document()->resource(QTextDocument::ImageResource, QUrl(remote)).isNull());
+    QVERIFY(viewer.document()->resource(QTextDocument::ImageResource, QUrl(local)).isNull());
+    QCOMPARE(site.Requests("/pic.png"), 0);
+
+    // Links go to the article's opener, which takes http and https only.
+    std::vector<QUrl> opened;
+    SetLinkOpener([&](const QUrl& url) { opened.push_back(url); });
+    emit viewer.anchorClicked(QUrl("file:///etc/passwd"));
+    emit viewer.anchorClicked(QUrl("hxxp://127.0.0.1/s"));
+    SetLinkOpener({});
+    QCOMPARE(opened, std::vector<QUrl>{QUrl("http://127.0.0.1/s")});
+    QVERIFY(env_->dialogs().asked.empty());
+
+    // The view is part of the sheet: F1 in it presses the sheet's OK.
+    QSignalSpy finished(&sheet, &CPage::finished);
+    viewer.setFocus();
+    QTest::keyClick(&viewer, Qt::Key_F1);
+    QCOMPARE(finished.count(), 1);
   }
 };
 

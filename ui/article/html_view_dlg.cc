@@ -6,21 +6,41 @@
 #include "ui/frame/tr.h"
 
 namespace wrenly::ui {
+namespace {
+
+QVariant TableImage(const QHash<QString, QImage>& images, int type, const QUrl& name) {
+  if (type != QTextDocument::ImageResource) return {};
+  const auto it = images.constFind(name.toString());
+  return it != images.constEnd() ? QVariant(*it) : QVariant();
+}
+
+// The viewer's document. A plain QTextDocument reads any local file (and
+// decodes any data: address) the page names when the viewer itself has no
+// answer; this one answers from the picture table only.
+class CTableDocument : public QTextDocument {
+ public:
+  CTableDocument(const QHash<QString, QImage>& images, QObject* parent) : QTextDocument(parent), images_(images) {}
+
+ protected:
+  QVariant loadResource(int type, const QUrl& name) override { return TableImage(images_, type, name); }
+
+ private:
+  const QHash<QString, QImage>& images_;
+};
+
+}  // namespace
 
 CHtmlViewer::CHtmlViewer(const QHash<QString, QImage>& images, QWidget* parent)
     : QTextBrowser(parent), images_(images) {
   setObjectName("htmlViewer");
+  setDocument(new CTableDocument(images_, this));
   setOpenLinks(false);
   setOpenExternalLinks(false);
   setFrameShape(QFrame::NoFrame);
   setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
 }
 
-QVariant CHtmlViewer::loadResource(int type, const QUrl& name) {
-  if (type != QTextDocument::ImageResource) return {};
-  const auto it = images_.constFind(name.toString());
-  return it != images_.constEnd() ? QVariant(*it) : QVariant();
-}
+QVariant CHtmlViewer::loadResource(int type, const QUrl& name) { return TableImage(images_, type, name); }
 
 CHtmlViewDlg::CHtmlViewDlg(QWidget* parent) : CPage(parent), viewer_(new CHtmlViewer(images_, this)) {
   body().addWidget(viewer_, 1);

@@ -18,6 +18,7 @@
 #include "testsupport/temp_dir.h"
 #include "ui/article/link_opener.h"
 #include "ui/frame/commands.h"
+#include "ui/frame/tr.h"
 #include "ui/options/channel_info_dlg.h"
 #include "ui/options/option_auto_update_dlg.h"
 #include "ui/options/option_download_dlg.h"

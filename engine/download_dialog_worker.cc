@@ -14,6 +14,7 @@ namespace wrenly {
 namespace {
 
 constexpr std::size_t kMaxLine = 1023;
+constexpr char16_t kNotStoredText[] = u"The downloaded file could not be stored.";
 
 std::string ReadWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -36,11 +37,11 @@ bool Fetch(IDownloadDialog& dialog, const std::u16string& url, const std::string
   if (result == 0 && !dialog.Cancelled() && FileExists(part)) {
     std::filesystem::rename(part, path, ec);
     if (!ec) return true;
-    error = u"The downloaded file could not be stored.";
+    error = kNotStoredText;
   }
   std::filesystem::remove(part, ec);
   if (dialog.Cancelled()) return false;
-  if (error.empty()) error = u"Execute Internet downloading error.";
+  if (error.empty()) error = kFetcherNotStartedText;
   dialog.Failed(error);
   return false;
 }

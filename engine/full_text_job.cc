@@ -65,12 +65,12 @@ std::uint32_t RunFetcher(std::u16string_view url, const std::string& outputPath,
   const FetcherRun run = RunFetcherProgram(GetProgramFolder() + "/Tolvane", args, limit,
                                            [] { return GetTransferControl().AbortFlag(); });
   const auto failure = static_cast<std::uint32_t>(INET_E_DOWNLOAD_FAILURE);
-  if (!run.started) return Fail(failure, u"Execute Internet downloading error.", outputPath, errorCode, errorText);
+  if (!run.started) return Fail(failure, kFetcherNotStartedText, outputPath, errorCode, errorText);
   if (run.timedOut)
-    return Fail(ERROR_INTERNET_TIMEOUT, u"The fetcher did not finish in time and was stopped.", outputPath,
+    return Fail(ERROR_INTERNET_TIMEOUT, kFetcherTimedOutText, outputPath,
                 errorCode, errorText);
   if (run.exitStatus < 0)
-    return Fail(failure, u"The fetcher ended abnormally.", outputPath, errorCode, errorText);
+    return Fail(failure, kFetcherCrashedText, outputPath, errorCode, errorText);
   TraceF("Wrenly know that Tolvane exits with code = 0x%08x.\n", static_cast<unsigned>(run.exitStatus));
   if (run.exitStatus == kFetcherExitDone) return 0;
   errorCode = run.errorCode != 0 ? run.errorCode : static_cast<std::uint32_t>(run.exitStatus);

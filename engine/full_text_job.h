@@ -15,6 +15,11 @@
 
 namespace wrenly {
 
+// The error texts of a fetcher that could not do its work.
+inline constexpr char16_t kFetcherNotStartedText[] = u"Execute Internet downloading error.";
+inline constexpr char16_t kFetcherTimedOutText[] = u"The fetcher did not finish in time and was stopped.";
+inline constexpr char16_t kFetcherCrashedText[] = u"The fetcher ended abnormally.";
+
 // Starts the fetcher from the program folder and waits for it (at most
 // `limit`, then it is killed). Returns 0 when it succeeded, else an error
 // number that also goes to errorCode, with its text in errorText. A fetcher

@@ -209,7 +209,7 @@ int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addres
   const bool downloaded = Download(url, paths.download, &code, &error, &conditional);
   if (IsRefreshAborted()) return 0;
   if (!downloaded) {
-    if (error.empty()) error = u"The channel could not be downloaded";
+    if (error.empty()) error = kNotDownloadedText;
     WriteErrorRecord(paths.items, error);
     r.context.panel->SetLastError(r.row, error);
     return 0;
@@ -222,11 +222,8 @@ int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addres
   if (parser.Load(paths.download) != 1 || parser.MergeItems() != 1) {
     // An error page, a login portal or a truncated transfer: the last good
     // feed stays, and the failure is recorded as such.
-    // The error record's text gets its final "." from WriteErrorRecord, so
-    // the stored sentence is the shown one without its own full stop.
-    const std::u16string_view text(kNotAFeedText);
-    WriteErrorRecord(paths.items, text.substr(0, text.size() - 1));
-    r.context.panel->SetLastError(r.row, std::u16string(text));
+    WriteErrorRecord(paths.items, kNotAFeedText);
+    r.context.panel->SetLastError(r.row, kNotAFeedText);
     return 0;
   }
   FetchPictures(r, parser);

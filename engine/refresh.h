@@ -32,6 +32,9 @@ struct RefreshContext {
 // be started) fails every row with this text.
 inline constexpr char16_t kNoWorkerText[] = u"The download worker could not be started.";
 
+// The error text of a failed download that gave no reason.
+inline constexpr char16_t kNotDownloadedText[] = u"The channel could not be downloaded";
+
 // The error text of a download that is not a feed.
 inline constexpr char16_t kNotAFeedText[] = u"The downloaded document is not an RSS, RDF or Atom feed.";
 

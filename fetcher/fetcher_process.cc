@@ -26,6 +26,10 @@ namespace {
 
 constexpr std::chrono::milliseconds kConnectionWait{10000};
 
+// Error lines the program shows (translated) when it ran the fetcher.
+constexpr char16_t kProxyTooLongText[] = u"The proxy address is longer than 259 characters.";
+constexpr char16_t kNoListenerText[] = u"Fatal Error: the abort listener thread could not be started";
+
 void PrintErrorLine(std::uint32_t code, std::u16string_view text) {
   std::fprintf(stderr, "error %u %s\n", static_cast<unsigned>(code), Utf16ToUtf8(text).c_str());
   std::fflush(stderr);
@@ -118,7 +122,7 @@ int RunAutomaticExtraction(const FetcherArgs& args) {
 
 int RunWithListener(const FetcherArgs& args, CFetcherListener& listener) {
   if (args.proxyTooLong) {
-    PrintErrorLine(kFetcherExitCannotStart, u"The proxy address is longer than 259 characters.");
+    PrintErrorLine(kFetcherExitCannotStart, kProxyTooLongText);
     return kFetcherExitCannotStart;
   }
   TransferControl& control = GetTransferControl();
@@ -147,7 +151,7 @@ int RunTolvane(const std::vector<std::string>& args) {
     if (listener.Start()) {
       exitCode = RunWithListener(ParseFetcherArgs(args), listener);
     } else {
-      PrintErrorLine(kFetcherExitCannotStart, u"Fatal Error: the abort listener thread could not be started");
+      PrintErrorLine(kFetcherExitCannotStart, kNoListenerText);
       exitCode = kFetcherExitCannotStart;
     }
   }

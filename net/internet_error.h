@@ -32,6 +32,9 @@ constexpr std::uint32_t ERROR_HTTP_REDIRECT_FAILED = 12156;
 constexpr std::uint32_t ERROR_INTERNET_SECURITY_CHANNEL_ERROR = 12157;
 constexpr std::uint32_t ERROR_INTERNET_SECURE_FAILURE = 12175;
 
+// The detail of a response larger than a download may be.
+inline constexpr char16_t kResponseTooLargeText[] = u"Response too large";
+
 // The short English text of an error number; empty when the number is unknown.
 std::u16string InternetErrorText(std::uint32_t code);
 

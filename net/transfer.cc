@@ -278,7 +278,7 @@ bool Transfer::Open() {
     return false;
   }
   if (blockLength_ > static_cast<long long>(kMaxDownloadBytes)) {
-    failure_ = Failure{ERROR_HTTP_INVALID_SERVER_RESPONSE, u"Response too large"};
+    failure_ = Failure{ERROR_HTTP_INVALID_SERVER_RESPONSE, kResponseTooLargeText};
     return false;
   }
   Trace("Response received\n");
@@ -322,7 +322,7 @@ bool Transfer::Body(const char* data, size_t n) {
   lastData_ = Clock::now();
   if (conditional_ != nullptr && conditional_->notModified) return true;  // a 304 has no body to keep
   if (total_ + n > kMaxDownloadBytes) {
-    failure_ = Failure{ERROR_HTTP_INVALID_SERVER_RESPONSE, u"Response too large"};
+    failure_ = Failure{ERROR_HTTP_INVALID_SERVER_RESPONSE, kResponseTooLargeText};
     return false;
   }
   AppendToMemory(data, n);

@@ -307,10 +307,13 @@ ItemCounts CountItems(const std::string& itemFilePath) {
 bool WriteErrorRecord(const std::string& itemFilePath, std::u16string_view errorText) {
   DeleteErrorRecord(itemFilePath);
   CChannelStore store(itemFilePath, false);
+  // The error text is one of the program's texts (a transfer failure, a
+  // refresh failure) or a server's status line; it is shown translated, with
+  // one full stop at its end.
+  std::u16string text = Translate(Trim(errorText, kSpaceChars16));
+  if (!text.ends_with(u'.') && !text.ends_with(u'\u3002')) text += u'.';
   const std::u16string description =
-      Translate(u"An error occured while attempting to download the channel data:") +
-      std::u16string(Trim(errorText, kSpaceChars16)) +
-      u".";
+      Translate(u"An error occured while attempting to download the channel data:") + text;
   return store.AppendRecord(Translate(u"Error occured on last update"), kErrorMarkerLink, LocalTimeNowText(),
                             kFlagUnread, kItemTypeError, description);
 }

@@ -102,8 +102,9 @@ struct ItemCounts {
 ItemCounts CountItems(const std::string& itemFilePath);
 
 // Replaces the error record with a new one for this error text, dated now.
-// The stored description is a fixed lead-in, the text with blanks trimmed,
-// and a final "." added here (pass the text without one).
+// The stored description is a fixed lead-in and the text with blanks
+// trimmed, both in the current language, ending with a full stop (added
+// when the text has none).
 bool WriteErrorRecord(const std::string& itemFilePath, std::u16string_view errorText);
 // Marks the error record deleted. Always true.
 bool DeleteErrorRecord(const std::string& itemFilePath);

@@ -5,13 +5,17 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <set>
 
 #include "engine/messages.h"
+#include "engine/refresh.h"
 #include "engine/timed_notifier.h"
+#include "net/internet_error.h"
 #include "store/settings.h"
 #include "platform/text.h"
+#include "store/channel_store.h"
 #include "store/paths.h"
 #include "store/translation.h"
 #include "ui/channels/channel_view.h"
@@ -42,7 +46,9 @@ class RecordingPage : public CPage {
 
 // Every text the program's sources hand to the translation table: Tr(u"..."),
 // Translate(u"..."), ConfirmDelete(..., u"..."), menu entries {u"...", cmd::...},
-// and both texts of Tr(x ? u"..." : u"...").
+// both texts of Tr(x ? u"..." : u"..."), and the named texts kSomethingText[]
+// (error texts that travel up from the transfer layer, the fetcher and the
+// engine and are translated where they are shown).
 std::set<QString> TranslatedTexts() {
   // A u"..." literal with its text in the first group.
   const QString literal = QStringLiteral("u\"((?:[^\"\\\\]|\\\\.)*)\"");
@@ -51,10 +57,10 @@ std::set<QString> TranslatedTexts() {
       QRegularExpression("ConfirmDelete\\([^,]+,\\s*" + literal),
       QRegularExpression("\\{" + literal + ",\\s*(?:cmd::|0,)"),
       QRegularExpression("\\bTr\\([^;]*?\\?\\s*" + literal + "\\s*:\\s*" + literal),
-      QRegularExpression("kCatalogUnreadable\\[\\]\\s*=\\s*" + literal),
+      QRegularExpression("\\bk(?:\\w*Text|CatalogUnreadable)\\[\\]\\s*=\\s*" + literal),
   };
   std::set<QString> texts;
-  for (const char* folder : {"ui", "store", "engine"}) {
+  for (const char* folder : {"ui", "store", "engine", "net", "fetcher"}) {
     QDirIterator files(QString(WRENLY_SOURCE_DIR) + "/" + folder, {"*.cc", "*.h"}, QDir::Files,
                        QDirIterator::Subdirectories);
     while (files.hasNext()) {
@@ -72,6 +78,11 @@ std::set<QString> TranslatedTexts() {
     }
   }
   return texts;
+}
+
+TranslationTable ShippedChineseTable() {
+  std::ifstream in(std::string(WRENLY_SOURCE_DIR) + "/data/Localization/CHS/Default.txt", std::ios::binary);
+  return ParseTranslationFile(std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()});
 }
 
 // Counts the wake-ups the automatic update asks for.
@@ -165,12 +176,12 @@ class FrameTest : public QObject {
   }
 
   void theShippedChineseTableTranslatesEveryTextTheProgramShows() {
-    std::ifstream in(std::string(WRENLY_SOURCE_DIR) + "/data/Localization/CHS/Default.txt", std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    const TranslationTable table = ParseTranslationFile(bytes);
+    const TranslationTable table = ShippedChineseTable();
     QVERIFY(table.size() > 50);
     const std::set<QString> texts = TranslatedTexts();
     QVERIFY(texts.count("Loading, please waiting...") == 1);
+    QVERIFY(texts.count(QString::fromStdU16String(kNotAFeedText)) == 1);
+    QVERIFY(texts.count(QString::fromStdU16String(kResponseTooLargeText)) == 1);
     QStringList missing;
     for (const QString& text : texts) {
       // Lines and tab-separated pieces are looked up one by one.
@@ -180,6 +191,37 @@ class FrameTest : public QObject {
             missing << piece;
     }
     QVERIFY2(missing.isEmpty(), qPrintable(missing.join(" | ")));
+  }
+
+  void transferErrorsShowInChinese() {
+    const TranslationTable table = ShippedChineseTable();
+    QStringList missing;
+    for (std::uint32_t code = 0; code < 20000; ++code) {
+      const std::u16string text = InternetErrorText(code);
+      if (!text.empty() && !table.count(text)) missing << QString::fromStdU16String(text);
+    }
+    QVERIFY2(missing.isEmpty(), qPrintable(missing.join(" | ")));
+
+    // The error entry of a channel's headlines is written in the language of
+    // the moment, its reason included.
+    std::filesystem::create_directories(Utf16ToUtf8(GetSettingString(setting::kRoot)) + "/Localization/CHS");
+    std::filesystem::copy_file(std::string(WRENLY_SOURCE_DIR) + "/data/Localization/CHS/Default.txt",
+                               Utf16ToUtf8(GetSettingString(setting::kRoot)) + "/Localization/CHS/Default.txt");
+    SetSettingString(setting::kLanguage, u"CHS");
+    CreateFolder(ChannelDataFolder());
+    const std::string items = ChannelDataPath("Ch100.bin");
+    for (const std::u16string& reason : {InternetErrorText(ERROR_INTERNET_NAME_NOT_RESOLVED),
+                                         std::u16string(kNotAFeedText)}) {
+      QVERIFY(WriteErrorRecord(items, reason));
+      CChannelStore store(items, false);
+      std::u16string description;
+      while (store.ReadNext())
+        if (store.current().type == kItemTypeError) description = store.current().description;
+      const std::u16string expected =
+          table.find(u"An error occured while attempting to download the channel data:")->second +
+          table.find(reason)->second;
+      QCOMPARE(QString::fromStdU16String(description), QString::fromStdU16String(expected));
+    }
   }
 
   void theProgramRunsOnceAndEndsCleanlyOnSigterm() {

@@ -1,6 +1,8 @@
 // The frame: pages and command routing, the download broadcasts, the about
 // screen, the translations the program ships, and the built program itself.
+#include <QApplication>
 #include <QDirIterator>
+#include <QMenu>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
@@ -151,6 +153,24 @@ class FrameTest : public QObject {
     BroadcastRegistered(kMsgHeadlinesFinished);
     QTRY_VERIFY(view.softKeys().right().isEnabled());
     QVERIFY(view.categoryBar().isEnabled());
+  }
+
+  void theMenuKeyOpensOneMenuAndAgainClosesIt() {
+    StartFrame();
+    CPage& view = frame_->channelView();
+    const auto menus = view.findChildren<QMenu*>().size();
+    QTest::keyClick(&view, Qt::Key_F2);
+    QWidget* menu = QApplication::activePopupWidget();
+    QVERIFY(qobject_cast<QMenu*>(menu) != nullptr);
+    // The menu has the keyboard; pressed again, the key closes it rather
+    // than stacking a second menu on the first.
+    QTest::keyClick(menu, Qt::Key_F2);
+    QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
+    QTRY_COMPARE(view.findChildren<QMenu*>().size(), menus);
+    QTest::keyClick(&view, Qt::Key_F2);
+    QVERIFY(QApplication::activePopupWidget() != nullptr);
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_F1);
+    QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
   }
 
   void theScheduleStartsOnlyInTheTimedMode() {

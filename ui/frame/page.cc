@@ -1,5 +1,6 @@
 #include "ui/frame/page.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QShortcut>
@@ -48,6 +49,14 @@ CPage::CPage(QWidget* parent) : QWidget(parent), body_(new QVBoxLayout), softKey
 }
 
 void CPage::PressKey(bool left) {
+  // A menu that shows takes the key itself, so the key reaches us only
+  // through the shortcut: it closes the menu (and a submenu above it), as a
+  // second press of "Menu" should, instead of opening another on top.
+  if (QApplication::activePopupWidget() != nullptr) {
+    for (int i = 0; i < 8; ++i)
+      if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    return;
+  }
   QPushButton& key = left ? softKeys_->left() : softKeys_->right();
   if (key.isVisible() && key.isEnabled()) key.click();
 }

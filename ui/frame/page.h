@@ -2,7 +2,7 @@
 // above its own soft-key bar. A page handles the commands it knows; any other
 // command goes to the frame, which offers it to the pages below and then
 // handles it itself. Closing a page hands its result to whoever opened it.
-// Keys: F1 and F2 press the soft keys, Esc and Alt+Left are the back action,
+// Keys: F1 and F2 press the soft keys (while a menu shows, they close it), Esc and Alt+Left are the back action,
 // F5 is Refresh where the page has it, Delete runs the page's Delete command.
 #pragma once
 

@@ -167,6 +167,8 @@ class FrameTest : public QObject {
     QTest::keyClick(menu, Qt::Key_F2);
     QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
     QTRY_COMPARE(view.findChildren<QMenu*>().size(), menus);
+    frame_->activateWindow();  // what the window manager does once the menu is gone
+    QVERIFY(QTest::qWaitForWindowActive(frame_.get()));
     QTest::keyClick(&view, Qt::Key_F2);
     QVERIFY(QApplication::activePopupWidget() != nullptr);
     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_F1);

@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QMenu>
 #include <QTest>
+#include <QTextDocument>
+#include <QTextFrame>
 #include <map>
 
 #include "platform/text.h"
@@ -84,8 +86,10 @@ class ArticleTest : public QObject {
                 "<img src=http://127.0.0.1/p3.png><img src=\"http://127.0.0.1/p1.png\">"}});
     QImage picture(8, 8, QImage::Format_RGB32);
     picture.fill(Qt::red);
-    for (const char16_t* address : {u"http://127.0.0.1/p1.png", u"http://127.0.0.1/p2.png"})
-      QVERIFY(picture.save(QString::fromStdString(StoredFilePath(channel_, address, ".img")), "PNG"));
+    QVERIFY(picture.save(QString::fromStdString(StoredFilePath(channel_, u"http://127.0.0.1/p1.png", ".img")), "PNG"));
+    QImage wide(2000, 100, QImage::Format_RGB32);
+    wide.fill(Qt::blue);
+    QVERIFY(wide.save(QString::fromStdString(StoredFilePath(channel_, u"http://127.0.0.1/p2.png", ".img")), "JPG"));
     testsupport::WriteFile(StoredFilePath(channel_, u"http://127.0.0.1/2", ".htm"),
                            "\xFF\xFE" + Utf16ToUtf16LE(u"<p>全文 full text</p>"));
     frame_ = std::make_unique<CMainFrame>(FrameOptions{env_->root() + "/no-power"});
@@ -133,6 +137,15 @@ class ArticleTest : public QObject {
              QString("<HTML><BODY style=\"word-break:break-all\"><P><img src=\"logo\"></P><b><font color=\"#000080\">"
                      "</font></b><img src=\"news-unread\">&nbsp;<B>Title</B><P>Body</P><P><font color=\"#C0C0C0\">"
                      "Published: 2008-05-02 09:00</font></P></BODY></HTML>"));
+    // Both words are translated, also beside the link.
+    const QString chinese = ToQString(ComposeArticlePage(normal, true, {u"在线阅读全文", u"发布时间"}));
+    QVERIFY(chinese.contains("在线阅读全文...</a></P><P><font color=\"#C0C0C0\">发布时间: 2008-05-02"));
+    QVERIFY(!chinese.contains("Published"));
+    // The viewer gets the title in a paragraph of its own, which Qt's HTML
+    // reader would otherwise run into the logo's.
+    QTextDocument shown;
+    shown.setHtml(ToQString(PageForViewer(ComposeArticlePage(normal, true, kWords))));
+    QCOMPARE(shown.toPlainText().left(3), QString(QChar(0xFFFC)) + '\n' + QChar(0xFFFC));
   }
 
   void pictureSubstitution() {
@@ -188,6 +201,18 @@ class ArticleTest : public QObject {
                                 QUrl::fromLocalFile(QString::fromStdString(StoredFilePath(channel_, u"http://127.0.0.1/p1.png", ".img"))))
                 .isNull());
     QVERIFY(viewer.isVisible());
+    // A picture wider than the page is scaled to the page's width, also in
+    // the first article, composed while the viewer was still hidden.
+    const QImage scaled = viewer.loadResource(QTextDocument::ImageResource, QUrl("newscontent02")).value<QImage>();
+    QVERIFY2(scaled.width() <= viewer.viewport()->width() && scaled.width() > viewer.viewport()->width() * 3 / 4,
+             qPrintable(QString("%1 px in %2").arg(scaled.width()).arg(viewer.viewport()->width())));
+    // On a wide window the text keeps to a centred column.
+    const auto sideMargin = [&] { return viewer.document()->rootFrame()->frameFormat().leftMargin(); };
+    QCOMPARE(sideMargin(), 4.0);
+    frame_->resize(2000, 800);
+    QTRY_VERIFY(sideMargin() > 100);
+    QCOMPARE(viewer.document()->rootFrame()->frameFormat().rightMargin(), sideMargin());
+    QVERIFY(viewer.viewport()->width() - 2 * sideMargin() <= viewer.MaxColumnWidth());
 
     QTest::keyClick(&viewer, Qt::Key_Right);
     QCOMPARE(view.article().title, std::u16string(u"Middle"));

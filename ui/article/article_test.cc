@@ -84,8 +84,10 @@ class ArticleTest : public QObject {
                 "<img src=http://127.0.0.1/p3.png><img src=\"http://127.0.0.1/p1.png\">"}});
     QImage picture(8, 8, QImage::Format_RGB32);
     picture.fill(Qt::red);
-    for (const char16_t* address : {u"http://127.0.0.1/p1.png", u"http://127.0.0.1/p2.png"})
-      QVERIFY(picture.save(QString::fromStdString(StoredFilePath(channel_, address, ".img")), "PNG"));
+    QVERIFY(picture.save(QString::fromStdString(StoredFilePath(channel_, u"http://127.0.0.1/p1.png", ".img")), "PNG"));
+    QImage wide(2000, 100, QImage::Format_RGB32);
+    wide.fill(Qt::blue);
+    QVERIFY(wide.save(QString::fromStdString(StoredFilePath(channel_, u"http://127.0.0.1/p2.png", ".img")), "JPG"));
     testsupport::WriteFile(StoredFilePath(channel_, u"http://127.0.0.1/2", ".htm"),
                            "\xFF\xFE" + Utf16ToUtf16LE(u"<p>全文 full text</p>"));
     frame_ = std::make_unique<CMainFrame>(FrameOptions{env_->root() + "/no-power"});
@@ -188,6 +190,11 @@ class ArticleTest : public QObject {
                                 QUrl::fromLocalFile(QString::fromStdString(StoredFilePath(channel_, u"http://127.0.0.1/p1.png", ".img"))))
                 .isNull());
     QVERIFY(viewer.isVisible());
+    // A picture wider than the page is scaled to the page's width, also in
+    // the first article, composed while the viewer was still hidden.
+    const QImage scaled = viewer.loadResource(QTextDocument::ImageResource, QUrl("newscontent02")).value<QImage>();
+    QVERIFY2(scaled.width() <= viewer.viewport()->width() && scaled.width() > viewer.viewport()->width() * 3 / 4,
+             qPrintable(QString("%1 px in %2").arg(scaled.width()).arg(viewer.viewport()->width())));
 
     QTest::keyClick(&viewer, Qt::Key_Right);
     QCOMPARE(view.article().title, std::u16string(u"Middle"));

@@ -3,15 +3,18 @@
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QTextDocument>
 #include <algorithm>
 
 #include "store/channel_files.h"
 #include "store/item_record.h"
 #include "store/paths.h"
+#include "store/picture_addresses.h"
 #include "store/settings.h"
 #include "ui/article/article_page.h"
 #include "ui/article/link_opener.h"
+#include "ui/article/picture_decoding.h"
 #include "ui/frame/commands.h"
 #include "ui/frame/dialogs.h"
 #include "ui/frame/pictures.h"
@@ -103,17 +106,47 @@ void CArticleViewDlg::RegisterFixedImages() {
 }
 
 bool CArticleViewDlg::LoadStoredPicture(const std::u16string& address, int slot) {
-  const auto it = urlIndex_.find(address);
-  if (it == urlIndex_.end()) return false;
-  const std::string file =
-      StampedFilePath(ChannelFile(article_.channel, ".bin"), it->second.stamp, it->second.sequence, ".img");
-  QImage image(QString::fromStdString(file));
+  const auto decoded = decoded_.find(address);
+  QImage image;
+  if (decoded != decoded_.end()) {
+    image = decoded->second;
+  } else {
+    const auto it = urlIndex_.find(address);
+    if (it == urlIndex_.end()) return false;
+    image = ReadStoredPicture(StoredPictureFile(it->second), PictureRoom());
+  }
   if (image.isNull()) return false;
-  // A picture wider than the page would push the text sideways.
-  const int room = std::max(viewer().viewport()->width() - 24, 120);
-  if (image.width() > room) image = image.scaledToWidth(room, Qt::SmoothTransformation);
   RegisterImage(ToQString(PictureName(slot)), image);
   return true;
+}
+
+std::string CArticleViewDlg::StoredPictureFile(const UrlIndexEntry& entry) const {
+  return StampedFilePath(ChannelFile(article_.channel, ".bin"), entry.stamp, entry.sequence, ".img");
+}
+
+// Decodes the first stored pictures the body names, all at once, before the
+// substitution takes them one by one.
+void CArticleViewDlg::DecodeStoredPictures() {
+  std::vector<std::u16string> addresses;
+  std::vector<std::string> files;
+  for (const std::u16string& address : PictureAddresses(article_.body)) {
+    if (addresses.size() == kMaxArticlePictures) break;
+    const auto it = urlIndex_.find(address);
+    if (it == urlIndex_.end() || std::find(addresses.begin(), addresses.end(), address) != addresses.end()) continue;
+    addresses.push_back(address);
+    files.push_back(StoredPictureFile(it->second));
+  }
+  std::vector<QImage> images = ReadStoredPictures(files, PictureRoom());
+  for (std::size_t i = 0; i < addresses.size(); ++i) decoded_.emplace(std::move(addresses[i]), std::move(images[i]));
+}
+
+// The width a picture may take: the viewer's, or while the viewer is still
+// hidden behind the loading label (and has no size of its own yet), the
+// page's less a scroll bar.
+int CArticleViewDlg::PictureRoom() {
+  const int available = viewer().isVisible() ? viewer().viewport()->width()
+                                              : width() - viewer().verticalScrollBar()->sizeHint().width();
+  return std::max(available - 24, 120);
 }
 
 void CArticleViewDlg::Compose() {
@@ -131,8 +164,10 @@ void CArticleViewDlg::Compose() {
     RemoveAll(shown.title, kTapForDetails);
     RemoveAll(shown.title, ToU16(Tr(kTapForDetails)));
   }
+  DecodeStoredPictures();
   shown.body = SubstitutePictures(
       article_.body, [this](const std::u16string& address, int slot) { return LoadStoredPicture(address, slot); });
+  decoded_.clear();
   page_ = ComposeArticlePage(shown, hasLogo_, {ToU16(Tr(u"Read More Online")), ToU16(Tr(u"Published"))});
   ShowHtml(page_);
   urlIndex_.clear();

@@ -44,6 +44,8 @@ class CArticleViewDlg : public CHtmlViewDlg {
   void Compose();
   void RegisterFixedImages();
   bool LoadStoredPicture(const std::u16string& address, int slot);
+  void DecodeStoredPictures();
+  int PictureRoom();
   void SetFontSize(int level);
   void ApplyFontSize();
   void ShowLoading(bool loading);
@@ -60,7 +62,9 @@ class CArticleViewDlg : public CHtmlViewDlg {
     uint32_t stamp = 0;
     uint32_t sequence = 0;
   };
+  std::string StoredPictureFile(const UrlIndexEntry& entry) const;
   std::map<std::u16string, UrlIndexEntry> urlIndex_;  // during a composition
+  std::map<std::u16string, QImage> decoded_;           // during a composition
 };
 
 // The application-wide font size level of article pages (0 to 4).

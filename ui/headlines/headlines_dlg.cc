@@ -169,6 +169,8 @@ void CHeadlinesDlg::resizeEvent(QResizeEvent* event) {
 // --- loading ---
 
 void CHeadlinesDlg::Reload() {
+  // A load that was still due would only read the same file again.
+  loadTimer_.stop();
   if (logoImage_.isNull()) {
     const std::string logo = ChannelDataPath(ChannelFileName(channel_.number, "-Logo.img"));
     if (FileExists(logo)) logoImage_ = QImage(QString::fromStdString(logo));

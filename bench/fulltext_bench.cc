@@ -6,13 +6,8 @@
 // CPU time stays meaningful on a busy machine, where wall time does not.
 // Usage: fulltext_bench PAGES_DIR [runs]. Run by hand (under nice); needs
 // /usr/bin/time (Debian package "time").
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -20,10 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "bench/child_run.h"
 #include "testsupport/http_server.h"
 #include "testsupport/temp_dir.h"
-
-extern char** environ;
 
 namespace {
 
@@ -41,28 +35,13 @@ struct Run {
 Run TimedRun(const std::string& program, const std::vector<std::string>& args, const std::string& report) {
   std::vector<std::string> all = {kTimeProgram, "-f", "%M", "-o", report, program};
   all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  const auto start = std::chrono::steady_clock::now();
-  pid_t pid = -1;
-  const int rc = posix_spawn(&pid, kTimeProgram, &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  // The usage is /usr/bin/time's own and the fetcher's, which it waited for.
+  const bench::ChildRun child = bench::RunChild(std::move(all));
   Run run;
-  if (rc != 0) return run;
-  int status = 0;
-  rusage usage{};  // /usr/bin/time's own and the fetcher's, which it waited for
-  wait4(pid, &status, 0, &usage);
-  const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return run;
   long peakKb = 0;
-  if (std::sscanf(testsupport::ReadFile(report).c_str(), "%ld", &peakKb) != 1) return run;
-  const auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1000 + t.tv_usec / 1000.0; };
-  run.ms = elapsed.count();
-  run.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
+  if (!child.ok || std::sscanf(testsupport::ReadFile(report).c_str(), "%ld", &peakKb) != 1) return run;
+  run.ms = child.ms;
+  run.cpuMs = bench::Ms(child.usage.ru_utime) + bench::Ms(child.usage.ru_stime);
   run.peakMb = static_cast<double>(peakKb) / 1024;
   return run;
 }

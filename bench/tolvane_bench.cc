@@ -3,23 +3,18 @@
 // template that builds the tree with Document and finds the article with
 // getElementsByAttr. Also times plain downloads of the same page.
 // Usage: tolvane_bench [runs] [page.html]. Run by hand on an idle machine.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench/child_run.h"
 #include "testsupport/http_server.h"
 #include "testsupport/temp_dir.h"
-
-extern char** environ;
 
 namespace {
 
@@ -49,21 +44,8 @@ std::string WithUpperCaseRoot(std::string page) {
 // Milliseconds from spawn to exit, or -1 when the run failed.
 double TimedRun(const std::string& program, std::vector<std::string> args) {
   args.insert(args.begin(), program);
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  const auto start = std::chrono::steady_clock::now();
-  pid_t pid = -1;
-  const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return -1;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? elapsed.count() : -1;
+  const bench::ChildRun run = bench::RunChild(std::move(args));
+  return run.ok ? run.ms : -1;
 }
 
 void Report(const char* what, std::vector<double> ms) {

@@ -98,9 +98,6 @@ int NotFound(std::ostream& err, const std::string& what) {
   return kExitFailed;
 }
 
-// Usage text of the named command of this file on err; kExitUsage.
-int Usage(std::string_view name, std::ostream& err);
-
 // --- channels -------------------------------------------------------------
 
 struct ChannelRow {
@@ -154,7 +151,7 @@ std::string FullTextModeText(const std::u16string& stored) {
 
 int RunChannels(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   const auto parsed = Parse(args, 0, {}, {"--json"});
-  if (!parsed) return Usage("channels", err);
+  if (!parsed) return UsageError("channels", err);
   ChannelLister lister;
   if (!OpenCatalog(lister, err)) return kExitFailed;
   for (const ChannelRow& row : lister.rows) {
@@ -184,7 +181,7 @@ int RunChannels(const std::vector<std::string>& args, std::ostream& out, std::os
 
 int RunAdd(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   const auto parsed = Parse(args, 2, {"--category"});
-  if (!parsed) return Usage("add", err);
+  if (!parsed) return UsageError("add", err);
   const std::string url = std::string(Trim(parsed->positional[0]));
   const std::string title = std::string(Trim(parsed->positional[1]));
   const auto category = parsed->options.find("--category");
@@ -209,7 +206,7 @@ int RunAdd(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
 int RunAddCategory(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
   const auto parsed = Parse(args, 1);
-  if (!parsed || std::string(Trim(parsed->positional[0])).empty()) return Usage("add-category", err);
+  if (!parsed || std::string(Trim(parsed->positional[0])).empty()) return UsageError("add-category", err);
   const std::u16string name = Utf8ToUtf16(std::string(Trim(parsed->positional[0])));
   CChannelCatalog catalog;
   if (!OpenCatalog(catalog, err)) return kExitFailed;
@@ -221,7 +218,7 @@ int RunAddCategory(const std::vector<std::string>& args, std::ostream&, std::ost
 
 int RunRename(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
   const auto parsed = Parse(args, 2);
-  if (!parsed || std::string(Trim(parsed->positional[1])).empty()) return Usage("rename", err);
+  if (!parsed || std::string(Trim(parsed->positional[1])).empty()) return UsageError("rename", err);
   const std::u16string oldText = Utf8ToUtf16(parsed->positional[0]);
   const std::u16string newText = Utf8ToUtf16(std::string(Trim(parsed->positional[1])));
   CChannelCatalog catalog;
@@ -236,7 +233,7 @@ int RunRename(const std::vector<std::string>& args, std::ostream&, std::ostream&
 
 int RunMove(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
   const auto parsed = Parse(args, 2);
-  if (!parsed) return Usage("move", err);
+  if (!parsed) return UsageError("move", err);
   const std::u16string url = Utf8ToUtf16(parsed->positional[0]);
   const std::u16string category = Utf8ToUtf16(parsed->positional[1]);
   CChannelCatalog catalog;
@@ -252,7 +249,7 @@ int RunMove(const std::vector<std::string>& args, std::ostream&, std::ostream& e
 
 int RunDelete(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
   const auto parsed = Parse(args, 1);
-  if (!parsed) return Usage("delete", err);
+  if (!parsed) return UsageError("delete", err);
   const std::u16string url = Utf8ToUtf16(parsed->positional[0]);
   CChannelCatalog catalog;
   if (!OpenCatalog(catalog, err)) return kExitFailed;
@@ -269,7 +266,7 @@ int RunDelete(const std::vector<std::string>& args, std::ostream&, std::ostream&
 
 int RunDeleteCategory(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
   const auto parsed = Parse(args, 1);
-  if (!parsed) return Usage("delete-category", err);
+  if (!parsed) return UsageError("delete-category", err);
   CChannelCatalog catalog;
   if (!OpenCatalog(catalog, err)) return kExitFailed;
   if (catalog.DeleteCategory(Utf8ToUtf16(parsed->positional[0])) == 0)
@@ -281,7 +278,7 @@ int RunDeleteCategory(const std::vector<std::string>& args, std::ostream&, std::
 
 int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   const auto parsed = Parse(args, 1);
-  if (!parsed) return Usage("import", err);
+  if (!parsed) return UsageError("import", err);
   std::string error;
   const auto entries = ReadOpmlEntries(parsed->positional[0], &error);
   if (!entries) {
@@ -299,7 +296,7 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
 
 int RunExport(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
   const auto parsed = Parse(args, 1);
-  if (!parsed) return Usage("export", err);
+  if (!parsed) return UsageError("export", err);
   CreateFolder(ChannelDataFolder());
   const std::string path = CatalogPath();
   if (!FileExists(path)) return NotFound(err, "there is no catalog yet (" + path + ")");
@@ -336,12 +333,6 @@ const std::vector<Command>& Table() {
       {"export", "FILE.opml", "Writes a copy of the catalog to FILE.opml.", RunExport},
   };
   return table;
-}
-
-int Usage(std::string_view name, std::ostream& err) {
-  for (const Command& c : Table())
-    if (c.name == name) return UsageError(c, err);
-  return kExitUsage;
 }
 
 }  // namespace

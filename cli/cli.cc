@@ -35,6 +35,12 @@ int UsageError(const Command& command, std::ostream& err) {
   return kExitUsage;
 }
 
+int UsageError(std::string_view name, std::ostream& err) {
+  for (const Command& c : AllCommands())
+    if (c.name == name) return UsageError(c, err);
+  return kExitUsage;
+}
+
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.empty()) {
     PrintOverview(err);

@@ -4,6 +4,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace wrenly::cli {
@@ -24,5 +25,7 @@ std::vector<Command> AllCommands();
 
 // Prints "usage: wrenly-cli NAME USAGE" to err and returns kExitUsage.
 int UsageError(const Command& command, std::ostream& err);
+// The same for the command of that name.
+int UsageError(std::string_view name, std::ostream& err);
 
 }  // namespace wrenly::cli

@@ -42,8 +42,6 @@ std::vector<ChannelRow> ChooseChannels(const std::vector<std::string>& names, st
   return rows;
 }
 
-int Usage(const char* name, std::ostream& err);
-
 void PrintRows(const std::vector<ChannelRow>& rows, std::ostream& out, int& failed) {
   int unread = 0, total = 0;
   failed = 0;
@@ -116,7 +114,7 @@ class AutoReporter : public Receiver {
 };
 
 int RunAuto(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (!args.empty()) return Usage("auto", err);
+  if (!args.empty()) return UsageError("auto", err);
   const int mode = GetSettingInt(setting::kAutoUpdateMode);
   if (mode == kAutoUpdateOff) {
     err << "wrenly-cli auto: \"AutoUpdateMode\" is 0 (no automatic update)\n";
@@ -160,7 +158,7 @@ bool IsValueName(const std::string& name) {
 }
 
 int RunSet(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
-  if (args.size() != 2) return Usage("set", err);
+  if (args.size() != 2) return UsageError("set", err);
   if (!IsValueName(args[0]) || args[1].find_first_of("\r\n") != std::string::npos) {
     err << "wrenly-cli set: a value name is one line without \"=\", \"[\", \"]\", \";\" or \"#\", "
            "and a value is one line\n";
@@ -183,7 +181,7 @@ bool IsNumberSetting(std::string_view name) {
 }
 
 int RunGet(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (args.size() != 1) return Usage("get", err);
+  if (args.size() != 1) return UsageError("get", err);
   if (const auto stored = ReadStoredSetting(args[0]))
     out << Utf16ToUtf8(*stored) << '\n';
   else if (IsNumberSetting(args[0]))
@@ -191,12 +189,6 @@ int RunGet(const std::vector<std::string>& args, std::ostream& out, std::ostream
   else
     out << Utf16ToUtf8(GetSettingString(args[0])) << '\n';
   return kExitOk;
-}
-
-int Usage(const char* name, std::ostream& err) {
-  for (const Command& c : EngineCommands())
-    if (std::string_view(c.name) == name) return UsageError(c, err);
-  return kExitUsage;
 }
 
 }  // namespace

@@ -18,8 +18,6 @@
 namespace wrenly::cli {
 namespace {
 
-int Usage(std::string_view name, std::ostream& err);
-
 // The file's bytes; false when it cannot be read or is larger than any page
 // a download may bring.
 bool ReadPage(const std::string& path, std::string& bytes, std::ostream& err) {
@@ -51,9 +49,9 @@ std::optional<std::u16string> FindChannel(const std::string& name) {
 }
 
 int RunFullText(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
-  if (args.size() != 2) return Usage("fulltext", err);
+  if (args.size() != 2) return UsageError("fulltext", err);
   const std::optional<FullTextMode> mode = ParseFullTextMode(Utf8ToUtf16(args[1]));
-  if (!mode) return Usage("fulltext", err);
+  if (!mode) return UsageError("fulltext", err);
   const std::string path = ChannelDataPath("Channels.opml");
   CChannelCatalog catalog;
   if (!FileExists(path) || catalog.LoadAndReport(path) != 1 || !catalog.HasBody()) {
@@ -81,10 +79,10 @@ int RunExtract(const std::vector<std::string>& args, std::ostream& out, std::ost
     } else if (path.empty() && !args[i].starts_with("--")) {
       path = args[i];
     } else {
-      return Usage("extract", err);
+      return UsageError("extract", err);
     }
   }
-  if (path.empty()) return Usage("extract", err);
+  if (path.empty()) return UsageError("extract", err);
   std::string bytes;
   if (!ReadPage(path, bytes, err)) return kExitFailed;
   if (!LooksLikeHtml(bytes)) {
@@ -113,12 +111,6 @@ const std::vector<Command>& Table() {
        RunExtract},
   };
   return table;
-}
-
-int Usage(std::string_view name, std::ostream& err) {
-  for (const Command& c : Table())
-    if (c.name == name) return UsageError(c, err);
-  return kExitUsage;
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // against a local site, with the fetcher program doing the extraction.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "cli/cli_test_support.h"
 #include "engine/refresh_test_support.h"
 #include "store/channel_files.h"
@@ -99,6 +101,68 @@ TEST_F(FullTextCommands, RefreshOfAnAutomaticChannelStoresArticlesAndPictures) {
     EXPECT_EQ(item["flag"], item["title"] == "A1" ? 1 : 0) << item.dump();
   EXPECT_EQ(site_.Requests("/articles/b1.html"), 0);
   EXPECT_TRUE(FindFiles(ChannelDataFolder() + "/Ch101-*.htm").empty());
+}
+
+// "127.0.0.1:port" of a site, for protocol-relative addresses.
+std::string HostOf(const TestSite& site) { return site.UrlUtf8("").substr(std::string("http://").size()); }
+
+// The stored pictures of a channel, as their bytes.
+std::multiset<std::string> StoredPictures(int channel) {
+  std::multiset<std::string> pictures;
+  for (const FoundFile& f : FindFiles(ChannelDataFolder() + "/Ch" + std::to_string(channel) + "-*.img"))
+    pictures.insert(testsupport::ReadFile(ChannelDataFolder() + "/" + f.name));
+  return pictures;
+}
+
+// Article pages that moved, to another host and to another folder: their
+// relative, root-relative and protocol-relative addresses are taken as a
+// browser takes them on the page where the redirect ended, by an automatic
+// run (in the stored text) and after a template run (when its pictures are
+// fetched).
+TEST_F(FullTextCommands, RedirectedArticlesResolveAgainstWhereTheyWereServed) {
+  TestSite far;
+  std::string page = "<html><body><article>";
+  for (int i = 1; i <= 4; ++i)
+    page += "<p>Paragraph " + std::to_string(i) + " of a1, with enough words, commas, and clauses to read like text.</p>";
+  page += "<p>A picture <img src=\"pics/a1.png\" alt=\"one\"> in the text, and another <img src=\"/top.png\" alt=\"two\">"
+          " and a third <img src=\"//" + HostOf(site_) + "/proto.png\" alt=\"three\">, all in one paragraph.</p>"
+          "</article></body></html>";
+  far.Serve("/deep/a1.html", page, "text/html");
+  far.Serve("/deep/pics/a1.png", PngBytes(1), "image/png");
+  far.Serve("/top.png", PngBytes(2), "image/png");
+  site_.Serve("/proto.png", PngBytes(3), "image/png");
+  const std::string farPage = far.UrlUtf8("/deep/a1.html");
+  site_.Handle("/articles/a1.html", [farPage](const httplib::Request&, httplib::Response& res) {
+    res.set_redirect(farPage, 302);
+  });
+  site_.Serve("/story.xml", RssFeed("Story", "", "", {{"A1", site_.UrlUtf8("/articles/a1.html"), "summary"}}));
+
+  site_.Handle("/articles/t1.html", [](const httplib::Request&, httplib::Response& res) {
+    res.set_redirect("/moved/t1.html", 301);
+  });
+  site_.Serve("/moved/t1.html",
+              "<html><body><p>T1 <img src=\"pics/t1.png\" alt=\"x\"> <img src=\"//" + HostOf(far) +
+                  "/t1.png\" alt=\"y\"></p></body></html>",
+              "text/html");
+  site_.Serve("/moved/pics/t1.png", PngBytes(4), "image/png");
+  far.Serve("/t1.png", PngBytes(5), "image/png");
+  site_.Serve("/other.xml", RssFeed("Other", "", "", {{"T1", site_.UrlUtf8("/articles/t1.html"), "x"}}));
+  CreateFolder(ChannelDataFolder());
+  testsupport::WriteFile(ChannelDataPath("Ch101.tpl"), "article.body = URLDownload(article.url, \"utf-8\");\n");
+  ASSERT_EQ(RunArgs({"fulltext", "Story", "auto"}).status, 0);
+  ASSERT_EQ(RunArgs({"set", "DownloadImage", "1"}).status, 0);
+
+  const CliResult r = RunArgs({"refresh"});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  const std::vector<FoundFile> articles = FindFiles(ChannelDataFolder() + "/Ch100-*.htm");
+  ASSERT_EQ(articles.size(), 1u);
+  const std::string article = testsupport::ReadFile(ChannelDataFolder() + "/" + articles[0].name);
+  for (const std::string& src : {far.UrlUtf8("/deep/pics/a1.png"), far.UrlUtf8("/top.png"), site_.UrlUtf8("/proto.png")})
+    EXPECT_NE(article.find("<img src=\"" + src + "\""), std::string::npos) << src << "\n" << article;
+  EXPECT_EQ(StoredPictures(100), (std::multiset<std::string>{PngBytes(1), PngBytes(2), PngBytes(3)}));
+  EXPECT_EQ(StoredPictures(101), (std::multiset<std::string>{PngBytes(4), PngBytes(5)}));
+  EXPECT_EQ(site_.Requests("/moved/pics/t1.png"), 1);
+  EXPECT_EQ(far.Requests("/t1.png"), 1);
 }
 
 }  // namespace

@@ -152,10 +152,15 @@ Reap TryReap(pid_t pid, int& status, bool block) {
   return Reap::kLost;
 }
 
-void Forward(std::string_view line) {
+// A stdout line: progress goes on as a broadcast; a page line is kept.
+void ReadOutputLine(std::string_view line, FetcherRun& run) {
   std::uint64_t bytes = 0;
   int ended = 0;
-  if (ParseFetcherProgress(line, bytes, ended)) Broadcast(WM_DOWNLOAD_PROGRESS, bytes, ended);
+  if (ParseFetcherProgress(line, bytes, ended)) {
+    Broadcast(WM_DOWNLOAD_PROGRESS, bytes, ended);
+  } else if (line.size() < kMaxLine) {  // a longer line was cut: its address is not whole
+    ParseFetcherPage(line, run.pageAddress);
+  }
 }
 
 }  // namespace
@@ -212,6 +217,17 @@ bool ParseFetcherError(std::string_view line, std::uint32_t& code, std::u16strin
   return true;
 }
 
+bool ParseFetcherPage(std::string_view line, std::u16string& address) {
+  constexpr std::string_view kPrefix = kFetcherPagePrefix;
+  if (!line.starts_with(kPrefix)) return false;
+  line.remove_prefix(kPrefix.size());
+  if (line.ends_with('\r')) line.remove_suffix(1);
+  const std::string lower = AsciiLower(line.substr(0, 8));
+  if (!lower.starts_with("http://") && !lower.starts_with("https://")) return false;
+  address = Utf8ToUtf16(line);
+  return true;
+}
+
 FetcherRun RunFetcherProgram(const std::string& program, const std::vector<std::string>& arguments,
                              std::chrono::milliseconds limit, const std::function<bool()>& aborted) {
   FetcherRun run;
@@ -244,6 +260,7 @@ FetcherRun RunFetcherProgram(const std::string& program, const std::vector<std::
   Reap reap = Reap::kRunning;
   int status = 0;
   const auto deadline = std::chrono::steady_clock::now() + limit;
+  const auto onOutLine = [&run](std::string_view line) { ReadOutputLine(line, run); };
   const auto onErrLine = [&](std::string_view line) {
     std::uint32_t code = 0;
     std::u16string text;
@@ -269,7 +286,7 @@ FetcherRun RunFetcherProgram(const std::string& program, const std::vector<std::
     if (outOpen || errOpen) {
       pollfd fds[2] = {{outOpen ? out.fd : -1, POLLIN, 0}, {errOpen ? err.fd : -1, POLLIN, 0}};
       if (::poll(fds, 2, sliceMs) > 0) {
-        if (outOpen && fds[0].revents != 0) outOpen = out.DrainAll(Forward);
+        if (outOpen && fds[0].revents != 0) outOpen = out.DrainAll(onOutLine);
         if (errOpen && fds[1].revents != 0) errOpen = err.DrainAll(onErrLine);
       }
     } else {
@@ -279,7 +296,7 @@ FetcherRun RunFetcherProgram(const std::string& program, const std::vector<std::
   }
   if (reap == Reap::kRunning) reap = TryReap(pid, status, true);
   // Lines written just before the end are still in the pipes.
-  if (outOpen) out.DrainAll(Forward);
+  if (outOpen) out.DrainAll(onOutLine);
   if (errOpen) err.DrainAll(onErrLine);
   // A lost status stays -1: never read as a successful exit.
   if (reap == Reap::kEnded && WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);

@@ -1,7 +1,7 @@
 // Running the fetcher program (Tolvane) as a child process: the argument
 // vector, the wait with a time limit, the "error <code> <text>" line it writes
 // to stderr on failure, its progress lines on stdout (passed on as
-// WM_DOWNLOAD_PROGRESS broadcasts), and SIGUSR1 as the abort request to every
+// WM_DOWNLOAD_PROGRESS broadcasts) and the page line after an extraction, and SIGUSR1 as the abort request to every
 // running child. Safe for concurrent use; each run blocks its calling thread.
 #pragma once
 
@@ -38,6 +38,7 @@ struct FetcherRun {
   int signal = 0;            // the signal that ended it, or 0
   std::uint32_t errorCode = 0;  // from the error line, 0 without one
   std::u16string errorText;
+  std::u16string pageAddress;   // from the page line, "" without one
 };
 
 // Starts program with the arguments (its own process group, so a terminal's
@@ -56,5 +57,8 @@ void SignalRunningFetchers();
 bool ParseFetcherProgress(std::string_view line, std::uint64_t& bytes, int& ended);
 // Parses "error <code> <text>"; the code is decimal or 0x-prefixed hex.
 bool ParseFetcherError(std::string_view line, std::uint32_t& code, std::u16string& text);
+// Parses "page <address>" (kFetcherPagePrefix); only an http or https
+// address counts.
+bool ParseFetcherPage(std::string_view line, std::u16string& address);
 
 }  // namespace wrenly

@@ -72,6 +72,14 @@ TEST(FetcherLines, ProgressAndErrorLinesAreParsedAndOtherLinesRejected) {
   EXPECT_EQ(text, u"");
   EXPECT_FALSE(ParseFetcherError("error: broken", code, text));
   EXPECT_FALSE(ParseFetcherError("warning 1 x", code, text));
+
+  std::u16string page;
+  EXPECT_TRUE(ParseFetcherPage("page HTTPS://h.example/a b?c\r", page));
+  EXPECT_EQ(page, u"HTTPS://h.example/a b?c");
+  for (const char* line : {"page /relative", "page javascript:alert(1)", "page ", "pages http://h/"}) {
+    EXPECT_FALSE(ParseFetcherPage(line, page)) << line;
+    EXPECT_EQ(page, u"HTTPS://h.example/a b?c");
+  }
 }
 
 TEST(RunFetcherProgram, ReadsArgumentsExitStatusErrorLineAndProgress) {
@@ -79,6 +87,8 @@ TEST(RunFetcherProgram, ReadsArgumentsExitStatusErrorLineAndProgress) {
   const std::string program = Script(dir, "child",
                                      "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$OUT_ARGS\"\n"
                                      "echo 'progress 100 0'\necho 'not a progress line'\necho 'progress 250 1'\n"
+                                     // A page line too long to arrive whole does not count.
+                                     "echo 'page http://h/final'\nprintf 'page http://h/%05000d\\n' 0\n"
                                      "echo 'some diagnostic' >&2\necho 'error 12029 Cannot connect' >&2\nexit 2\n");
   testsupport::ScopedEnv env("OUT_ARGS", dir.path() + "/args");
   ProgressLog progress;
@@ -91,6 +101,7 @@ TEST(RunFetcherProgram, ReadsArgumentsExitStatusErrorLineAndProgress) {
   EXPECT_EQ(run.exitStatus, kFetcherExitTransferFailed);
   EXPECT_EQ(run.errorCode, 12029u);
   EXPECT_EQ(run.errorText, u"Cannot connect");
+  EXPECT_EQ(run.pageAddress, u"http://h/final");
   EXPECT_EQ(ReadFile(dir.path() + "/args"), "-p\nNone\nhttp://h/a \"b\"\n/o 1.htm\n");
   ASSERT_EQ(progress.got.size(), 2u);
   EXPECT_EQ(progress.got[0], (std::pair<std::uint64_t, std::int64_t>{100, 0}));

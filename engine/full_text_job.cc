@@ -31,7 +31,8 @@ std::uint32_t Fail(std::uint32_t code, std::u16string text, const std::string& o
 }
 
 // Fetches the pictures of a fetched article that are not on disk yet.
-void FetchArticlePictures(const FullTextJob& job, const std::string& itemFile) {
+// pageUrl: where the article's page was served from.
+void FetchArticlePictures(const FullTextJob& job, const std::string& itemFile, std::u16string_view pageUrl) {
   std::u16string text;
   if (!ReadTextFile(job.fullTextFile, text, 0) || text.empty()) return;
   CChannelStore index(UrlIndexPathFor(itemFile), false);
@@ -48,22 +49,24 @@ void FetchArticlePictures(const FullTextJob& job, const std::string& itemFile) {
     std::u16string error;
     // The key stays the address as the page writes it; the download takes
     // it as a browser would on the article's page.
-    RunFetcher(ResolveWebAddress(job.url, found.address), picture, "", code, error, job.useProxy);
+    RunFetcher(ResolveWebAddress(pageUrl, found.address), picture, "", code, error, job.useProxy);
   }
 }
 
-}  // namespace
-
-std::uint32_t RunFetcher(std::u16string_view url, const std::string& outputPath,
-                         const std::string& templatePath, std::uint32_t& errorCode,
-                         std::u16string& errorText, bool useProxy, std::chrono::milliseconds limit) {
-  errorCode = 0;
-  errorText.clear();
+FetcherRun StartFetcher(std::u16string_view url, const std::string& outputPath, const std::string& templatePath,
+                        bool useProxy, std::chrono::milliseconds limit) {
   TraceF("RunFetcher %s\n", Utf16ToUtf8(url).c_str());
   const std::vector<std::string> args = FetcherArguments(url, outputPath, templatePath, useProxy,
                                                          GetSettingString(setting::kNetAgencyIP));
-  const FetcherRun run = RunFetcherProgram(GetProgramFolder() + "/Tolvane", args, limit,
-                                           [] { return GetTransferControl().AbortFlag(); });
+  return RunFetcherProgram(GetProgramFolder() + "/Tolvane", args, limit,
+                           [] { return GetTransferControl().AbortFlag(); });
+}
+
+// What a fetcher run amounts to (see RunFetcher).
+std::uint32_t JudgeFetcherRun(const FetcherRun& run, const std::string& outputPath, std::uint32_t& errorCode,
+                              std::u16string& errorText) {
+  errorCode = 0;
+  errorText.clear();
   const auto failure = static_cast<std::uint32_t>(INET_E_DOWNLOAD_FAILURE);
   if (!run.started) return Fail(failure, u"Execute Internet downloading error.", outputPath, errorCode, errorText);
   if (run.timedOut)
@@ -80,12 +83,22 @@ std::uint32_t RunFetcher(std::u16string_view url, const std::string& outputPath,
   return errorCode;
 }
 
+}  // namespace
+
+std::uint32_t RunFetcher(std::u16string_view url, const std::string& outputPath,
+                         const std::string& templatePath, std::uint32_t& errorCode,
+                         std::u16string& errorText, bool useProxy, std::chrono::milliseconds limit) {
+  return JudgeFetcherRun(StartFetcher(url, outputPath, templatePath, useProxy, limit), outputPath, errorCode,
+                         errorText);
+}
+
 void RunFullTextJob(const FullTextJob& job) {
   if (job.abortCheck()) return;
   std::uint32_t code = 0;
   std::u16string error;
   // The result is not needed: the output file is the outcome.
-  RunFetcher(job.url, job.fullTextFile, job.templateFile, code, error, job.useProxy);
+  const FetcherRun run = StartFetcher(job.url, job.fullTextFile, job.templateFile, job.useProxy, kFetcherTimeLimit);
+  JudgeFetcherRun(run, job.fullTextFile, code, error);
   if (job.abortCheck()) {
     // The fetcher was told to stop: what it wrote may be a cut-off page. The
     // item is not marked, so the next refresh fetches its full text again.
@@ -97,7 +110,10 @@ void RunFullTextJob(const FullTextJob& job) {
   const std::string itemFile = ChannelDataPath(ChannelFileName(job.channel, ".bin"));
   CChannelStore store(itemFile, false);
   store.UpdateField(job.url, ItemField::kReadFlag, kReadFlagFullTextArrived);
-  if (GetSettingInt(setting::kDownloadImage) != 0) FetchArticlePictures(job, itemFile);
+  // The page may have been served from elsewhere (a redirect): relative
+  // picture addresses refer to that address.
+  const std::u16string& pageUrl = run.pageAddress.empty() ? job.url : run.pageAddress;
+  if (GetSettingInt(setting::kDownloadImage) != 0) FetchArticlePictures(job, itemFile, pageUrl);
 }
 
 }  // namespace wrenly

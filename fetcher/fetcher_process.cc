@@ -49,18 +49,30 @@ int RunPlainDownload(const FetcherArgs& args) {
   return kFetcherExitTransferFailed;
 }
 
-void RunTemplate(const FetcherArgs& args, std::u16string_view templateText) {
+// The page a run cut its article from was served from this address (after
+// redirects): "page <address>" on stdout tells the engine, which takes the
+// article's relative picture addresses against it as a browser would.
+void ReportPageAddress(std::u16string_view address) {
+  if (address.empty()) return;
+  std::printf("%s%s\n", kFetcherPagePrefix, Utf16ToUtf8(address).c_str());
+  std::fflush(stdout);
+}
+
+// Returns the address of the last page the script downloaded ("" for none).
+std::u16string RunTemplate(const FetcherArgs& args, std::u16string_view templateText) {
   const std::u16string script = BuildScriptText(templateText);
   ScriptWatchdog watchdog(ScriptTimeLimit());
   CScriptHost scriptHost;
   if (!scriptHost.InitScriptHost()) {
     Trace("The script engine cannot be created.\n");
-    return;
+    return {};
   }
   scriptHost.host().SetOutputPath(args.outputPath);
   scriptHost.host().SetArticleUrl(Utf8ToUtf16(args.url));
   if (scriptHost.AddScript(script)) scriptHost.CallScriptEntry();
+  std::u16string pageUrl = scriptHost.host().pageUrl();
   scriptHost.CloseScriptHost();
+  return pageUrl;
 }
 
 // A missing template writes and deletes nothing. Otherwise an old output
@@ -77,7 +89,7 @@ int RunExtraction(const FetcherArgs& args) {
     TraceF("Template %s cannot be read.\n", args.templatePath.c_str());
   }
   DeleteFileIfPresent(args.outputPath);
-  RunTemplate(args, templateText);
+  ReportPageAddress(RunTemplate(args, templateText));
   return kFetcherExitDone;
 }
 
@@ -92,8 +104,9 @@ int RunAutomaticExtraction(const FetcherArgs& args) {
   std::u16string errorText;
   DownloadBuffer buffer;
   std::uint64_t byteCount = 0;
-  const HRESULT result =
-      DownloadUrlToFile(Utf8ToUtf16(args.url), {}, &errorCode, &errorText, nullptr, &buffer, &byteCount);
+  std::u16string pageUrl;
+  const HRESULT result = DownloadUrlToFile(Utf8ToUtf16(args.url), {}, &errorCode, &errorText, nullptr, &buffer,
+                                           &byteCount, nullptr, &pageUrl);
   if (result != S_OK || !buffer.data) {
     TraceF("The page could not be downloaded (error %u).\n", static_cast<unsigned>(errorCode));
     return kFetcherExitDone;
@@ -107,12 +120,14 @@ int RunAutomaticExtraction(const FetcherArgs& args) {
     Trace("The page is not HTML; no article.\n");
     return kFetcherExitDone;
   }
-  const std::string article = ExtractArticle(HtmlPageToUtf8(bytes), args.url);
+  // Relative addresses refer to where the page was served from, as in a browser.
+  const std::string article = ExtractArticle(HtmlPageToUtf8(bytes), pageUrl.empty() ? args.url : Utf16ToUtf8(pageUrl));
   if (article.empty()) {
     Trace("The page holds no article.\n");
     return kFetcherExitDone;
   }
   StoreArticleUtf8(args.outputPath, article);
+  ReportPageAddress(pageUrl);
   return kFetcherExitDone;
 }
 

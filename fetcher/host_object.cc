@@ -14,13 +14,16 @@ std::u16string CHostObject::URLDownload(std::u16string_view url, std::u16string_
   std::u16string errorText;
   DownloadBuffer buffer;
   std::uint64_t byteCount = 0;
-  const HRESULT result = DownloadUrlToFile(url, {}, &errorCode, &errorText, nullptr, &buffer, &byteCount);
+  std::u16string finalUrl;
+  const HRESULT result =
+      DownloadUrlToFile(url, {}, &errorCode, &errorText, nullptr, &buffer, &byteCount, nullptr, &finalUrl);
   if (result != S_OK || !buffer.data) {
     TraceF("URLDownload failed with error %u.\n", static_cast<unsigned>(errorCode));
     return {};
   }
   const std::string_view bytes(buffer.data.get(), static_cast<size_t>(byteCount));
   pageText_ = DecodeWithByteOrderMark(bytes, CodePageForEncoding(encoding));
+  pageUrl_ = std::move(finalUrl);
   return pageText_;
 }
 

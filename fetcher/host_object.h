@@ -18,9 +18,13 @@ class CHostObject {
   void SetArticleUrl(std::u16string url) { articleUrl_ = std::move(url); }
   void SetOutputPath(std::string path) { outputPath_ = std::move(path); }
   const std::u16string& pageText() const { return pageText_; }
+  // The address the page text was served from (after redirects); "" before
+  // the first successful URLDownload.
+  const std::u16string& pageUrl() const { return pageUrl_; }
 
-  // Fetches url into memory and makes its decoded text the page text; ""
-  // (page text unchanged) when the transfer fails.
+  // Fetches url into memory and makes its decoded text the page text and the
+  // address it was served from the page address; "" (both unchanged) when
+  // the transfer fails.
   std::u16string URLDownload(std::u16string_view url, std::u16string_view encoding);
   // "<END>" when there is no further opening tag.
   std::u16string GetNodeName(int32_t position) const;
@@ -38,6 +42,7 @@ class CHostObject {
 
  private:
   std::u16string pageText_;
+  std::u16string pageUrl_;
   std::u16string articleUrl_;
   std::string outputPath_;
   NodeTreeState treeState_;

@@ -297,6 +297,58 @@ TEST_F(TolvaneTest, AutomaticExtractionObeysTheTimeLimit) {
   EXPECT_FALSE(Exists(output_));
 }
 
+// Relative, root-relative and protocol-relative addresses of a redirected
+// page refer to where it was served from: another folder, or another port.
+TEST_F(TolvaneTest, ExtractionResolvesAgainstTheAddressARedirectEndedAt) {
+  testsupport::HttpServer far;
+  const auto page = [](const std::string& otherHost) {
+    std::string html = "<html><body><article>";
+    for (int i = 1; i <= 4; ++i)
+      html += "<p>Paragraph " + std::to_string(i) + ", with words, commas and clauses, as articles have them.</p>";
+    return html + "<p><a href=\"next.html\">next</a> <img src=\"pics/one.png\"> <img src=\"/root.png\"> <img src=\"//" +
+           otherHost + "/proto.png\"></p></article></body></html>";
+  };
+  ASSERT_TRUE(far.Start());
+  const std::string nearHost = "127.0.0.1:" + std::to_string(server_.port());
+  const std::string farHost = "127.0.0.1:" + std::to_string(far.port());
+  server_.server().Get("/old/story", [](const httplib::Request&, httplib::Response& res) {
+    res.set_redirect("/new/deep/story", 301);
+  });
+  server_.server().Get("/new/deep/story", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_content(page(farHost), "text/html");
+  });
+  server_.server().Get("/hop", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_redirect(far.Url("/far/story"), 307);
+  });
+  far.server().Get("/far/story", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_content(page(nearHost), "text/html");
+  });
+  struct Case {
+    std::string path, served, folder, root, proto;
+  };
+  const Case cases[] = {
+      {"/old/story", server_.Url("/new/deep/story"), server_.Url("/new/deep/"), server_.Url("/root.png"),
+       far.Url("/proto.png")},
+      {"/hop", far.Url("/far/story"), far.Url("/far/"), far.Url("/root.png"), server_.Url("/proto.png")},
+  };
+  for (const Case& c : cases) {
+    std::string out;
+    EXPECT_EQ(RunTolvane({"-a", server_.Url(c.path), output_}, {}, &out), 0);
+    const std::string article = ReadFile(output_);
+    EXPECT_NE(article.find("href=\"" + c.folder + "next.html\""), std::string::npos) << article;
+    EXPECT_NE(article.find("src=\"" + c.folder + "pics/one.png\""), std::string::npos) << article;
+    EXPECT_NE(article.find("src=\"" + c.root + "\""), std::string::npos) << article;
+    EXPECT_NE(article.find("src=\"" + c.proto + "\""), std::string::npos) << article;
+    EXPECT_NE(out.find("\npage " + c.served + "\n"), std::string::npos) << out;
+    // A template's output is the page as written; the page line tells where
+    // it came from, while the template still sees the address it was given.
+    WriteFile(template_, "article.body = article.url + '|' + URLDownload(article.url, 'utf-8');");
+    EXPECT_EQ(RunTolvane({server_.Url(c.path), output_, template_}, {}, &out), 0);
+    EXPECT_TRUE(ReadFile(output_).starts_with(std::string(kMark) + server_.Url(c.path) + "|<html>"));
+    EXPECT_NE(out.find("\npage " + c.served + "\n"), std::string::npos) << out;
+  }
+}
+
 TEST_F(TolvaneTest, RunawayTemplateEndsAtTheTimeLimit) {
   WriteFile(template_, "article.body = 'x'; while (true) {}");
   const auto start = std::chrono::steady_clock::now();

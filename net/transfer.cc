@@ -90,6 +90,8 @@ class Transfer final : public TransferWaker {
   Transfer& operator=(const Transfer&) = delete;
 
   HRESULT Run(const std::string& url, std::uint32_t* errorCode, std::u16string* errorText, std::uint64_t* byteCount);
+  // The address of the last request, after every redirect libcurl followed.
+  std::u16string EffectiveUrl() const;
   void Wake() override { curl_multi_wakeup(session_.multi); }
 
  private:
@@ -443,6 +445,12 @@ HRESULT Transfer::Fail(const Failure& failure, std::uint32_t* errorCode, std::u1
   return INET_E_DOWNLOAD_FAILURE;
 }
 
+std::u16string Transfer::EffectiveUrl() const {
+  char* url = nullptr;
+  if (curl_easy_getinfo(session_.easy, CURLINFO_EFFECTIVE_URL, &url) != CURLE_OK || url == nullptr) return {};
+  return Utf8ToUtf16(url);
+}
+
 HRESULT Transfer::Run(const std::string& url, std::uint32_t* errorCode, std::u16string* errorText,
                       std::uint64_t* byteCount) {
   Configure(url);
@@ -459,9 +467,10 @@ HRESULT Transfer::Run(const std::string& url, std::uint32_t* errorCode, std::u16
 
 HRESULT DownloadUrlToFile(std::u16string_view url, std::string_view filePath, std::uint32_t* errorCode,
                           std::u16string* errorText, Receiver* notify, DownloadBuffer* buffer,
-                          std::uint64_t* byteCount, ConditionalGet* conditional) {
+                          std::uint64_t* byteCount, ConditionalGet* conditional, std::u16string* finalUrl) {
   if (errorCode != nullptr) *errorCode = 0;
   if (errorText != nullptr) errorText->clear();
+  if (finalUrl != nullptr) finalUrl->clear();
   if (buffer != nullptr) *buffer = DownloadBuffer{};
   const std::string url8 = Utf16ToUtf8(url);
   TraceF("DownloadUrlToFile %s -> %.*s\n", url8.c_str(), static_cast<int>(filePath.size()), filePath.data());
@@ -477,11 +486,12 @@ HRESULT DownloadUrlToFile(std::u16string_view url, std::string_view filePath, st
     PostMessageTo(notify, WM_DOWNLOAD_PROGRESS, kProgressFailed, 1);
     return INET_E_DOWNLOAD_FAILURE;
   }
-    session->busy = true;
+  session->busy = true;
   HRESULT result = S_OK;
   {
     Transfer transfer(*session, filePath, notify, buffer, conditional);
     result = transfer.Run(url8, errorCode, errorText, byteCount);
+    if (result == S_OK && finalUrl != nullptr) *finalUrl = transfer.EffectiveUrl();
   }
   session->busy = false;
   return result;

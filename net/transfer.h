@@ -53,6 +53,9 @@ constexpr std::uint64_t kMaxDownloadBytes = 64u * 1024 * 1024;
 // (bytes so far, 0) after each chunk and (bytes, 1) or (kProgressFailed, 1)
 // at the end; none = every broadcast receiver. buffer: receives the memory
 // copy. byteCount: receives the number of body bytes (decoded) received.
+// finalUrl: receives the address the body was served from, which differs
+// from url when redirects were followed (what relative addresses in the body
+// refer to); empty on failure.
 //
 // The body goes to a temporary file in the target's folder that replaces the
 // target only once the body is complete (the length matched Content-Length,
@@ -73,6 +76,7 @@ constexpr std::uint64_t kMaxDownloadBytes = 64u * 1024 * 1024;
 // ERROR_INTERNET_OPERATION_CANCELLED.
 HRESULT DownloadUrlToFile(std::u16string_view url, std::string_view filePath, std::uint32_t* errorCode,
                           std::u16string* errorText, Receiver* notify = nullptr, DownloadBuffer* buffer = nullptr,
-                          std::uint64_t* byteCount = nullptr, ConditionalGet* conditional = nullptr);
+                          std::uint64_t* byteCount = nullptr, ConditionalGet* conditional = nullptr,
+                          std::u16string* finalUrl = nullptr);
 
 }  // namespace wrenly

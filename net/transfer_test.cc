@@ -316,11 +316,17 @@ TEST_F(TransferTest, OnlyWellFormedWebAddressesAreFetchedAlsoAfterRedirects) {
   });
   const std::string file = Target("r.xml");
 
-  ASSERT_EQ(DownloadUrlToFile(U16(server_.Url("/hop10")), file, &code_, &text_, nullptr, &buffer_), S_OK);
+  std::u16string finalUrl;
+  ASSERT_EQ(DownloadUrlToFile(U16(server_.Url("/hop10")), file, &code_, &text_, nullptr, &buffer_, nullptr, nullptr,
+                              &finalUrl),
+            S_OK);
   EXPECT_EQ(ReadFile(file), "arrived");
+  EXPECT_EQ(finalUrl, U16(server_.Url("/final")));  // where the body came from
 
-  EXPECT_EQ(DownloadUrlToFile(U16(server_.Url("/hop11")), Target("r11.xml"), &code_, &text_),
+  EXPECT_EQ(DownloadUrlToFile(U16(server_.Url("/hop11")), Target("r11.xml"), &code_, &text_, nullptr, nullptr,
+                              nullptr, nullptr, &finalUrl),
             INET_E_DOWNLOAD_FAILURE);
+  EXPECT_EQ(finalUrl, u"");
   EXPECT_EQ(code_, ERROR_HTTP_REDIRECT_FAILED);
   EXPECT_FALSE(Exists(Target("r11.xml")));
 

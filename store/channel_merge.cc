@@ -19,6 +19,7 @@
 #include "store/item_record.h"
 #include "store/paths.h"
 #include "store/picture_addresses.h"
+#include "store/positioned_io.h"
 
 namespace wrenly {
 namespace {
@@ -50,30 +51,6 @@ struct IndexEntry {
   uint32_t stamp = 0;
   uint32_t sequence = 0;
 };
-
-bool WriteAll(int fd, const char* data, size_t size, uint64_t offset) {
-  while (size > 0) {
-    const ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-    offset += static_cast<uint64_t>(n);
-  }
-  return true;
-}
-
-bool ReadAll(int fd, char* data, size_t size, uint64_t offset) {
-  while (size > 0) {
-    const ssize_t n = ::pread(fd, data, size, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-    offset += static_cast<uint64_t>(n);
-  }
-  return true;
-}
 
 // A record file held open for one merge.
 class MergeFile {

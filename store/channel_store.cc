@@ -17,6 +17,7 @@
 #include "store/dates.h"
 #include "store/file_lock.h"
 #include "store/picture_addresses.h"
+#include "store/positioned_io.h"
 #include "store/settings.h"
 #include "store/translation.h"
 
@@ -68,18 +69,6 @@ void RememberWhole(const std::string& path, int fd) {
 void ForgetWhole(const std::string& path) {
   std::lock_guard<std::mutex> guard(gWholeFilesMutex);
   gWholeFiles.erase(path);
-}
-
-bool WriteAll(int fd, const char* data, size_t size, uint64_t offset) {
-  while (size > 0) {
-    const ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-    offset += static_cast<uint64_t>(n);
-  }
-  return true;
 }
 
 bool WriteWord(int fd, uint64_t offset, uint32_t value) {

@@ -46,6 +46,12 @@ std::u16string SubstitutePictures(std::u16string_view body,
   return out;
 }
 
+std::u16string PageForViewer(std::u16string page) {
+  const std::size_t end = page.find(u"</P>");
+  if (end != std::u16string::npos) page.insert(end + 4, u"<P>");
+  return page;
+}
+
 bool IsErrorEntry(const ArticleInfo& article) { return article.link == kErrorMarkerLink; }
 
 std::u16string ComposeArticlePage(const ArticleInfo& article, bool hasLogo, const PageWords& words) {
@@ -62,12 +68,9 @@ std::u16string ComposeArticlePage(const ArticleInfo& article, bool hasLogo, cons
   if (error) page += u"</font>";
   page += u"</B><P>";
   page += article.body;
-  if (readMore) {
-    page += u"</P><P><a href=\"" + article.link + u"\">" + words.readMoreOnline;
-    page += u"...</a></P><P><font color=\"#C0C0C0\">Published: ";
-  } else {
-    page += u"</P><P><font color=\"#C0C0C0\">" + words.published + u": ";
-  }
+  page += u"</P>";
+  if (readMore) page += u"<P><a href=\"" + article.link + u"\">" + words.readMoreOnline + u"...</a></P>";
+  page += u"<P><font color=\"#C0C0C0\">" + words.published + u": ";
   page += article.published;
   page += u"</font></P></BODY></HTML>";
   return page;

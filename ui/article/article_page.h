@@ -39,4 +39,10 @@ struct PageWords {
 // The whole page for an article whose body was already substituted.
 std::u16string ComposeArticlePage(const ArticleInfo& article, bool hasLogo, const PageWords& words);
 
+// The page as the viewer is given it. Qt's HTML reader continues a
+// paragraph with the inline content that follows its </P>, where a browser
+// starts a new line; the title follows the logo or channel name that way,
+// so a paragraph of its own opens after the first one.
+std::u16string PageForViewer(std::u16string page);
+
 }  // namespace wrenly::ui

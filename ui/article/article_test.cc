@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QMenu>
 #include <QTest>
+#include <QTextDocument>
+#include <QTextFrame>
 #include <map>
 
 #include "platform/text.h"
@@ -135,6 +137,15 @@ class ArticleTest : public QObject {
              QString("<HTML><BODY style=\"word-break:break-all\"><P><img src=\"logo\"></P><b><font color=\"#000080\">"
                      "</font></b><img src=\"news-unread\">&nbsp;<B>Title</B><P>Body</P><P><font color=\"#C0C0C0\">"
                      "Published: 2008-05-02 09:00</font></P></BODY></HTML>"));
+    // Both words are translated, also beside the link.
+    const QString chinese = ToQString(ComposeArticlePage(normal, true, {u"在线阅读全文", u"发布时间"}));
+    QVERIFY(chinese.contains("在线阅读全文...</a></P><P><font color=\"#C0C0C0\">发布时间: 2008-05-02"));
+    QVERIFY(!chinese.contains("Published"));
+    // The viewer gets the title in a paragraph of its own, which Qt's HTML
+    // reader would otherwise run into the logo's.
+    QTextDocument shown;
+    shown.setHtml(ToQString(PageForViewer(ComposeArticlePage(normal, true, kWords))));
+    QCOMPARE(shown.toPlainText().left(3), QString(QChar(0xFFFC)) + '\n' + QChar(0xFFFC));
   }
 
   void pictureSubstitution() {
@@ -195,6 +206,13 @@ class ArticleTest : public QObject {
     const QImage scaled = viewer.loadResource(QTextDocument::ImageResource, QUrl("newscontent02")).value<QImage>();
     QVERIFY2(scaled.width() <= viewer.viewport()->width() && scaled.width() > viewer.viewport()->width() * 3 / 4,
              qPrintable(QString("%1 px in %2").arg(scaled.width()).arg(viewer.viewport()->width())));
+    // On a wide window the text keeps to a centred column.
+    const auto sideMargin = [&] { return viewer.document()->rootFrame()->frameFormat().leftMargin(); };
+    QCOMPARE(sideMargin(), 4.0);
+    frame_->resize(2000, 800);
+    QTRY_VERIFY(sideMargin() > 100);
+    QCOMPARE(viewer.document()->rootFrame()->frameFormat().rightMargin(), sideMargin());
+    QVERIFY(viewer.viewport()->width() - 2 * sideMargin() <= viewer.MaxColumnWidth());
 
     QTest::keyClick(&viewer, Qt::Key_Right);
     QCOMPARE(view.article().title, std::u16string(u"Middle"));

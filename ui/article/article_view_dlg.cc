@@ -140,13 +140,13 @@ void CArticleViewDlg::DecodeStoredPictures() {
   for (std::size_t i = 0; i < addresses.size(); ++i) decoded_.emplace(std::move(addresses[i]), std::move(images[i]));
 }
 
-// The width a picture may take: the viewer's, or while the viewer is still
-// hidden behind the loading label (and has no size of its own yet), the
-// page's less a scroll bar.
+// The width a picture may take: the text column's. While the viewer is
+// still hidden behind the loading label (and has no size of its own yet),
+// the page less a scroll bar stands for the viewer.
 int CArticleViewDlg::PictureRoom() {
   const int available = viewer().isVisible() ? viewer().viewport()->width()
                                               : width() - viewer().verticalScrollBar()->sizeHint().width();
-  return std::max(available - 24, 120);
+  return std::max(std::min(available, viewer().MaxColumnWidth()) - 24, 120);
 }
 
 void CArticleViewDlg::Compose() {
@@ -169,7 +169,7 @@ void CArticleViewDlg::Compose() {
       article_.body, [this](const std::u16string& address, int slot) { return LoadStoredPicture(address, slot); });
   decoded_.clear();
   page_ = ComposeArticlePage(shown, hasLogo_, {ToU16(Tr(u"Read More Online")), ToU16(Tr(u"Published"))});
-  ShowHtml(page_);
+  ShowHtml(PageForViewer(page_));
   urlIndex_.clear();
   ShowLoading(false);
 }
@@ -247,6 +247,7 @@ void CArticleViewDlg::ApplyFontSize() {
   QFont font = QApplication::font();
   font.setPointSizeF(std::max(font.pointSizeF(), 6.0) * kFontScale[level]);
   viewer().document()->setDefaultFont(font);
+  viewer().FitColumn();
   SetSettingInt(setting::kHtmlFontSize, level);
 }
 

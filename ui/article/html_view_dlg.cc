@@ -1,6 +1,9 @@
 #include "ui/article/html_view_dlg.h"
 
+#include <QFontMetrics>
 #include <QTextDocument>
+#include <QTextFrame>
+#include <algorithm>
 
 #include "ui/frame/dialogs.h"
 #include "ui/frame/tr.h"
@@ -22,6 +25,26 @@ QVariant CHtmlViewer::loadResource(int type, const QUrl& name) {
   return it != images_.constEnd() ? QVariant(*it) : QVariant();
 }
 
+int CHtmlViewer::MaxColumnWidth() const {
+  constexpr int kCharactersPerLine = 80;
+  return QFontMetrics(document()->defaultFont()).averageCharWidth() * kCharactersPerLine;
+}
+
+void CHtmlViewer::FitColumn() {
+  constexpr int kEdge = 4;  // the document's own margin on a narrow screen
+  const int side = std::max(kEdge, (viewport()->width() - MaxColumnWidth()) / 2);
+  QTextFrameFormat format = document()->rootFrame()->frameFormat();
+  if (format.leftMargin() == side && format.rightMargin() == side) return;
+  format.setLeftMargin(side);
+  format.setRightMargin(side);
+  document()->rootFrame()->setFrameFormat(format);
+}
+
+void CHtmlViewer::resizeEvent(QResizeEvent* event) {
+  QTextBrowser::resizeEvent(event);
+  FitColumn();
+}
+
 CHtmlViewDlg::CHtmlViewDlg(QWidget* parent) : CPage(parent), viewer_(new CHtmlViewer(images_, this)) {
   body().addWidget(viewer_, 1);
   connect(viewer_, &QTextBrowser::anchorClicked, this,
@@ -33,6 +56,7 @@ void CHtmlViewDlg::RegisterImage(const QString& name, const QImage& image) { ima
 void CHtmlViewDlg::ShowHtml(std::u16string_view html) {
   viewer_->clear();
   viewer_->setHtml(ToQString(html));
+  viewer_->FitColumn();
 }
 
 void CHtmlViewDlg::OnLinkClicked(const QString& url) {

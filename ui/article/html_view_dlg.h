@@ -13,13 +13,23 @@
 
 namespace wrenly::ui {
 
-// The viewer control: answers image requests from its owner's table.
+// The viewer control: answers image requests from its owner's table. On a
+// wide window the text keeps to a centred column, so that its lines stay
+// short enough to read.
 class CHtmlViewer : public QTextBrowser {
   Q_OBJECT
 
  public:
   explicit CHtmlViewer(const QHash<QString, QImage>& images, QWidget* parent = nullptr);
   QVariant loadResource(int type, const QUrl& name) override;
+
+  // The widest the text column gets, in pixels, for the current font.
+  int MaxColumnWidth() const;
+  // Centres the column in the viewer; after new content or a new font.
+  void FitColumn();
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   const QHash<QString, QImage>& images_;

@@ -128,6 +128,8 @@ void CMainFrame::OnEngineMessage(quint32 message, quint64 wParam, qint64 lParam)
 void CMainFrame::Shutdown() {
   if (shutDown_) return;
   shutDown_ = true;
+  for (int i = stack_->count() - 1; i >= 0; --i)
+    if (auto* page = qobject_cast<CPage*>(stack_->widget(i))) page->OnExit();
   StopAutoUpdate();
   dockWatch_->Close();
   RequestRefreshAbort();

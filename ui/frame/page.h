@@ -52,6 +52,8 @@ class CPage : public QWidget {
   virtual void Retranslate() {}
   // The command the Delete key runs; 0 for none.
   virtual int DeleteCommand() const { return 0; }
+  // The program ends with this page open: keeps what its closing would have.
+  virtual void OnExit() {}
 
  signals:
   void finished(int result);

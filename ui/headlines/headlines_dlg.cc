@@ -404,6 +404,8 @@ void CHeadlinesDlg::MarkAll(bool read) {
   StoreCounts();
 }
 
+void CHeadlinesDlg::OnExit() { StoreCounts(); }
+
 void CHeadlinesDlg::StoreCounts() {
   CChannelCatalog catalog;
   if (catalog.LoadAndReport(CChannelView::CatalogPath()) == 1)

@@ -35,6 +35,8 @@ class CHeadlinesDlg : public CPage, public IChannelCountsSource, public IArticle
   void PrepareAction(QAction& action, int command) override;
   void Retranslate() override;
   int DeleteCommand() const override;
+  // Stores the counts, which the channel list would otherwise get on close.
+  void OnExit() override;
 
   CHeadlineModel& model() { return model_; }
   QListView& list() { return *list_; }

@@ -173,6 +173,17 @@ class HeadlinesTest : public QObject {
     QTRY_COMPARE(frame_->TopPage(), static_cast<CPage*>(&frame_->channelView()));
     QTRY_COMPARE(CatalogAttribute("newItemCount"), QString("2"));
     QCOMPARE(CatalogAttribute("itemCount"), QString("3"));
+
+    // The program ending with an article open keeps the lowered count too.
+    channels.setCurrentIndex(channels.model()->index(0, 0));
+    QTest::keyClick(&channels, Qt::Key_Return);
+    QTRY_COMPARE(frame_->TopPage()->objectName(), QString("headlinesView"));
+    auto& again = *static_cast<CHeadlinesDlg*>(frame_->TopPage());
+    QTRY_VERIFY(again.list().isVisible());
+    QTest::keyClick(&again.list(), Qt::Key_Return);
+    QTRY_COMPARE(frame_->TopPage()->objectName(), QString("articleView"));
+    frame_->Exit();
+    QCOMPARE(CatalogAttribute("newItemCount"), QString("1"));
   }
 
   void deleteOneAndDeleteAll() {

@@ -6,7 +6,7 @@
 #include "fetcher/article_writer.h"
 #include "fetcher/html_tree.h"
 #include "fetcher/script_bodies.h"
-#include "fetcher/url_resolution.h"
+#include "net/web_address.h"
 
 namespace wrenly {
 namespace {
@@ -33,7 +33,7 @@ std::string ExtractArticle(std::string_view page, std::string_view pageUrl) {
   HtmlTree tree(WithoutScriptBodies(page));
   const std::string title = tree.Title();
   const std::string baseHref = tree.BaseHref();
-  std::string base = baseHref.empty() ? std::string(pageUrl) : ResolveUrl(pageUrl, baseHref);
+  std::string base = baseHref.empty() ? std::string(pageUrl) : ResolveWebAddress(pageUrl, baseHref);
   if (base.empty()) base = pageUrl;
   Attempt best;
   bool first = true;

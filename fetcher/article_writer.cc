@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "fetcher/url_resolution.h"
+#include "net/web_address.h"
 
 namespace wrenly {
 namespace {
@@ -158,7 +158,7 @@ class Writer {
   // link to nowhere is written as its text.
   const char* OpenLink(const HtmlNode* node) {
     const char* href = node->Attribute("href");
-    std::string url = href != nullptr ? ResolveUrl(base_, href) : std::string();
+    std::string url = href != nullptr ? ResolveWebAddress(base_, href) : std::string();
     const std::string scheme = UrlScheme(url);
     if (scheme != "http" && scheme != "https" && scheme != "mailto" && scheme != "ftp") return nullptr;
     out_ += "<a href=\"";
@@ -168,7 +168,7 @@ class Writer {
   }
 
   void WriteImage(const HtmlNode* node) {
-    const std::string url = ResolveUrl(base_, node->imageSource);
+    const std::string url = ResolveWebAddress(base_, node->imageSource);
     if (!IsWebAddress(url)) return;
     out_ += "<img src=\"";
     out_ += url;  // percent-encoded: holds no quote, blank or angle bracket

@@ -2,70 +2,74 @@
 
 #include <optional>
 
+#include "platform/text.h"
+
 namespace wrenly {
 namespace {
 
-struct Parts {
-  std::optional<std::u16string_view> scheme, authority, query, fragment;
-  std::u16string_view path;
-};
-
-bool IsSchemeChar(char16_t c, bool first) {
-  const bool letter = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+bool IsSchemeChar(char c, bool first) {
+  const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
   if (first) return letter;
-  return letter || (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.';
+  return letter || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
 }
 
+// The length of the scheme that starts text (before its ":"), or 0.
+size_t SchemeLength(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && IsSchemeChar(text[i], i == 0)) ++i;
+  return i > 0 && i < text.size() && text[i] == ':' ? i : 0;
+}
+
+struct Parts {
+  std::optional<std::string_view> scheme, authority, query, fragment;
+  std::string_view path;
+};
+
 // Splits an address into its five parts (RFC 3986, appendix B).
-Parts Split(std::u16string_view text) {
+Parts Split(std::string_view text) {
   Parts parts;
-  if (const size_t hash = text.find(u'#'); hash != std::u16string_view::npos) {
+  if (const size_t hash = text.find('#'); hash != std::string_view::npos) {
     parts.fragment = text.substr(hash + 1);
     text = text.substr(0, hash);
   }
-  if (const size_t question = text.find(u'?'); question != std::u16string_view::npos) {
+  if (const size_t question = text.find('?'); question != std::string_view::npos) {
     parts.query = text.substr(question + 1);
     text = text.substr(0, question);
   }
-  const size_t colon = text.find(u':');
-  if (colon != std::u16string_view::npos && colon > 0 && text.substr(0, colon).find(u'/') == std::u16string_view::npos) {
-    bool scheme = true;
-    for (size_t i = 0; i < colon; ++i) scheme = scheme && IsSchemeChar(text[i], i == 0);
-    if (scheme) {
-      parts.scheme = text.substr(0, colon);
-      text = text.substr(colon + 1);
-    }
+  if (const size_t scheme = SchemeLength(text); scheme > 0) {
+    parts.scheme = text.substr(0, scheme);
+    text.remove_prefix(scheme + 1);
   }
-  if (text.starts_with(u"//")) {
-    const size_t end = text.find(u'/', 2);
-    parts.authority = text.substr(2, end == std::u16string_view::npos ? std::u16string_view::npos : end - 2);
-    text = end == std::u16string_view::npos ? std::u16string_view() : text.substr(end);
+  if (text.starts_with("//")) {
+    const size_t end = text.find('/', 2);
+    parts.authority = text.substr(2, end == std::string_view::npos ? std::string_view::npos : end - 2);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end);
   }
   parts.path = text;
   return parts;
 }
 
 // RFC 3986, section 5.2.4.
-std::u16string RemoveDotSegments(std::u16string_view input) {
-  std::u16string output;
+std::string RemoveDotSegments(std::string_view input) {
+  std::string output;
   while (!input.empty()) {
-    if (input.starts_with(u"../")) {
+    if (input.starts_with("../")) {
       input.remove_prefix(3);
-    } else if (input.starts_with(u"./")) {
+    } else if (input.starts_with("./")) {
       input.remove_prefix(2);
-    } else if (input.starts_with(u"/./")) {
+    } else if (input.starts_with("/./")) {
       input.remove_prefix(2);
-    } else if (input == u"/.") {
-      input = u"/";
-    } else if (input.starts_with(u"/../") || input == u"/..") {
-      input = input.size() == 3 ? std::u16string_view(u"/") : input.substr(3);
-      const size_t slash = output.rfind(u'/');
-      output.erase(slash == std::u16string::npos ? 0 : slash);
-    } else if (input == u"." || input == u"..") {
+    } else if (input == "/.") {
+      input = "/";
+    } else if (input.starts_with("/../") || input == "/..") {
+      input = input.size() == 3 ? std::string_view("/") : input.substr(3);
+      const size_t slash = output.rfind('/');
+      output.erase(slash == std::string::npos ? 0 : slash);
+    } else if (input == "." || input == "..") {
       input = {};
     } else {
-      const size_t next = input.find(u'/', 1);
-      const size_t take = next == std::u16string_view::npos ? input.size() : next;
+      const size_t next = input.find('/', 1);
+      const size_t take = next == std::string_view::npos ? input.size() : next;
       output += input.substr(0, take);
       input.remove_prefix(take);
     }
@@ -73,45 +77,104 @@ std::u16string RemoveDotSegments(std::u16string_view input) {
   return output;
 }
 
-std::u16string Merge(const Parts& base, std::u16string_view path) {
-  if (base.authority && base.path.empty()) return u"/" + std::u16string(path);
-  const size_t slash = base.path.rfind(u'/');
-  if (slash == std::u16string_view::npos) return std::u16string(path);
-  return std::u16string(base.path.substr(0, slash + 1)) + std::u16string(path);
+std::string Merge(const Parts& base, std::string_view path) {
+  if (base.authority && base.path.empty()) return "/" + std::string(path);
+  const size_t slash = base.path.rfind('/');
+  if (slash == std::string_view::npos) return std::string(path);
+  return std::string(base.path.substr(0, slash + 1)) + std::string(path);
 }
 
-std::u16string_view TrimBlanks(std::u16string_view text) {
-  auto blank = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
   return text;
+}
+
+// Drops surrounding blanks and every tab and line break, as browsers do.
+std::string Cleaned(std::string_view text) {
+  std::string result;
+  for (char c : TrimBlanks(text))
+    if (c != '\t' && c != '\n' && c != '\r') result += c;
+  return result;
+}
+
+// Web addresses with a host take a backslash for a slash before the query.
+void SlashesForBackslashes(std::string& reference) {
+  const size_t end = reference.find_first_of("?#");
+  for (size_t i = 0; i < reference.size() && i < end; ++i)
+    if (reference[i] == '\\') reference[i] = '/';
+}
+
+// Where the path starts in an absolute address (after scheme and authority).
+size_t PathStart(const std::string& url) {
+  const size_t colon = url.find(':');
+  if (colon == std::string::npos) return 0;
+  if (url.compare(colon + 1, 2, "//") != 0) return colon + 1;
+  const size_t slash = url.find_first_of("/?#", colon + 3);
+  return slash == std::string::npos ? url.size() : slash;
+}
+
+// Percent-encodes what may not stand in an address: blanks, quotes, angle
+// brackets, backslashes, backticks and the bytes of non-ASCII characters.
+// The host is left alone, so international host names keep working.
+std::string Encoded(const std::string& url) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const size_t from = PathStart(url);
+  std::string result = url.substr(0, from);
+  for (size_t i = from; i < url.size(); ++i) {
+    const auto c = static_cast<unsigned char>(url[i]);
+    if (c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>' || c == '\\' || c == '`') {
+      result += '%';
+      result += kHex[c >> 4];
+      result += kHex[c & 15];
+    } else {
+      result += static_cast<char>(c);
+    }
+  }
+  return result;
 }
 
 }  // namespace
 
-std::u16string ResolveWebAddress(std::u16string_view base, std::u16string_view reference) {
-  reference = TrimBlanks(reference);
-  const Parts ref = Split(reference);
-  const Parts from = Split(TrimBlanks(base));
-  if (ref.scheme || !from.scheme || !from.authority) return std::u16string(reference);
+std::string UrlScheme(std::string_view url) { return AsciiLower(url.substr(0, SchemeLength(url))); }
 
-  std::optional<std::u16string_view> authority = from.authority, query = ref.query;
-  std::u16string path;
-  if (ref.authority) {
-    authority = ref.authority;
-    path = RemoveDotSegments(ref.path);
-  } else if (ref.path.empty()) {
-    path = std::u16string(from.path);
-    if (!ref.query) query = from.query;
-  } else if (ref.path.starts_with(u'/')) {
-    path = RemoveDotSegments(ref.path);
+std::string ResolveWebAddress(std::string_view base, std::string_view reference) {
+  std::string ref = Cleaned(reference);
+  base = TrimBlanks(base);
+  const std::string refScheme = UrlScheme(ref);
+  const std::string scheme = refScheme.empty() ? UrlScheme(base) : refScheme;
+  if (scheme == "http" || scheme == "https") SlashesForBackslashes(ref);
+  if (!refScheme.empty()) return Encoded(ref);
+  const Parts from = Split(base);
+  if (!from.scheme || !from.authority) return {};
+
+  const Parts to = Split(ref);
+  std::string_view authority = *from.authority;
+  std::optional<std::string_view> query = to.query;
+  std::string path;
+  if (to.authority) {
+    authority = *to.authority;
+    path = RemoveDotSegments(to.path);
+  } else if (to.path.empty()) {
+    path = std::string(from.path);
+    if (!query) query = from.query;
+  } else if (to.path.starts_with('/')) {
+    path = RemoveDotSegments(to.path);
   } else {
-    path = RemoveDotSegments(Merge(from, ref.path));
+    path = RemoveDotSegments(Merge(from, to.path));
   }
-  std::u16string out = std::u16string(*from.scheme) + u"://" + std::u16string(*authority) + path;
-  if (query) out += u"?" + std::u16string(*query);
-  if (ref.fragment) out += u"#" + std::u16string(*ref.fragment);
-  return out;
+  // A browser never leaves the path after a host empty.
+  if (path.empty()) path = "/";
+  std::string out = scheme + "://" + std::string(authority) + path;
+  if (query) out += "?" + std::string(*query);
+  if (to.fragment) out += "#" + std::string(*to.fragment);
+  return Encoded(out);
+}
+
+std::u16string ResolveWebAddress(std::u16string_view base, std::u16string_view reference) {
+  return Utf8ToUtf16(ResolveWebAddress(Utf16ToUtf8(base), Utf16ToUtf8(reference)));
 }
 
 }  // namespace wrenly

@@ -5,31 +5,48 @@
 namespace wrenly {
 namespace {
 
-TEST(ResolveWebAddress, FollowsTheStandardExamples) {
-  const std::u16string base = u"http://a/b/c/d;p?q";
-  const std::pair<const char16_t*, const char16_t*> cases[] = {
-      {u"g:h", u"g:h"},
-      {u"g", u"http://a/b/c/g"},
-      {u"./g", u"http://a/b/c/g"},
-      {u"g/", u"http://a/b/c/g/"},
-      {u"/g", u"http://a/g"},
-      {u"//g", u"http://g"},
-      {u"?y", u"http://a/b/c/d;p?y"},
-      {u"g?y", u"http://a/b/c/g?y"},
-      {u"#s", u"http://a/b/c/d;p?q#s"},
-      {u"g?y#s", u"http://a/b/c/g?y#s"},
-      {u"", u"http://a/b/c/d;p?q"},
-      {u".", u"http://a/b/c/"},
-      {u"..", u"http://a/b/"},
-      {u"../g", u"http://a/b/g"},
-      {u"../..", u"http://a/"},
-      {u"../../../g", u"http://a/g"},
-      {u"/./g", u"http://a/g"},
-      {u"g.", u"http://a/b/c/g."},
-      {u"g/../h", u"http://a/b/c/h"},
-      {u"g;x=1/../y", u"http://a/b/c/y"},
+TEST(ResolveWebAddress, FollowsTheStandardExamplesAsABrowserWritesThem) {
+  const std::string base = "http://a/b/c/d;p?q";
+  // The reference resolution examples of RFC 3986, section 5.4; a host with
+  // no path gets "/", as in a browser.
+  const std::pair<const char*, const char*> cases[] = {
+      {"g:h", "g:h"},
+      {"g", "http://a/b/c/g"},
+      {"./g", "http://a/b/c/g"},
+      {"g/", "http://a/b/c/g/"},
+      {"/g", "http://a/g"},
+      {"//g", "http://g/"},
+      {"?y", "http://a/b/c/d;p?y"},
+      {"g?y", "http://a/b/c/g?y"},
+      {"#s", "http://a/b/c/d;p?q#s"},
+      {"g#s", "http://a/b/c/g#s"},
+      {"g?y#s", "http://a/b/c/g?y#s"},
+      {"", "http://a/b/c/d;p?q"},
+      {".", "http://a/b/c/"},
+      {"..", "http://a/b/"},
+      {"../g", "http://a/b/g"},
+      {"../..", "http://a/"},
+      {"../../../g", "http://a/g"},
+      {"/./g", "http://a/g"},
+      {"g.", "http://a/b/c/g."},
+      {"g/../h", "http://a/b/c/h"},
+      {"g;x=1/../y", "http://a/b/c/y"},
+      {"  g\n", "http://a/b/c/g"},
+      {"g\\h", "http://a/b/c/g/h"},
   };
-  for (const auto& [reference, expected] : cases) EXPECT_EQ(ResolveWebAddress(base, reference), expected);
+  for (const auto& [reference, expected] : cases) EXPECT_EQ(ResolveWebAddress(base, reference), expected) << reference;
+  EXPECT_EQ(ResolveWebAddress("https://host.example", "x.png"), "https://host.example/x.png");
+}
+
+TEST(ResolveWebAddress, AbsoluteReferencesAndCharactersThatMayNotStand) {
+  EXPECT_EQ(ResolveWebAddress("http://a.example/", "HTTPS://other.example/x"), "HTTPS://other.example/x");
+  EXPECT_EQ(ResolveWebAddress("http://a.example/", "mailto:me@example.org"), "mailto:me@example.org");
+  EXPECT_EQ(ResolveWebAddress("http://a.example/", "http:\\\\b.example\\x?a\\b"), "http://b.example/x?a%5Cb");
+  EXPECT_EQ(ResolveWebAddress("http://a.example/", "a b\"<c>.png"), "http://a.example/a%20b%22%3Cc%3E.png");
+  EXPECT_EQ(ResolveWebAddress("http://a.example/", "caf\xC3\xA9.jpg"), "http://a.example/caf%C3%A9.jpg");
+  EXPECT_EQ(ResolveWebAddress("http://a.example/", "x%20y.jpg"), "http://a.example/x%20y.jpg");
+  EXPECT_EQ(UrlScheme("JavaScript:void(0)"), "javascript");
+  EXPECT_EQ(UrlScheme("/path:x"), "");
 }
 
 TEST(ResolveWebAddress, FeedPicturesResolveAgainstTheirItem) {
@@ -38,10 +55,12 @@ TEST(ResolveWebAddress, FeedPicturesResolveAgainstTheirItem) {
   EXPECT_EQ(ResolveWebAddress(item, u"img/r.png"), u"https://news.example/2026/12/img/r.png");
   EXPECT_EQ(ResolveWebAddress(item, u"//cdn.example/x.png"), u"https://cdn.example/x.png");
   EXPECT_EQ(ResolveWebAddress(item, u" http://other.example/y.png "), u"http://other.example/y.png");
+  EXPECT_EQ(ResolveWebAddress(item, u"caf\u00e9 1.png"), u"https://news.example/2026/12/caf%C3%A9%201.png");
   EXPECT_EQ(ResolveWebAddress(u"https://news.example", u"r.png"), u"https://news.example/r.png");
-  // Nothing to resolve against: the address stays as written.
-  EXPECT_EQ(ResolveWebAddress(u"", u"/img/r.png"), u"/img/r.png");
-  EXPECT_EQ(ResolveWebAddress(u"news.example/page", u"img/r.png"), u"img/r.png");
+  // Without an absolute base a relative reference has nowhere to go.
+  EXPECT_EQ(ResolveWebAddress(u"", u"/img/r.png"), u"");
+  EXPECT_EQ(ResolveWebAddress(u"news.example/page", u"img/r.png"), u"");
+  EXPECT_EQ(ResolveWebAddress(u"mailto:me@example.org", u"img/r.png"), u"");
 }
 
 }  // namespace

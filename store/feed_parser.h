@@ -2,7 +2,7 @@
 // JSON Feed 1.0/1.1, json_feed.h)
 // merged into its channel's item file and URL index, the channel's title,
 // link and logo address, and the channel-details page. Always loaded without
-// traversal. One object per thread; a refresh merges up to 16 channels at
+// traversal. One object per thread; a refresh merges up to 32 channels at
 // once, each into its own files, and the sequence counters they share are
 // atomic.
 #pragma once

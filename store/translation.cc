@@ -49,14 +49,22 @@ std::shared_ptr<const LoadedTable> TableFor(const std::string& code) {
   return currentTable;
 }
 
-// Looks up each piece between separators; the separators stay.
-std::u16string TranslatePieces(std::u16string_view text, char16_t separator) {
+std::u16string Lookup(const TranslationTable& table, std::u16string_view text) {
+  const auto it = table.find(text);
+  return it != table.end() ? it->second : std::u16string(text);
+}
+
+// A line that is a key becomes its translation as it stands. Any other line
+// is looked up per tab-separated piece; the tabs stay. A translation is
+// never looked up again, so a translation that is also a key stays put.
+std::u16string TranslateLine(const TranslationTable& table, std::u16string_view line) {
+  if (const auto it = table.find(line); it != table.end()) return it->second;
   std::u16string result;
   for (size_t start = 0;;) {
-    const size_t end = text.find(separator, start);
-    result += LookupTranslation(text.substr(start, end - start));
+    const size_t end = line.find(u'\t', start);
+    result += Lookup(table, line.substr(start, end - start));
     if (end == std::u16string_view::npos) return result;
-    result += separator;
+    result += u'\t';
     start = end + 1;
   }
 }
@@ -85,20 +93,27 @@ TranslationTable ParseTranslationFile(std::string_view bytes) {
     const std::u16string_view line = rest.substr(0, end);
     const size_t equals = line.find(u'=');
     if (equals == std::u16string_view::npos) continue;
-    table.insert_or_assign(std::u16string(Trimmed(line.substr(0, equals))),
-                           std::u16string(Trimmed(line.substr(equals + 1))));
+    const std::u16string_view key = Trimmed(line.substr(0, equals));
+    if (key.empty()) continue;  // it would turn every empty text or piece into its value
+    table.insert_or_assign(std::u16string(key), std::u16string(Trimmed(line.substr(equals + 1))));
   }
   return table;
 }
 
 std::u16string LookupTranslation(std::u16string_view text) {
-  const std::shared_ptr<const LoadedTable> table = TableFor(CurrentLanguageCode());
-  const auto it = table->entries.find(text);
-  return it != table->entries.end() ? it->second : std::u16string(text);
+  return Lookup(TableFor(CurrentLanguageCode())->entries, text);
 }
 
 std::u16string Translate(std::u16string_view text) {
-  const std::u16string result = TranslatePieces(TranslatePieces(text, u'\n'), u'\t');
+  const std::shared_ptr<const LoadedTable> table = TableFor(CurrentLanguageCode());
+  std::u16string result;
+  for (size_t start = 0;;) {
+    const size_t end = text.find(u'\n', start);
+    result += TranslateLine(table->entries, text.substr(start, end - start));
+    if (end == std::u16string_view::npos) break;
+    result += u'\n';
+    start = end + 1;
+  }
   return result.empty() ? std::u16string(text) : result;
 }
 

@@ -23,7 +23,8 @@ class TranslationTest : public ::testing::Test {
     std::filesystem::create_directories(folder);
     testsupport::WriteFile(folder + "/Default.txt",
                            MarkedFile(u"Refresh = \u5237\u65B0\r\nMenu=\u83DC\u5355\r\n"
-                                      u"Total space on media=\u603B\u7A7A\u95F4\n"));
+                                      u"Total space on media=\u603B\u7A7A\u95F4\n"
+                                      u"Name\tSize=Menu\tRefresh\r\nRead=Refresh\r\n = orphan\r\n"));
     SetSettingString(setting::kRoot, Utf8ToUtf16(home_.root() + "/program"));
   }
   testsupport::IsolatedHome home_;
@@ -31,11 +32,11 @@ class TranslationTest : public ::testing::Test {
 
 TEST(TranslationFile, ReadsTrimmedLinesAndSkipsWhatIsNotAnEntry) {
   const TranslationTable table = ParseTranslationFile(
-      MarkedFile(u" Refresh = R1 \r\nno equals sign here\nMenu=M\nMenu=M2\nLast=not ended"));
+      MarkedFile(u" Refresh = R1 \r\nno equals sign here\nMenu=M\nMenu=M2\n=orphan\r\n \t = x\nLast=not ended"));
   EXPECT_EQ(table.size(), 2u);
   EXPECT_EQ(table.at(u"Refresh"), u"R1");
   EXPECT_EQ(table.at(u"Menu"), u"M2");
-  // A line without "=" is not glued to the key of the next line.
+  // Neither is a line without "=" glued to the next key, nor is an empty key kept.
   EXPECT_EQ(table.count(u"no equals sign here\nMenu"), 0u);
 }
 
@@ -62,6 +63,17 @@ TEST_F(TranslationTest, TranslatesLinesAndTabSeparatedPieces) {
   EXPECT_EQ(Translate(u""), u"");
   // A translated text is not itself a key, so translating twice changes nothing.
   EXPECT_EQ(Translate(Translate(u"Menu")), u"\u83DC\u5355");
+}
+
+TEST_F(TranslationTest, TranslatesEachTextOnceAndLeavesEmptyPiecesAlone) {
+  SetSettingString(setting::kLanguage, u"CHS");
+  // Translations that are keys themselves are not translated again.
+  EXPECT_EQ(Translate(u"Read"), u"Refresh");
+  EXPECT_EQ(Translate(u"Name\tSize"), u"Menu\tRefresh");
+  EXPECT_EQ(Translate(u"Name\tRead"), u"Name\tRefresh");
+  // A line " = orphan" is no entry for the empty text.
+  EXPECT_EQ(Translate(u"Menu\n\nRefresh\t"), u"\u83DC\u5355\n\n\u5237\u65B0\t");
+  EXPECT_EQ(LookupTranslation(u""), u"");
 }
 
 TEST_F(TranslationTest, LookupsAreSafeWhileAnotherThreadSwitchesLanguages) {

@@ -9,6 +9,7 @@
 #include "store/dates.h"
 #include "store/picture_addresses.h"
 #include "store/settings.h"
+#include "store/translation.h"
 
 namespace wrenly {
 namespace {
@@ -22,28 +23,28 @@ constexpr std::uint64_t kMaxFeedBytes = 64u * 1024 * 1024;
 
 struct DetailRow {
   const char* element;
-  const char* label;
+  const char16_t* label;  // shown translated
 };
 
 constexpr DetailRow kChannelDetails[] = {
-    {"title", "Title"},
-    {"link", "Link"},
-    {"description", "Description"},
-    {"language", "Language"},
-    {"copyright", "Copyright"},
-    {"managingEditor", "ManagingEditor"},
-    {"webMaster", "WebMaster"},
-    {"pubDate", "Published Date"},
-    {"lastBuildDate", "Last Build Date"},
-    {"category", "Category"},
-    {"generator", "Generator"},
-    {"docs", "Docs"},
-    {"cloud", "Cloud"},
-    {"ttl", "TTL"},
-    {"image", "Image"},
-    {"textInput", "TextInput"},
-    {"skipHours", "SkipHours"},
-    {"skipDays", "SkipDays"},
+    {"title", u"Title"},
+    {"link", u"Link"},
+    {"description", u"Description"},
+    {"language", u"Language"},
+    {"copyright", u"Copyright"},
+    {"managingEditor", u"ManagingEditor"},
+    {"webMaster", u"WebMaster"},
+    {"pubDate", u"Published Date"},
+    {"lastBuildDate", u"Last Build Date"},
+    {"category", u"Category"},
+    {"generator", u"Generator"},
+    {"docs", u"Docs"},
+    {"cloud", u"Cloud"},
+    {"ttl", u"TTL"},
+    {"image", u"Image"},
+    {"textInput", u"TextInput"},
+    {"skipHours", u"SkipHours"},
+    {"skipDays", u"SkipDays"},
 };
 
 std::u16string Ascii(std::string_view text) { return std::u16string(text.begin(), text.end()); }
@@ -255,9 +256,9 @@ std::u16string CFeedParser::ChannelInfoHtml() {
   const XMLElement* root = doc != nullptr ? doc->RootElement() : nullptr;
   if (root != nullptr) Visit(nullptr, root);
   if (versionKind_ == kVersionRss20)
-    html += u"<B>RSS Version: </B>2.0<BR>";
+    html += u"<B>" + Translate(u"RSS Version") + u": </B>2.0<BR>";
   else
-    html += u"No details Available.<BR>";
+    html += Translate(u"No details Available.") + u"<BR>";
   const XMLElement* channel = root != nullptr ? root->FirstChildElement("channel") : nullptr;
   for (const XMLElement* child = channel != nullptr ? channel->FirstChildElement() : nullptr;
        child != nullptr; child = child->NextSiblingElement()) {
@@ -265,7 +266,7 @@ std::u16string CFeedParser::ChannelInfoHtml() {
     for (const DetailRow& row : kChannelDetails) {
       if (name != AsciiLower(Ascii(row.element))) continue;
       const std::u16string text = ElementText(child);
-      if (!text.empty()) html += u"<B>" + Ascii(row.label) + u": </B>" + text + u"<BR>\n";
+      if (!text.empty()) html += u"<B>" + Translate(row.label) + u": </B>" + text + u"<BR>\n";
     }
   }
   return html + u"</BODY></HTML>";

@@ -48,7 +48,8 @@ class RecordingPage : public CPage {
 
 // Every text the program's sources hand to the translation table: Tr(u"..."),
 // Translate(u"..."), ConfirmDelete(..., u"..."), menu entries {u"...", cmd::...},
-// both texts of Tr(x ? u"..." : u"..."), and the named texts kSomethingText[]
+// both texts of Tr(x ? u"..." : u"..."), table rows {"name", u"..."}, and the
+// named texts kSomethingText[]
 // (error texts that travel up from the transfer layer, the fetcher and the
 // engine and are translated where they are shown).
 std::set<QString> TranslatedTexts() {
@@ -60,6 +61,7 @@ std::set<QString> TranslatedTexts() {
       QRegularExpression("\\{" + literal + ",\\s*(?:cmd::|0,)"),
       QRegularExpression("\\bTr\\([^;]*?\\?\\s*" + literal + "\\s*:\\s*" + literal),
       QRegularExpression("\\bk(?:\\w*Text|CatalogUnreadable)\\[\\]\\s*=\\s*" + literal),
+      QRegularExpression("\\{\"\\w+\",\\s*" + literal + "\\}"),
   };
   std::set<QString> texts;
   for (const char* folder : {"ui", "store", "engine", "net", "fetcher"}) {

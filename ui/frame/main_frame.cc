@@ -58,12 +58,12 @@ void CMainFrame::PushPage(CPage* page, std::function<void(int)> done) {
   page->SetFrame(this);
   stack_->addWidget(page);
   stack_->setCurrentWidget(page);
-  page->setFocus();
+  page->TakeFocus();
   connect(page, &CPage::unhandledCommand, this, [this, page](int command) { DispatchUnhandled(page, command); });
   connect(page, &CPage::finished, this, [this, page, done = std::move(done)](int result) {
     stack_->removeWidget(page);
     page->deleteLater();
-    if (CPage* top = TopPage()) top->setFocus();
+    if (CPage* top = TopPage()) top->TakeFocus();
     if (done) done(result);
   });
 }

@@ -61,6 +61,13 @@ void CPage::PressKey(bool left) {
   if (key.isVisible() && key.isEnabled()) key.click();
 }
 
+void CPage::TakeFocus() {
+  if (QWidget* child = focusWidget())
+    child->setFocus();
+  else
+    setFocus();
+}
+
 void CPage::Embed() {
   embedded_ = true;
   softKeys_->hide();

@@ -40,6 +40,9 @@ class CPage : public QWidget {
   QMenu* OpenMenu();
   // Closes the page with a result for its opener.
   void Close(int result);
+  // Gives the keyboard to the child that had it last (or was chosen while
+  // the page was hidden), else to the page itself.
+  void TakeFocus();
   // Makes the page a part of another page's content: its soft-key bar and
   // key shortcuts go, and every key it does not use goes up to the page
   // around it.

@@ -61,6 +61,8 @@ COptionChannelInfoDlg::COptionChannelInfoDlg(const ChannelRef& channel)
   auto* infoTab = new QWidget;
   auto* infoLayout = new QVBoxLayout(infoTab);
   infoLayout->setContentsMargins(0, 0, 0, 0);
+  info_->setMaximumWidth(FormMaxWidth(*info_));
+  fullText_->setMaximumWidth(FormMaxWidth(*fullText_));
   infoLayout->addWidget(info_);
   auto* choice = new QVBoxLayout;
   choice->setContentsMargins(8, 0, 8, 8);

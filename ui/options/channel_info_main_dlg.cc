@@ -85,7 +85,7 @@ COptionChannelInfoMainDlg::COptionChannelInfoMainDlg(CChannelCatalog* catalog)
     : COptionChannelInfoMainDlg(catalog, true) {
   url_->setText("http://");
   url_->setCursorPosition(url_->text().size());
-  url_->setFocus();
+  setFocusProxy(url_);  // the wizard focuses the page when it shows it
 }
 
 COptionChannelInfoMainDlg::COptionChannelInfoMainDlg(const ChannelRef& channel)

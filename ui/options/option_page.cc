@@ -12,7 +12,12 @@ COptionPage::COptionPage(const char* objectName)
   body().setContentsMargins(8, 8, 8, 8);
   body().setSpacing(10);
   body().addWidget(heading_);
-  body().addLayout(form_);
+  auto* fields = new QWidget(this);
+  fields->setObjectName("optionFields");
+  fields->setLayout(form_);
+  form_->setContentsMargins(0, 0, 0, 0);
+  fields->setMaximumWidth(FormMaxWidth(*this));
+  body().addWidget(fields);
   body().addStretch(1);
 }
 

@@ -56,7 +56,9 @@ int CNewChannelDlg::Choice() const {
 void CNewChannelDlg::Select(int choice) {
   if (choice < 0 || choice >= 4) return;
   buttons_[choice]->setChecked(true);
-  buttons_[choice]->setFocus();
+  // The page is not shown yet: the wizard gives the keyboard to the choice
+  // when it shows the page.
+  setFocusProxy(buttons_[choice]);
 }
 
 bool CNewChannelDlg::OnCommand(int command) {

@@ -33,9 +33,15 @@ void CNewWizardDlg::ShowPage(CWizardPage* page) {
     page_->deleteLater();
   }
   page_ = page;
+  page_->setMaximumWidth(FormMaxWidth(*page_));
   body().addWidget(page_, 1);
   page_->SetKeys(softKeys());
   page_->show();
+  // The keyboard goes to the page (its focus proxy, where it has one), so
+  // that the arrow keys work on it at once; also when the frame focuses the
+  // wizard.
+  setFocusProxy(page_);
+  page_->setFocus();
 }
 
 void CNewWizardDlg::ShowFirstPage(int preselect) {

@@ -1,6 +1,13 @@
 #include "ui/wizard/wizard_page.h"
 
+#include <QFontMetrics>
+
 namespace wrenly::ui {
+
+int FormMaxWidth(const QWidget& widget) {
+  constexpr int kCharacters = 90;
+  return QFontMetrics(widget.font()).averageCharWidth() * kCharacters;
+}
 
 QLabel* MakeHeading(QWidget* parent, const char* objectName) {
   auto* heading = new QLabel(parent);

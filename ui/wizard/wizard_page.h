@@ -24,6 +24,10 @@ class CWizardPage : public QWidget {
   void done(bool forward, bool added);
 };
 
+// The widest a page of fields gets: about 90 characters of the widget's
+// font, so that fields and lists do not stretch across a wide window.
+int FormMaxWidth(const QWidget& widget);
+
 // The wizard's large heading.
 QLabel* MakeHeading(QWidget* parent, const char* objectName);
 

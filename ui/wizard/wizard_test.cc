@@ -1,5 +1,6 @@
 // The New Channel Wizard, its choosers and the download dialog, driven
 // through their real widgets on the offscreen platform.
+#include <QApplication>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -170,6 +171,8 @@ class WizardTest : public QObject {
     }
     WriteCatalog({});
     CNewWizardDlg wizard;
+    wizard.show();
+    QVERIFY(QTest::qWaitForWindowActive(&wizard));
     QVERIFY(Choice(wizard, "choiceTemplates")->isChecked());
     for (const char* name : {"choiceOpml", "choiceUrl", "choiceTemplates"}) {
       Choice(wizard, name)->setChecked(true);
@@ -178,6 +181,8 @@ class WizardTest : public QObject {
       QTest::keyClick(&wizard, Qt::Key_Escape);  // Back
       QVERIFY(qobject_cast<CNewChannelDlg*>(wizard.current()));
       QVERIFY2(Choice(wizard, name)->isChecked(), name);
+      // The keyboard is on the choice, so the arrow keys move it at once.
+      QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(Choice(wizard, name)));
     }
     QSignalSpy finished(&wizard, &CPage::finished);
     auto* first = static_cast<CNewChannelDlg*>(wizard.current());

@@ -2,6 +2,7 @@
 // screen, the translations the program ships, and the built program itself.
 #include <QApplication>
 #include <QDirIterator>
+#include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
 #include <QRegularExpression>
@@ -155,6 +156,26 @@ class FrameTest : public QObject {
     BroadcastRegistered(kMsgHeadlinesFinished);
     QTRY_VERIFY(view.softKeys().right().isEnabled());
     QVERIFY(view.categoryBar().isEnabled());
+  }
+
+  void aPushedPageGivesTheKeyboardToItsChoice() {
+    StartFrame();
+    QVERIFY(QTest::qWaitForWindowActive(frame_.get()));
+    auto* page = new RecordingPage(0);
+    auto* first = new QLineEdit;
+    auto* chosen = new QLineEdit;
+    page->layout()->addWidget(first);
+    page->layout()->addWidget(chosen);
+    page->setFocusProxy(chosen);
+    frame_->PushPage(page);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(chosen));
+    auto* upper = new RecordingPage(0);
+    frame_->PushPage(upper);
+    chosen->setFocusProxy(nullptr);
+    page->setFocusProxy(nullptr);
+    upper->Close(kResultOk);
+    // Back on top: the keyboard is where it was.
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(chosen));
   }
 
   void theMenuKeyOpensOneMenuAndAgainClosesIt() {

@@ -56,6 +56,7 @@ CMainFrame::~CMainFrame() {
 
 void CMainFrame::PushPage(CPage* page, std::function<void(int)> done) {
   page->SetFrame(this);
+  if (CPage* below = TopPage()) below->RememberFocus();
   stack_->addWidget(page);
   stack_->setCurrentWidget(page);
   page->TakeFocus();

@@ -61,8 +61,19 @@ void CPage::PressKey(bool left) {
   if (key.isVisible() && key.isEnabled()) key.click();
 }
 
+void CPage::RememberFocus() {
+  QWidget* focused = QApplication::focusWidget();
+  if (focused != nullptr && isAncestorOf(focused)) lastFocus_ = focused;
+}
+
 void CPage::TakeFocus() {
-  if (QWidget* child = focusWidget())
+  // Where the keyboard was when the page was covered; else the page's own
+  // choice (its focus proxy); the child the stack may have focused on the
+  // way (the first one that takes focus) comes last.
+  QWidget* child = focusWidget();
+  if (lastFocus_ != nullptr && lastFocus_->isEnabled())
+    lastFocus_->setFocus();
+  else if (focusProxy() == nullptr && child != nullptr)
     child->setFocus();
   else
     setFocus();

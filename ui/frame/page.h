@@ -6,6 +6,7 @@
 // F5 is Refresh where the page has it, Delete runs the page's Delete command.
 #pragma once
 
+#include <QPointer>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <vector>
@@ -40,8 +41,10 @@ class CPage : public QWidget {
   QMenu* OpenMenu();
   // Closes the page with a result for its opener.
   void Close(int result);
-  // Gives the keyboard to the child that had it last (or was chosen while
-  // the page was hidden), else to the page itself.
+  // Notes where the keyboard is, before another page covers this one.
+  void RememberFocus();
+  // Gives the keyboard back where it was noted, else to the page's focus
+  // proxy, else to the child that had it last, else to the page itself.
   void TakeFocus();
   // Makes the page a part of another page's content: its soft-key bar and
   // key shortcuts go, and every key it does not use goes up to the page
@@ -83,6 +86,7 @@ class CPage : public QWidget {
   CSoftKeyBar* softKeys_;
   CMainFrame* frame_ = nullptr;
   std::vector<QShortcut*> shortcuts_;
+  QPointer<QWidget> lastFocus_;
   bool closed_ = false;
   bool embedded_ = false;
 };

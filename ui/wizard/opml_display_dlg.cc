@@ -1,18 +1,15 @@
 #include "ui/wizard/opml_display_dlg.h"
 
-#include <QTimer>
-#include <QVBoxLayout>
-
 #include "platform/program_folder.h"
 #include "store/opml_import.h"
 #include "store/paths.h"
-#include "ui/frame/commands.h"
 #include "ui/frame/tr.h"
 
 namespace wrenly::ui {
 
 namespace {
 constexpr int kUrlRole = Qt::UserRole + 1;
+constexpr char16_t kPromptText[] = u"Choose the channels to add:";
 }
 
 std::string SampleChannelsPath() {
@@ -21,57 +18,22 @@ std::string SampleChannelsPath() {
 }
 
 COpmlDisplayDlg::COpmlDisplayDlg(std::string path, CChannelCatalog& catalog)
-    : path_(path.empty() ? SampleChannelsPath() : std::move(path)),
-      catalog_(catalog),
-      heading_(MakeHeading(this, "wizardHeading")),
-      prompt_(new QLabel(this)),
-      loading_(new QLabel(this)),
-      tree_(new CCheckTreeCtrl(this)) {
-  setObjectName("opmlPage");
-  tree_->setObjectName("opmlTree");
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(4, 4, 4, 4);
-  layout->addWidget(heading_);
-  layout->addWidget(prompt_);
-  layout->addWidget(loading_);
-  layout->addWidget(tree_, 1);
-  prompt_->hide();
-  tree_->hide();
-  Retranslate();
-  QTimer::singleShot(0, this, &COpmlDisplayDlg::Load);
-}
+    : CChooserPage("opmlPage", "opmlTree", kPromptText),
+      path_(path.empty() ? SampleChannelsPath() : std::move(path)),
+      catalog_(catalog) {}
 
-void COpmlDisplayDlg::Retranslate() {
-  heading_->setText(Tr(u"New Channel Wizard"));
-  prompt_->setText(Tr(u"Choose the channels to add:"));
-  loading_->setText(Tr(u"Loading, please waiting..."));
-}
-
-void COpmlDisplayDlg::SetKeys(CSoftKeyBar& keys) {
-  keys.SetLeft(Tr(u"Back"), cmd::kBack);
-  keys.SetRight(Tr(u"Finish"), cmd::kFinish);
-}
-
-void COpmlDisplayDlg::Load() {
+void COpmlDisplayDlg::Fill() {
   // A missing or unreadable file shows an empty tree.
   const auto entries = ReadOpmlEntries(path_, nullptr);
-  tree_->setUpdatesEnabled(false);
   for (const OpmlEntry& top : entries.value_or(std::vector<OpmlEntry>{})) {
-    QTreeWidgetItem* item = tree_->AddEntry(nullptr, ToQString(top.text), !top.url.empty());
+    QTreeWidgetItem* item = tree().AddEntry(nullptr, ToQString(top.text), !top.url.empty());
     item->setData(0, kUrlRole, ToQString(top.url));
     for (const OpmlEntry& child : top.children) {
-      QTreeWidgetItem* sub = tree_->AddEntry(item, ToQString(child.text), true);
+      QTreeWidgetItem* sub = tree().AddEntry(item, ToQString(child.text), true);
       sub->setData(0, kUrlRole, ToQString(child.url));
     }
     if (!top.children.empty()) item->setExpanded(true);
   }
-  tree_->setUpdatesEnabled(true);
-  if (tree_->topLevelItemCount() > 0) tree_->setCurrentItem(tree_->topLevelItem(0));
-  loading_->hide();
-  prompt_->show();
-  tree_->show();
-  tree_->setFocus();
-  emit loaded();
 }
 
 bool COpmlDisplayDlg::Finish() {
@@ -82,8 +44,8 @@ bool COpmlDisplayDlg::Finish() {
     if (channel && url.empty()) return;
     if (catalog_.AddChannel(category, ToU16(item.text(0)), url) > 0) added = true;
   };
-  for (int i = 0; i < tree_->topLevelItemCount(); ++i) {
-    const QTreeWidgetItem& top = *tree_->topLevelItem(i);
+  for (int i = 0; i < tree().topLevelItemCount(); ++i) {
+    const QTreeWidgetItem& top = *tree().topLevelItem(i);
     if (top.checkState(0) != Qt::Unchecked) {
       if (top.data(0, kUrlRole).toString().isEmpty())
         add(u"", top, false);
@@ -95,18 +57,6 @@ bool COpmlDisplayDlg::Finish() {
       if (CCheckTreeCtrl::IsChecked(*top.child(c))) add(category, *top.child(c), true);
   }
   return added;
-}
-
-bool COpmlDisplayDlg::OnCommand(int command) {
-  if (command == cmd::kBack) {
-    emit done(false, false);
-    return true;
-  }
-  if (command == cmd::kFinish) {
-    emit done(true, Finish());
-    return true;
-  }
-  return false;
 }
 
 }  // namespace wrenly::ui

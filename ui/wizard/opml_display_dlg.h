@@ -7,36 +7,25 @@
 #include <string>
 
 #include "store/channel_catalog.h"
-#include "ui/wizard/check_tree.h"
-#include "ui/wizard/wizard_page.h"
+#include "ui/wizard/chooser_page.h"
 
 namespace wrenly::ui {
 
-class COpmlDisplayDlg : public CWizardPage {
+class COpmlDisplayDlg : public CChooserPage {
   Q_OBJECT
 
  public:
   // An empty path shows the sample list: the data root's copy (downloaded)
   // when there is one, else the program folder's.
   COpmlDisplayDlg(std::string path, CChannelCatalog& catalog);
-  void SetKeys(CSoftKeyBar& keys) override;
-  bool OnCommand(int command) override;
-  void Retranslate() override;
-  CCheckTreeCtrl& tree() { return *tree_; }
 
- signals:
-  void loaded();
+ protected:
+  void Fill() override;
+  bool Finish() override;
 
  private:
-  void Load();
-  bool Finish();
-
   std::string path_;
   CChannelCatalog& catalog_;
-  QLabel* heading_;
-  QLabel* prompt_;
-  QLabel* loading_;
-  CCheckTreeCtrl* tree_;
 };
 
 // The sample channel list to offer: the data root's, else the program folder's.

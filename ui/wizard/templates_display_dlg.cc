@@ -1,7 +1,5 @@
 #include "ui/wizard/templates_display_dlg.h"
 
-#include <QTimer>
-#include <QVBoxLayout>
 #include <set>
 
 #include "platform/program_folder.h"
@@ -9,51 +7,24 @@
 #include "platform/atomic_file.h"
 #include "store/paths.h"
 #include "store/template_document.h"
-#include "ui/frame/commands.h"
 #include "ui/frame/tr.h"
 
 namespace wrenly::ui {
 
 namespace {
 constexpr int kPositionRole = Qt::UserRole + 1;
+constexpr char16_t kPromptText[] = u"Choose the channel templates to add:";
 constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
 }  // namespace
 
 CTemplatesDisplayDlg::CTemplatesDisplayDlg(std::vector<std::string> folders, CChannelCatalog& catalog)
-    : folders_(std::move(folders)),
-      catalog_(catalog),
-      heading_(MakeHeading(this, "wizardHeading")),
-      prompt_(new QLabel(this)),
-      loading_(new QLabel(this)),
-      tree_(new CCheckTreeCtrl(this)) {
-  setObjectName("templatesPage");
-  tree_->setObjectName("templateTree");
+    : CChooserPage("templatesPage", "templateTree", kPromptText),
+      folders_(std::move(folders)),
+      catalog_(catalog) {
   if (folders_.empty()) folders_ = {GetDataRoot() + "/Templates", GetProgramFolder() + "/Templates"};
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(4, 4, 4, 4);
-  layout->addWidget(heading_);
-  layout->addWidget(prompt_);
-  layout->addWidget(loading_);
-  layout->addWidget(tree_, 1);
-  prompt_->hide();
-  tree_->hide();
-  Retranslate();
-  QTimer::singleShot(0, this, &CTemplatesDisplayDlg::Load);
 }
 
-void CTemplatesDisplayDlg::Retranslate() {
-  heading_->setText(Tr(u"New Channel Wizard"));
-  prompt_->setText(Tr(u"Choose the channel templates to add:"));
-  loading_->setText(Tr(u"Loading, please waiting..."));
-}
-
-void CTemplatesDisplayDlg::SetKeys(CSoftKeyBar& keys) {
-  keys.SetLeft(Tr(u"Back"), cmd::kBack);
-  keys.SetRight(Tr(u"Finish"), cmd::kFinish);
-}
-
-void CTemplatesDisplayDlg::Load() {
-  tree_->setUpdatesEnabled(false);
+void CTemplatesDisplayDlg::Fill() {
   std::set<std::string> seen;
   for (const std::string& folder : folders_) {
     for (const FoundFile& file : FindFiles(folder + "/*.xml")) {
@@ -61,16 +32,6 @@ void CTemplatesDisplayDlg::Load() {
       LoadFile(folder + "/" + file.name);
     }
   }
-  tree_->setUpdatesEnabled(true);
-  if (tree_->topLevelItemCount() > 0) {
-    tree_->setCurrentItem(tree_->topLevelItem(0));
-    tree_->scrollToTop();
-  }
-  loading_->hide();
-  prompt_->show();
-  tree_->show();
-  tree_->setFocus();
-  emit loaded();
 }
 
 void CTemplatesDisplayDlg::LoadFile(const std::string& path) {
@@ -87,12 +48,12 @@ void CTemplatesDisplayDlg::OnReport(const std::u16string& element, const std::u1
                                     const std::u16string& second) {
   if (element == u"template") {
     if (newFile_) {
-      group_ = tree_->AddEntry(nullptr, QString(), false);
+      group_ = tree().AddEntry(nullptr, QString(), false);
       newFile_ = false;
     }
     group_->setText(0, ToQString(second));
   } else if (element == u"channel") {
-    QTreeWidgetItem* item = tree_->AddEntry(group_, ToQString(first), true);
+    QTreeWidgetItem* item = tree().AddEntry(group_, ToQString(first), true);
     if (group_) group_->setExpanded(true);
     const int position = static_cast<int>(urls_.size());
     urls_.push_back(second);
@@ -123,8 +84,8 @@ bool CTemplatesDisplayDlg::AddEntry(const QTreeWidgetItem& item, const QString& 
 
 bool CTemplatesDisplayDlg::Finish() {
   bool added = false;
-  for (int i = 0; i < tree_->topLevelItemCount(); ++i) {
-    const QTreeWidgetItem& top = *tree_->topLevelItem(i);
+  for (int i = 0; i < tree().topLevelItemCount(); ++i) {
+    const QTreeWidgetItem& top = *tree().topLevelItem(i);
     if (CCheckTreeCtrl::IsChecked(top) && top.data(0, kPositionRole).isValid())
       added = AddEntry(top, top.text(0)) || added;
     for (int c = 0; c < top.childCount(); ++c) {
@@ -134,18 +95,6 @@ bool CTemplatesDisplayDlg::Finish() {
     }
   }
   return added;
-}
-
-bool CTemplatesDisplayDlg::OnCommand(int command) {
-  if (command == cmd::kBack) {
-    emit done(false, false);
-    return true;
-  }
-  if (command == cmd::kFinish) {
-    emit done(true, Finish());
-    return true;
-  }
-  return false;
 }
 
 }  // namespace wrenly::ui

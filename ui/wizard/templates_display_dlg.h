@@ -10,40 +10,30 @@
 #include <vector>
 
 #include "store/channel_catalog.h"
-#include "ui/wizard/check_tree.h"
-#include "ui/wizard/wizard_page.h"
+#include "ui/wizard/chooser_page.h"
 
 namespace wrenly::ui {
 
-class CTemplatesDisplayDlg : public CWizardPage {
+class CTemplatesDisplayDlg : public CChooserPage {
   Q_OBJECT
 
  public:
   // An empty list reads the data root's "Templates" (downloaded), then the
   // program folder's; a file name found in both is read from the first.
   CTemplatesDisplayDlg(std::vector<std::string> folders, CChannelCatalog& catalog);
-  void SetKeys(CSoftKeyBar& keys) override;
-  bool OnCommand(int command) override;
-  void Retranslate() override;
-  CCheckTreeCtrl& tree() { return *tree_; }
 
- signals:
-  void loaded();
+ protected:
+  void Fill() override;
+  bool Finish() override;
 
  private:
-  void Load();
   void LoadFile(const std::string& path);
   void OnReport(const std::u16string& element, const std::u16string& first, const std::u16string& second);
   // Adds one entry's channel and writes its template copy; true when added.
   bool AddEntry(const QTreeWidgetItem& item, const QString& title);
-  bool Finish();
 
   std::vector<std::string> folders_;
   CChannelCatalog& catalog_;
-  QLabel* heading_;
-  QLabel* prompt_;
-  QLabel* loading_;
-  CCheckTreeCtrl* tree_;
   std::vector<std::u16string> urls_;
   std::map<int, std::u16string> scripts_;
   std::vector<int> waiting_;

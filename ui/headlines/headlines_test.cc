@@ -86,6 +86,24 @@ class HeadlinesTest : public QObject {
     return images;
   }
 
+  // Opens the first channel's headline list from the channel list with
+  // Return, then its first headline the same way.
+  CHeadlinesDlg* OpenFirstArticleFromChannelList() {
+    QListView& channels = frame_->channelView().list();
+    CHeadlinesDlg* page = nullptr;
+    [&] {
+      QTRY_COMPARE(channels.model()->rowCount(), 1);
+      channels.setCurrentIndex(channels.model()->index(0, 0));
+      QTest::keyClick(&channels, Qt::Key_Return);
+      QTRY_COMPARE(frame_->TopPage()->objectName(), QString("headlinesView"));
+      page = static_cast<CHeadlinesDlg*>(frame_->TopPage());
+      QTRY_VERIFY(page->list().isVisible());
+      QTest::keyClick(&page->list(), Qt::Key_Return);
+      QTRY_COMPARE(frame_->TopPage()->objectName(), QString("articleView"));
+    }();
+    return QTest::currentTestFailed() ? nullptr : page;
+  }
+
  private slots:
   void init() {
     env_ = std::make_unique<UiTestEnvironment>();
@@ -156,15 +174,9 @@ class HeadlinesTest : public QObject {
     RegisterReadingScreens();
     StartFrame(3, 3);
     MergeFeed(channel_, ThreeItems());
-    QListView& channels = frame_->channelView().list();
-    QTRY_COMPARE(channels.model()->rowCount(), 1);
-    channels.setCurrentIndex(channels.model()->index(0, 0));
-    QTest::keyClick(&channels, Qt::Key_Return);
-    QTRY_COMPARE(frame_->TopPage()->objectName(), QString("headlinesView"));
-    auto& page = *static_cast<CHeadlinesDlg*>(frame_->TopPage());
-    QTRY_VERIFY(page.list().isVisible());
-    QTest::keyClick(&page.list(), Qt::Key_Return);
-    QTRY_COMPARE(frame_->TopPage()->objectName(), QString("articleView"));
+    CHeadlinesDlg* opened = OpenFirstArticleFromChannelList();
+    QVERIFY(opened != nullptr);
+    CHeadlinesDlg& page = *opened;
     QCOMPARE(ReadFlags(channel_), (std::vector<unsigned>{0, 0, 2}));  // "Three" is the newest
     QCOMPARE(page.model().Row(0).image, int(kImageRead));
     QTest::keyClick(frame_->TopPage(), Qt::Key_Escape);
@@ -175,13 +187,7 @@ class HeadlinesTest : public QObject {
     QCOMPARE(CatalogAttribute("itemCount"), QString("3"));
 
     // The program ending with an article open keeps the lowered count too.
-    channels.setCurrentIndex(channels.model()->index(0, 0));
-    QTest::keyClick(&channels, Qt::Key_Return);
-    QTRY_COMPARE(frame_->TopPage()->objectName(), QString("headlinesView"));
-    auto& again = *static_cast<CHeadlinesDlg*>(frame_->TopPage());
-    QTRY_VERIFY(again.list().isVisible());
-    QTest::keyClick(&again.list(), Qt::Key_Return);
-    QTRY_COMPARE(frame_->TopPage()->objectName(), QString("articleView"));
+    QVERIFY(OpenFirstArticleFromChannelList() != nullptr);
     frame_->Exit();
     QCOMPARE(CatalogAttribute("newItemCount"), QString("1"));
   }

@@ -29,11 +29,13 @@ struct SlowDownload {
   }
 };
 
+// Each thread writes its own result (not a bit of a vector<bool>, which
+// would share bytes between threads).
 std::vector<std::string> FetchFromThreads(SharedDownloads& shared, const std::string& folder, SlowDownload& slow,
-                                          int threads, std::vector<bool>& results) {
+                                          int threads, std::vector<char>& results) {
   std::vector<std::string> paths;
   for (int i = 0; i < threads; ++i) paths.push_back(folder + "/Ch" + std::to_string(100 + i) + "-Fav.ico");
-  results.assign(threads, false);
+  results.assign(threads, 0);
   {
     std::vector<std::jthread> workers;
     for (int i = 0; i < threads; ++i)
@@ -48,7 +50,7 @@ TEST(SharedDownloads, OneDownloadPerAddressWhoeverAsksAndWhenever) {
   TempDir dir;
   SharedDownloads shared;
   SlowDownload slow;
-  std::vector<bool> results;
+  std::vector<char> results;
   const std::vector<std::string> paths = FetchFromThreads(shared, dir.path(), slow, 6, results);
   EXPECT_EQ(slow.calls, 1);
   for (int i = 0; i < 6; ++i) {
@@ -67,7 +69,7 @@ TEST(SharedDownloads, AFailureIsSharedAndLeavesNoFiles) {
   SharedDownloads shared;
   SlowDownload slow;
   slow.succeeds = false;
-  std::vector<bool> results;
+  std::vector<char> results;
   const std::vector<std::string> paths = FetchFromThreads(shared, dir.path(), slow, 4, results);
   EXPECT_EQ(slow.calls, 1);
   for (int i = 0; i < 4; ++i) {

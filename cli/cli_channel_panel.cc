@@ -14,15 +14,6 @@ namespace {
 // Computed on every use: the data root follows the settings.
 std::string CatalogPath() { return ChannelDataPath("Channels.opml"); }
 
-int ParseNumber(const std::u16string& text) {
-  int value = 0;
-  for (char16_t c : text) {
-    if (c < u'0' || c > u'9' || value > 100000000) return 0;
-    value = value * 10 + (c - u'0');
-  }
-  return value;
-}
-
 }  // namespace
 
 std::vector<ChannelRow> LoadCatalogChannels() {
@@ -34,7 +25,7 @@ std::vector<ChannelRow> LoadCatalogChannels() {
       return;
     }
     ChannelRow row;
-    row.number = ParseNumber(attributes[u"uniqueID"]);
+    row.number = ParseDecimal(attributes[u"uniqueID"]);
     row.title = attributes.count(u"text") ? attributes[u"text"] : attributes[u"title"];
     row.url = attributes[u"xmlUrl"];
     if (row.number > 0 && !row.url.empty()) rows.push_back(std::move(row));

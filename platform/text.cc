@@ -310,6 +310,16 @@ std::u16string AsciiLower(std::u16string_view text) {
   return out;
 }
 
+int ParseDecimal(std::u16string_view text) {
+  if (text.size() > 9) return 0;
+  int value = 0;
+  for (char16_t c : text) {
+    if (c < u'0' || c > u'9') return 0;
+    value = value * 10 + (c - u'0');
+  }
+  return value;
+}
+
 namespace {
 
 template <typename View>

@@ -59,4 +59,8 @@ std::u16string_view Trim(std::u16string_view text, std::u16string_view chars = k
 std::string AsciiLower(std::string_view text);
 std::u16string AsciiLower(std::u16string_view text);
 
+// A count or channel number as the catalog stores it: decimal digits only.
+// 0 for anything else, for an empty text and for more than nine digits.
+int ParseDecimal(std::u16string_view text);
+
 }  // namespace wrenly

@@ -63,5 +63,13 @@ TEST(Trim, TakesTheGivenCharactersFromBothEndsOnly) {
   EXPECT_EQ(Trim(u"\n", kSpaceChars16), u"");
 }
 
+TEST(ParseDecimal, DigitsOnlyAndNeverOverflows) {
+  EXPECT_EQ(ParseDecimal(u"0"), 0);
+  EXPECT_EQ(ParseDecimal(u"123"), 123);
+  EXPECT_EQ(ParseDecimal(u"999999999"), 999999999);
+  for (const char16_t* bad : {u"", u"-5", u"+5", u" 5", u"5x", u"1e3", u"9999999999", u"٣"})
+    EXPECT_EQ(ParseDecimal(bad), 0) << Utf16ToUtf8(bad);
+}
+
 }  // namespace
 }  // namespace wrenly

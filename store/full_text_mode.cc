@@ -7,15 +7,6 @@ namespace {
 
 constexpr char16_t kFullTextAttributeU[] = u"fulltext";
 
-int ChannelNumber(const std::u16string& text) {
-  int value = 0;
-  for (char16_t c : text) {
-    if (c < u'0' || c > u'9' || value > 100000000) return 0;
-    value = value * 10 + (c - u'0');
-  }
-  return value;
-}
-
 }  // namespace
 
 std::u16string FullTextModeName(FullTextMode mode) {
@@ -52,7 +43,7 @@ std::map<int, FullTextMode> ReadFullTextModes(const std::string& catalogPath) {
    public:
     ModeReader()
         : CChannelCatalog([this](const std::u16string&, const std::u16string& name, const std::u16string& value) {
-            if (name == u"uniqueID") number_ = ChannelNumber(value);
+            if (name == u"uniqueID") number_ = ParseDecimal(value);
             if (name == kFullTextAttributeU) mode_ = ParseFullTextMode(value);
             // The first outline of a number holds its choice.
             if (name.empty() && value.empty() && number_ > 0 && mode_) modes.emplace(number_, *mode_);

@@ -32,15 +32,6 @@ namespace {
 
 constexpr char16_t kCatalogUnreadable[] = u"The channel list could not be read. The file was left as it is.";
 
-int ParseCount(const std::u16string& text) {
-  int value = 0;
-  for (char16_t c : text) {
-    if (c < u'0' || c > u'9' || value > 10000000) return 0;
-    value = value * 10 + (c - u'0');
-  }
-  return value;
-}
-
 std::string ItemFilePath(int number) { return ChannelDataPath(ChannelFileName(number, ".bin")); }
 
 // Whether a command works on the selected channel (and so needs a selection
@@ -201,17 +192,17 @@ void CChannelView::Reload() {
       if (filling && !text.empty()) categories_.push_back(text);
     } else if (MatchesFilter(category) && !url.empty()) {
       ChannelRow row;
-      row.number = ParseCount(attributes[u"uniqueID"]);
+      row.number = ParseDecimal(attributes[u"uniqueID"]);
       row.title = text;
       row.url = url;
       row.iconPath = Utf8ToUtf16(ChannelDataPath(ChannelFileName(row.number, "-Fav.ico")));
       if (attributes.count(u"itemCount") && attributes.count(u"newItemCount")) {
-        row.total = ParseCount(attributes[u"itemCount"]);
-        row.unread = ParseCount(attributes[u"newItemCount"]);
+        row.total = ParseDecimal(attributes[u"itemCount"]);
+        row.unread = ParseDecimal(attributes[u"newItemCount"]);
         row.counts = CountText(row.total, row.unread);
       }
       row.hasUnread = row.unread >= 1 ? u"1" : u"0";
-      const bool hidden = newOnly_ && ParseCount(attributes[u"newItemCount"]) == 0;
+      const bool hidden = newOnly_ && ParseDecimal(attributes[u"newItemCount"]) == 0;
       if (row.number > 0 && !hidden) rows.push_back(std::move(row));
     }
     attributes.clear();
@@ -505,7 +496,7 @@ void CChannelView::Mark(bool read, bool allRows) {
       const ChannelRow row = model_.Row(r);
       std::u16string total;
       catalog.GetOutlineAttribute(row.url, "itemCount", &total);
-      counts[row.url] = {ParseCount(total), read ? 0 : ParseCount(total)};
+      counts[row.url] = {ParseDecimal(total), read ? 0 : ParseDecimal(total)};
     }
     StoreChannelCounts(catalog, counts);
   });

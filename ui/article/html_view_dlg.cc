@@ -52,12 +52,19 @@ int CHtmlViewer::MaxColumnWidth() const {
 
 void CHtmlViewer::FitColumn() {
   constexpr int kEdge = 4;  // the document's own margin on a narrow screen
-  const int side = std::max(kEdge, (viewport()->width() - MaxColumnWidth()) / 2);
+  const int room = std::max(0, viewport()->width() - MaxColumnWidth());
+  const int left = std::max(kEdge, centred_ ? room / 2 : 0);
+  const int right = std::max(kEdge, centred_ ? room / 2 : room);
   QTextFrameFormat format = document()->rootFrame()->frameFormat();
-  if (format.leftMargin() == side && format.rightMargin() == side) return;
-  format.setLeftMargin(side);
-  format.setRightMargin(side);
+  if (format.leftMargin() == left && format.rightMargin() == right) return;
+  format.setLeftMargin(left);
+  format.setRightMargin(right);
   document()->rootFrame()->setFrameFormat(format);
+}
+
+void CHtmlViewer::SetColumnCentred(bool centred) {
+  centred_ = centred;
+  FitColumn();
 }
 
 void CHtmlViewer::resizeEvent(QResizeEvent* event) {

@@ -14,8 +14,8 @@
 namespace wrenly::ui {
 
 // The viewer control: answers image requests from its owner's table. On a
-// wide window the text keeps to a centred column, so that its lines stay
-// short enough to read.
+// wide window the text keeps to a column, centred unless told otherwise, so
+// that its lines stay short enough to read.
 class CHtmlViewer : public QTextBrowser {
   Q_OBJECT
 
@@ -25,14 +25,17 @@ class CHtmlViewer : public QTextBrowser {
 
   // The widest the text column gets, in pixels, for the current font.
   int MaxColumnWidth() const;
-  // Centres the column in the viewer; after new content or a new font.
+  // Places the column in the viewer (centred, or at the left edge); after
+  // new content or a new font.
   void FitColumn();
+  void SetColumnCentred(bool centred);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
 
  private:
   const QHash<QString, QImage>& images_;
+  bool centred_ = true;
 };
 
 class CHtmlViewDlg : public CPage {

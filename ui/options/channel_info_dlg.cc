@@ -18,7 +18,11 @@ namespace {
 // The description inside the "Details" tab: links open as an article's do.
 class CDescriptionView : public CHtmlViewDlg {
  public:
-  explicit CDescriptionView(QWidget* parent) : CHtmlViewDlg(parent) { Embed(); }
+  // Its column starts where the sheet's heading does.
+  explicit CDescriptionView(QWidget* parent) : CHtmlViewDlg(parent) {
+    Embed();
+    viewer().SetColumnCentred(false);
+  }
   void OnLinkClicked(const QString& url) override { OpenLink(url); }
 };
 

@@ -8,6 +8,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextFrame>
 #include <QTextDocument>
 
 #include "engine/refresh_test_support.h"
@@ -230,6 +231,12 @@ class OptionsTest : public QObject {
     QVERIFY(viewer.document()->resource(QTextDocument::ImageResource, QUrl(remote)).isNull());
     QVERIFY(viewer.document()->resource(QTextDocument::ImageResource, QUrl(local)).isNull());
     QCOMPARE(site.Requests("/pic.png"), 0);
+
+    // On a wide sheet the text column starts at the left, under the heading.
+    sheet.resize(2000, 720);
+    const auto rootFormat = [&] { return viewer.document()->rootFrame()->frameFormat(); };
+    QTRY_VERIFY(rootFormat().rightMargin() > 500);
+    QCOMPARE(rootFormat().leftMargin(), 4.0);
 
     // Links go to the article's opener, which takes http and https only.
     std::vector<QUrl> opened;

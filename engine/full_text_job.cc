@@ -10,6 +10,7 @@
 #include "platform/trace.h"
 #include "store/channel_files.h"
 #include "store/channel_store.h"
+#include "store/data_root_lock.h"
 #include "store/dates.h"
 #include "store/feed_parser.h"
 #include "store/paths.h"
@@ -35,15 +36,19 @@ std::uint32_t Fail(std::uint32_t code, std::u16string text, const std::string& o
 void FetchArticlePictures(const FullTextJob& job, const std::string& itemFile, std::u16string_view pageUrl) {
   std::u16string text;
   if (!ReadTextFile(job.fullTextFile, text, 0) || text.empty()) return;
-  CChannelStore index(UrlIndexPathFor(itemFile), false);
+  const std::string dataRoot = GetDataRoot();
   PictureAddress found;
   for (std::size_t pos = 0; !job.abortCheck() && NextPictureAddress(text, pos, found);) {
-    if (!index.ContainsLink(found.address) &&
-        !index.AppendRecord(u"", found.address, u"", static_cast<std::uint32_t>(CurrentInstant()), NextPictureSequence(), u""))
-      continue;
-    if (!index.FindRecord(found.address, u"") || job.abortCheck()) continue;
-    const std::string picture =
-        StampedFilePath(itemFile, index.current().flag, index.current().type, ".img");
+    std::string picture;
+    {
+      // The address gets its record, and its file name, under the lock.
+      const DataRootLock lock(dataRoot, LockMode::kExclusive);
+      CChannelStore index(UrlIndexPathFor(itemFile), false);
+      if (!index.ContainsLink(found.address) && !index.AppendIndexAddress(found.address)) continue;
+      if (!index.FindRecord(found.address, u"")) continue;
+      picture = StampedFilePath(itemFile, index.current().flag, index.current().type, ".img");
+    }
+    if (job.abortCheck()) continue;
     if (FileExists(picture)) continue;
     std::uint32_t code = 0;
     std::u16string error;
@@ -108,8 +113,11 @@ void RunFullTextJob(const FullTextJob& job) {
   }
   if (job.skipFollowUp || !FileExists(job.fullTextFile)) return;
   const std::string itemFile = ChannelDataPath(ChannelFileName(job.channel, ".bin"));
-  CChannelStore store(itemFile, false);
-  store.UpdateField(job.url, ItemField::kReadFlag, kReadFlagFullTextArrived);
+  {
+    const DataRootLock lock(GetDataRoot(), LockMode::kExclusive);
+    CChannelStore store(itemFile, false);
+    store.UpdateField(job.url, ItemField::kReadFlag, kReadFlagFullTextArrived);
+  }
   // The page may have been served from elsewhere (a redirect): relative
   // picture addresses refer to that address.
   const std::u16string& pageUrl = run.pageAddress.empty() ? job.url : run.pageAddress;

@@ -23,6 +23,7 @@
 #include "platform/trace.h"
 #include "store/channel_files.h"
 #include "store/channel_store.h"
+#include "store/data_root_lock.h"
 #include "store/feed_parser.h"
 #include "store/full_text_mode.h"
 #include "store/item_record.h"
@@ -54,6 +55,7 @@ struct RefreshSettings {
   bool downloadFulltext = false;
   bool useProxy = false;
   std::string proxyAddress;
+  std::string dataRoot;  // its lock is held for each change of a channel's files
   std::string channelDataFolder;
   int articleLimit = 0;
   std::map<int, FullTextMode> fullTextModes;  // by channel number, from the catalog
@@ -69,8 +71,10 @@ RefreshSettings ReadRefreshSettings() {
   const std::u16string address = std::u16string(Trim(GetSettingString(setting::kNetAgencyIP)));
   settings.proxyAddress =
       address.empty() ? std::string(TransferControl::kDefaultProxyAddress) : Utf16ToUtf8(address);
-  settings.channelDataFolder = ChannelDataFolder();
+  settings.dataRoot = GetDataRoot();
+  settings.channelDataFolder = settings.dataRoot + "/ChannelData";
   settings.articleLimit = GetArticleLimit();
+  const DataRootLock lock(settings.dataRoot, LockMode::kShared);
   settings.fullTextModes = ReadFullTextModes(settings.channelDataFolder + "/Channels.opml");
   return settings;
 }
@@ -159,6 +163,7 @@ void QueueFullTexts(const Row& r) {
   // Without an extraction template a "template" channel gets no full texts.
   if (mode == FullTextMode::kTemplate && !FileExists(paths.templ)) return;
   const std::string& extraction = mode == FullTextMode::kAutomatic ? kAutomaticExtraction : paths.templ;
+  const DataRootLock lock(r.settings.dataRoot, LockMode::kShared);
   const auto index = ReadUrlIndex(paths.urlIndex);
   RecordReader reader(paths.items);
   ItemRecord record;
@@ -183,12 +188,25 @@ ChannelAddresses AddressesOf(const CFeedParser& feed) {
   return {true, feed.LogoAddress(), feed.ChannelLink(), feed.SiteIconAddress()};
 }
 
+// Each change of the channel's records holds the data root's lock for that
+// change alone, so other processes and screens can work between them.
+void WriteChannelError(const Row& r, std::u16string_view error) {
+  const DataRootLock lock(r.settings.dataRoot, LockMode::kExclusive);
+  WriteErrorRecord(r.paths.items, error);
+}
+
+int MergeLocked(const Row& r, CFeedParser& parser) {
+  const DataRootLock lock(r.settings.dataRoot, LockMode::kExclusive);
+  return parser.MergeItems();
+}
+
 // The row is done without a merge: the feed did not change since the last
 // good download.
 int KeepUnchangedFeed(const Row& r) {
   Trace("The feed is unchanged\n");
   QueueFullTexts(r);
   if (IsRefreshAborted()) return 1;
+  const DataRootLock lock(r.settings.dataRoot, LockMode::kExclusive);
   DeleteErrorRecord(r.paths.items);
   return 1;
 }
@@ -210,7 +228,7 @@ int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addres
   if (IsRefreshAborted()) return 0;
   if (!downloaded) {
     if (error.empty()) error = kNotDownloadedText;
-    WriteErrorRecord(paths.items, error);
+    WriteChannelError(r, error);
     r.context.panel->SetLastError(r.row, error);
     return 0;
   }
@@ -219,10 +237,10 @@ int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addres
   Trace("Parse channel XML\n");
   CFeedParser parser(IsRefreshAborted);
   parser.SetArticleLimit(r.settings.articleLimit);
-  if (parser.Load(paths.download) != 1 || parser.MergeItems() != 1) {
+  if (parser.Load(paths.download) != 1 || MergeLocked(r, parser) != 1) {
     // An error page, a login portal or a truncated transfer: the last good
     // feed stays, and the failure is recorded as such.
-    WriteErrorRecord(paths.items, kNotAFeedText);
+    WriteChannelError(r, kNotAFeedText);
     r.context.panel->SetLastError(r.row, kNotAFeedText);
     return 0;
   }
@@ -239,7 +257,10 @@ int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addres
         conditional.received.lastModified != conditional.send.lastModified)
       WriteFeedValidators(paths.validators, conditional.received);
   }
-  if (parser.merged().errorRecordLive) DeleteErrorRecord(paths.items);
+  if (parser.merged().errorRecordLive) {
+    const DataRootLock lock(r.settings.dataRoot, LockMode::kExclusive);
+    DeleteErrorRecord(paths.items);
+  }
   return 1;
 }
 
@@ -267,7 +288,11 @@ void FetchLogoAndSiteIcon(const ChannelPaths& paths, ChannelAddresses addresses,
 }
 
 void ShowCounts(const Row& r) {
-  const ItemCounts counts = CountItems(r.paths.items);
+  ItemCounts counts;
+  {
+    const DataRootLock lock(r.settings.dataRoot, LockMode::kShared);
+    counts = CountItems(r.paths.items);
+  }
   // Without a readable item file the counts are unknown, not 0/0.
   if (IsRefreshAborted() || !counts.readable) return;
   const int unread = counts.total - counts.read;

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <unordered_map>
@@ -16,6 +15,7 @@
 #include "store/date_index.h"
 #include "store/dates.h"
 #include "store/file_lock.h"
+#include "store/index_sequence.h"
 #include "store/item_record.h"
 #include "store/paths.h"
 #include "store/picture_addresses.h"
@@ -23,11 +23,6 @@
 
 namespace wrenly {
 namespace {
-
-// One pair for the whole program run; each new URL-index record takes the
-// counter's value after adding one.
-std::atomic<uint32_t> gLinkSequence{0};
-std::atomic<uint32_t> gPictureSequence{0};
 
 constexpr size_t kMaxDateLength = 127;
 
@@ -120,7 +115,7 @@ class Merge {
  private:
   void ReadItemFile();
   void ReadUrlIndex();
-  void AddToIndex(const std::u16string& key, uint32_t sequence);
+  void AddToIndex(const std::u16string& key);
   void Take(const FeedItem& item);
   void Trim();
   void DeleteItem(const std::u16string& link);
@@ -140,6 +135,7 @@ class Merge {
 
   std::vector<IndexEntry> indexEntries_;
   std::unordered_map<std::u16string, size_t> indexKeys_;  // first entry of each key
+  SequenceTable sequences_;
   uint64_t indexWhole_ = 0, indexSize_ = 0;
   std::string indexAppends_;
 };
@@ -162,6 +158,7 @@ void Merge::ReadUrlIndex() {
   RecordReader reader(index_.fd(), RecordReader::kBorrowed);
   ItemRecord record;
   for (uint64_t start = 0; reader.Next(record, RecordReader::kLink); start = reader.wholeEnd()) {
+    sequences_.Note(record.flag, record.type);
     if (!IsLive(record)) continue;
     indexKeys_.emplace(record.link, indexEntries_.size());
     indexEntries_.push_back({start, reader.wholeEnd(), std::move(record.link), record.flag, record.type});
@@ -170,8 +167,9 @@ void Merge::ReadUrlIndex() {
   indexSize_ = reader.fileSize();
 }
 
-void Merge::AddToIndex(const std::u16string& key, uint32_t sequence) {
+void Merge::AddToIndex(const std::u16string& key) {
   const auto stamp = static_cast<uint32_t>(CurrentInstant());
+  const uint32_t sequence = sequences_.Next(stamp);
   const std::string bytes = EncodeItemRecord({u"", key, u"", stamp, sequence, u""});
   const uint64_t start = indexWhole_ + indexAppends_.size();
   indexAppends_ += bytes;
@@ -182,12 +180,12 @@ void Merge::AddToIndex(const std::u16string& key, uint32_t sequence) {
 void Merge::Take(const FeedItem& item) {
   const std::u16string& link = item.link;
   if (!link.empty() && indexKeys_.count(link) == 0) {
-    AddToIndex(link, NextLinkSequence());
+    AddToIndex(link);
     result_.links.push_back(link);
   }
   for (const std::u16string& address : PictureAddresses(item.description)) {
     if (indexKeys_.count(address) != 0) continue;
-    AddToIndex(address, NextPictureSequence());
+    AddToIndex(address);
     const IndexEntry& added = indexEntries_.back();
     result_.pictures.push_back({address, link, added.stamp, added.sequence});
   }
@@ -326,9 +324,6 @@ MergeResult Merge::Run(const std::vector<FeedItem>& feedItems, const AbortCallba
 }
 
 }  // namespace
-
-uint32_t NextLinkSequence() { return ++gLinkSequence; }
-uint32_t NextPictureSequence() { return ++gPictureSequence; }
 
 MergeResult MergeChannelItems(const std::string& itemFile, const std::vector<FeedItem>& items, int articleLimit,
                               const AbortCallback& abort) {

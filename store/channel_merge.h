@@ -3,8 +3,10 @@
 // new items into the item file, then the trim to the article limit and, when
 // dead records have taken over a file, its compaction. Each file is opened
 // once and walked once; the appends of each go out in one write. Both paths
-// stay locked (file_lock.h) for the whole merge. Safe on any thread; the
-// sequence counters are atomic and shared with the full-text jobs.
+// stay locked (file_lock.h) for the whole merge; between processes the
+// caller holds the data root's lock (data_root_lock.h), so the sequence
+// numbers of new URL-index records, taken from the index file itself
+// (index_sequence.h), never repeat. Safe on any thread.
 #pragma once
 
 #include <cstdint>
@@ -14,10 +16,6 @@
 #include "store/feed_items.h"
 
 namespace wrenly {
-
-// The next number of the process-wide link and picture numberings.
-uint32_t NextLinkSequence();
-uint32_t NextPictureSequence();
 
 // A picture address the merge added to the URL index, with the link of the
 // item whose description names it (for resolving a relative address) and

@@ -16,6 +16,7 @@
 #include "store/channel_files.h"
 #include "store/dates.h"
 #include "store/file_lock.h"
+#include "store/index_sequence.h"
 #include "store/picture_addresses.h"
 #include "store/positioned_io.h"
 #include "store/settings.h"
@@ -192,9 +193,19 @@ bool CChannelStore::AppendRecord(std::u16string_view title, std::u16string_view 
   ItemRecord record{std::u16string(title), std::u16string(link), {}, flag, type,
                     std::u16string(description)};
   if (!CanonicalizeDate(date, record.date)) record.date = date.substr(0, kMaxDateLength);
-  const std::string bytes = EncodeItemRecord(record);
-
   const auto lock = LockFilePath(path_);
+  return AppendLocked(record);
+}
+
+bool CChannelStore::AppendIndexAddress(std::u16string_view address) {
+  const auto lock = LockFilePath(path_);
+  const auto stamp = static_cast<uint32_t>(CurrentInstant());
+  const uint32_t sequence = ReadSequenceTable(path_).Next(stamp);
+  return AppendLocked({u"", std::u16string(address), u"", stamp, sequence, u""});
+}
+
+bool CChannelStore::AppendLocked(const ItemRecord& record) {
+  const std::string bytes = EncodeItemRecord(record);
   const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   struct stat info {};

@@ -57,6 +57,11 @@ class CChannelStore {
                     std::u16string_view date, uint32_t flag, uint32_t type,
                     std::u16string_view description);
 
+  // Appends a URL-index record for the address, stamped now, with the next
+  // sequence of that stamp the file leaves free (index_sequence.h). False
+  // when the file cannot be opened or written.
+  bool AppendIndexAddress(std::u16string_view address);
+
   // Rewrites the flag or type word of the live records with this link (every
   // live record when the link is empty). "ReadFlag" moves only 0<->2 and
   // 1<->3, and 9999 turns 0 into 1; "Type" writes when the type differs. A
@@ -80,6 +85,8 @@ class CChannelStore {
   const DateIndex& dateIndex() const { return dateIndex_; }
 
  private:
+  // AppendRecord with the path's lock held.
+  bool AppendLocked(const ItemRecord& record);
   void BuildDateIndex();
   void RestoreCurrent(int recordNumber);
   // The live number of the first record matching; -1 when none.

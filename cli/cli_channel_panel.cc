@@ -4,34 +4,21 @@
 
 #include "engine/messages.h"
 #include "platform/text.h"
-#include "store/channel_catalog.h"
-#include "store/channel_counts.h"
-#include "store/paths.h"
+#include "reader/reader_data.h"
 
 namespace wrenly::cli {
-namespace {
-
-// Computed on every use: the data root follows the settings.
-std::string CatalogPath() { return ChannelDataPath("Channels.opml"); }
-
-}  // namespace
 
 std::vector<ChannelRow> LoadCatalogChannels() {
+  std::vector<reader::CatalogEntry> entries;
+  reader::ReaderData::Current().ListChannels(entries);
   std::vector<ChannelRow> rows;
-  std::map<std::u16string, std::u16string> attributes;
-  CChannelCatalog catalog([&](const std::u16string&, const std::u16string& name, const std::u16string& value) {
-    if (!name.empty()) {
-      attributes[name] = value;
-      return;
-    }
+  for (const reader::CatalogEntry& entry : entries) {
     ChannelRow row;
-    row.number = ParseDecimal(attributes[u"uniqueID"]);
-    row.title = attributes.count(u"text") ? attributes[u"text"] : attributes[u"title"];
-    row.url = attributes[u"xmlUrl"];
+    row.number = entry.Number();
+    row.title = entry.attributes.count(u"text") ? entry.Get(u"text") : entry.Get(u"title");
+    row.url = entry.Get(u"xmlUrl");
     if (row.number > 0 && !row.url.empty()) rows.push_back(std::move(row));
-    attributes.clear();
-  });
-  catalog.LoadAndReport(CatalogPath());
+  }
   return rows;
 }
 
@@ -105,9 +92,7 @@ bool CliChannelPanel::SaveCounts() {
   std::map<std::u16string, ChannelCountValues> counts;
   for (const ChannelRow& row : Rows())
     if (row.total >= 0) counts.emplace(row.url, ChannelCountValues{row.total, row.unread});
-  if (counts.empty()) return true;
-  CChannelCatalog catalog;
-  return catalog.LoadAndReport(CatalogPath()) == 1 && StoreChannelCounts(catalog, counts);
+  return reader::ReaderData::Current().StoreCounts(counts).done();
 }
 
 }  // namespace wrenly::cli

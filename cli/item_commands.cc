@@ -1,16 +1,12 @@
 #include "cli/item_commands.h"
 
 #include <charconv>
-#include <cstdio>
-#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
 
 #include "platform/text.h"
-#include "store/channel_catalog.h"
-#include "store/channel_files.h"
-#include "store/channel_store.h"
+#include "reader/reader_data.h"
 #include "store/dates.h"
 #include "store/feed_parser.h"
 #include "store/paths.h"
@@ -25,10 +21,6 @@ std::optional<int> ChannelNumber(const std::string& text) {
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
   if (ec != std::errc() || end != text.data() + text.size() || number < 0) return std::nullopt;
   return number;
-}
-
-std::string ChannelPath(int channel, const char* suffix) {
-  return ChannelDataPath(ChannelFileName(channel, suffix));
 }
 
 // Splits "--json" off; the positional arguments must number min..max.
@@ -65,32 +57,18 @@ std::u16string CanonicalOrAsWritten(const std::u16string& date) {
   return CanonicalizeDate(date, canonical) ? canonical : date;
 }
 
-// Stores the channel's counts in the catalog as "itemCount" and
-// "newItemCount", as the channel list does after a refresh or a mark. The
-// channel is found by its number through the catalog's reports; a catalog
-// that does not name it is left alone.
-void StoreCounts(int channel, std::ostream& err) {
-  const std::string path = ChannelDataPath("Channels.opml");
-  if (!FileExists(path)) return;
-  const std::u16string number = Utf8ToUtf16(std::to_string(channel));
-  std::optional<std::u16string> address;
-  std::u16string id, url;
-  CChannelCatalog catalog([&](const std::u16string&, const std::u16string& name,
-                              const std::u16string& value) {
-    if (name == u"uniqueID") id = value;
-    if (name == u"xmlUrl") url = value;
-    if (!name.empty()) return;
-    if (!address && !url.empty() && id == number) address = url;
-    id.clear();
-    url.clear();
-  });
-  if (catalog.LoadAndReport(path) == 0 || !address) return;
-  const ItemCounts counts = CountItems(ChannelPath(channel, ".bin"));
-  if (!counts.readable) return;  // unknown counts must not overwrite the stored ones
-  catalog.SetOutlineAttribute(*address, "itemCount", Utf8ToUtf16(std::to_string(counts.total)));
-  catalog.SetOutlineAttribute(*address, "newItemCount",
-                              Utf8ToUtf16(std::to_string(counts.total - counts.read)));
-  if (!catalog.LastSaveOk()) err << "wrenly-cli: " << catalog.LastError() << '\n';
+// The exit status of a reader operation; a refusal, or a note on a done
+// one (counts that could not be saved), is printed.
+int Report(const reader::Result& result, std::ostream& err) {
+  if (!result.message.empty()) err << "wrenly-cli: " << result.message << '\n';
+  return result.done() ? kExitOk : kExitFailed;
+}
+
+// A link the channel does not have is reported as the command line named them.
+int ReportItem(const reader::Result& result, const std::vector<std::string>& positional, std::ostream& err) {
+  if (result.refusal == reader::Refusal::kNotFound)
+    return Failed(err, "channel " + positional[0] + " has no item " + positional.back());
+  return Report(result, err);
 }
 
 // --- parse ------------------------------------------------------------------
@@ -147,35 +125,13 @@ int RunParse(const std::vector<std::string>& args, std::ostream& out, std::ostre
 
 // --- merge ------------------------------------------------------------------
 
-bool CopyFile(const std::string& from, const std::string& to) {
-  std::error_code ec;
-  return std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing,
-                                    ec);
-}
-
 int RunMerge(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   const auto parsed = Split(args, 2, 2, false);
   const auto channel = parsed ? ChannelNumber(parsed->positional[0]) : std::nullopt;
   if (!channel) return UsageError(Find("merge"), err);
-  const std::string& source = parsed->positional[1];
-  if (!FileExists(source)) return Failed(err, "cannot read " + source);
-  CreateFolder(GetDataRoot());
-  CreateFolder(ChannelDataFolder());
-  const std::string fresh = ChannelPath(*channel, "~.xml");
-  if (!CopyFile(source, fresh)) return Failed(err, "cannot write " + fresh);
-
-  CFeedParser feed;
-  const bool loaded = feed.Load(fresh) == 1;
-  if (!loaded || feed.MergeItems() == 0) {
-    std::remove(fresh.c_str());
-    return Failed(err, source + " is not a feed" + (loaded ? "" : ": " + feed.LastError()) +
-                           "; nothing was changed");
-  }
-  DeleteErrorRecord(ChannelPath(*channel, ".bin"));
-  if (std::rename(fresh.c_str(), ChannelPath(*channel, ".xml").c_str()) != 0)
-    return Failed(err, "cannot rename " + fresh);
-  StoreCounts(*channel, err);
-  out << feed.newItemCount() << '\n';
+  const reader::ValueResult<int> merged = reader::ReaderData::Current().Merge(*channel, parsed->positional[1]);
+  if (Report(merged.result, err) != kExitOk) return kExitFailed;
+  out << merged.value << '\n';
   return kExitOk;
 }
 
@@ -201,8 +157,8 @@ int RunItems(const std::vector<std::string>& args, std::ostream& out, std::ostre
   const auto parsed = Split(args, 1, 1, true);
   const auto channel = parsed ? ChannelNumber(parsed->positional[0]) : std::nullopt;
   if (!channel) return UsageError(Find("items"), err);
-  CChannelStore store(ChannelPath(*channel, ".bin"), false);
-  while (store.ReadNext()) PrintRecord(store.current(), parsed->json, out);
+  reader::ReaderData::Current().ForEachItem(
+      *channel, [&](const ItemRecord& record) { PrintRecord(record, parsed->json, out); });
   return kExitOk;
 }
 
@@ -213,27 +169,15 @@ int RunMark(const std::vector<std::string>& args, std::ostream&, std::ostream& e
   if (!channel || (state != "read" && state != "unread")) return UsageError(Find("mark"), err);
   const std::u16string link =
       parsed->positional.size() == 3 ? Utf8ToUtf16(parsed->positional[2]) : u"";
-  CChannelStore store(ChannelPath(*channel, ".bin"), false);
-  if (!link.empty() && !store.ContainsLink(link))
-    return Failed(err, "channel " + parsed->positional[0] + " has no item " + parsed->positional[2]);
-  // Two passes set or clear the read bit and keep the full-text bit:
-  // 2 then 3 turn 0 into 2 and 1 into 3; 0 then 1 undo that.
-  const bool read = state == "read";
-  store.UpdateField(link, ItemField::kReadFlag, read ? kFlagRead : kFlagUnread);
-  store.UpdateField(link, ItemField::kReadFlag, read ? kFlagReadFullText : kFlagUnreadFullText);
-  StoreCounts(*channel, err);
-  return kExitOk;
+  return ReportItem(reader::ReaderData::Current().Mark(*channel, state == "read", link), parsed->positional, err);
 }
 
 int RunDeleteItem(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
   const auto parsed = Split(args, 2, 2, false);
   const auto channel = parsed ? ChannelNumber(parsed->positional[0]) : std::nullopt;
   if (!channel) return UsageError(Find("delete-item"), err);
-  CChannelStore store(ChannelPath(*channel, ".bin"), false);
-  if (!store.DeleteItem(Utf8ToUtf16(parsed->positional[1])))
-    return Failed(err, "channel " + parsed->positional[0] + " has no item " + parsed->positional[1]);
-  StoreCounts(*channel, err);
-  return kExitOk;
+  return ReportItem(reader::ReaderData::Current().DeleteItem(*channel, Utf8ToUtf16(parsed->positional[1])),
+                    parsed->positional, err);
 }
 
 const std::vector<Command>& Table() {

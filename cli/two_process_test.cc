@@ -13,6 +13,7 @@
 #include "engine/refresh_test_support.h"
 #include "platform/text.h"
 #include "reader/reader_data.h"
+#include "store/channel_files.h"
 #include "store/item_record.h"
 #include "store/paths.h"
 #include "store/settings.h"

@@ -34,6 +34,11 @@ TEST_F(CatalogCommandsTest, AddListAndRefuse) {
   r = RunArgs({"add", "http://c.test/rss", "example, \"NEWS\": \u4E2D"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Insert Channel failed. Please check whether the channel exists or not.\n");
+  // An address already subscribed, spelled with another case of its host.
+  r = RunArgs({"add", "http://B.test/rss", "Tech again", "--category", "Elsewhere"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "wrenly-cli: the address \"http://B.test/rss\" is already subscribed as \"Tech Daily\"\n");
 
   {
     CChannelCatalog edit;

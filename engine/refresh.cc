@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <system_error>
@@ -163,7 +164,6 @@ void QueueFullTexts(const Row& r) {
   // Without an extraction template a "template" channel gets no full texts.
   if (mode == FullTextMode::kTemplate && !FileExists(paths.templ)) return;
   const std::string& extraction = mode == FullTextMode::kAutomatic ? kAutomaticExtraction : paths.templ;
-  const DataRootLock lock(r.settings.dataRoot, LockMode::kShared);
   const auto index = ReadUrlIndex(paths.urlIndex);
   RecordReader reader(paths.items);
   ItemRecord record;
@@ -189,14 +189,20 @@ ChannelAddresses AddressesOf(const CFeedParser& feed) {
 }
 
 // Each change of the channel's records holds the data root's lock for that
-// change alone, so other processes and screens can work between them.
+// change alone, so other processes and screens can work between them. The
+// records are read without it: an append never disturbs a reader (a torn
+// tail is skipped) and a compaction replaces the file by a rename.
 void WriteChannelError(const Row& r, std::u16string_view error) {
   const DataRootLock lock(r.settings.dataRoot, LockMode::kExclusive);
   WriteErrorRecord(r.paths.items, error);
 }
 
+// The items are read from the document before the lock is taken.
 int MergeLocked(const Row& r, CFeedParser& parser) {
-  const DataRootLock lock(r.settings.dataRoot, LockMode::kExclusive);
+  parser.SetMergeGuard([&r](const std::function<void()>& merge) {
+    const DataRootLock lock(r.settings.dataRoot, LockMode::kExclusive);
+    merge();
+  });
   return parser.MergeItems();
 }
 
@@ -288,11 +294,7 @@ void FetchLogoAndSiteIcon(const ChannelPaths& paths, ChannelAddresses addresses,
 }
 
 void ShowCounts(const Row& r) {
-  ItemCounts counts;
-  {
-    const DataRootLock lock(r.settings.dataRoot, LockMode::kShared);
-    counts = CountItems(r.paths.items);
-  }
+  const ItemCounts counts = CountItems(r.paths.items);
   // Without a readable item file the counts are unknown, not 0/0.
   if (IsRefreshAborted() || !counts.readable) return;
   const int unread = counts.total - counts.read;

@@ -167,7 +167,11 @@ int CFeedParser::MergeItems() {
     // less still reads the first one.
     if (static_cast<int>(items.size()) >= limit) break;
   }
-  merged_ = MergeChannelItems(ItemFilePathForFeed(GetPath()), items, limit, abort_);
+  const auto merge = [&] { merged_ = MergeChannelItems(ItemFilePathForFeed(GetPath()), items, limit, abort_); };
+  if (mergeGuard_)
+    mergeGuard_(merge);
+  else
+    merge();
   return 1;
 }
 

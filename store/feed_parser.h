@@ -56,6 +56,10 @@ class CFeedParser : public CEXML {
   int MergeItems();
   // The article limit the next merges use instead of reading the setting.
   void SetArticleLimit(int limit) { articleLimit_ = limit; }
+  // Runs the store part of each merge (after the items are read from the
+  // document) inside the guard, e.g. under the data root's lock.
+  using MergeGuard = std::function<void(const std::function<void()>& merge)>;
+  void SetMergeGuard(MergeGuard guard) { mergeGuard_ = std::move(guard); }
 
   // Every item of the document in document order, fields read as a merge
   // reads them, without touching any store.
@@ -99,6 +103,7 @@ class CFeedParser : public CEXML {
   int versionKind_ = kVersionOther;
   std::optional<JsonFeed> json_;
   std::optional<int> articleLimit_;
+  MergeGuard mergeGuard_;
   MergeResult merged_;
 };
 

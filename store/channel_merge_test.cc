@@ -148,6 +148,37 @@ TEST_F(ChannelMerge, ARotatingFeedKeepsBothFilesBoundedAndReadsTheSame) {
   RecordProperty("largest URL index", std::to_string(largestIndex));
 }
 
+// Long links (tracking and aggregator redirects) and dates the merge cannot
+// read count toward the limit like any other item.
+TEST_F(ChannelMerge, EveryLiveItemCountsTowardTheLimit) {
+  constexpr int kSmallLimit = 10;
+  const std::string longPath(300, 'p');
+  for (int merge = 0; merge < 40; ++merge) {
+    std::vector<FeedItem> items;
+    for (int i = 0; i < 5; ++i) {
+      const std::string n = std::to_string(merge * 5 + i);
+      items.push_back({U("T" + n), U("http://r.example/" + n + "/" + longPath), U(""), U("")});
+    }
+    ASSERT_TRUE(MergeChannelItems(File(".bin"), items, kSmallLimit).written);
+  }
+  const std::vector<Live> live = LiveItems(File(".bin"));
+  ASSERT_EQ(live.size(), static_cast<size_t>(kSmallLimit));
+  EXPECT_EQ(live.back().title, u"T199");
+
+  const std::u16string oddDate = U("sometime around the middle of the week, 2026");
+  ASSERT_EQ(oddDate.size(), 44u);
+  for (int n = 0; n < 50; ++n) {
+    const std::string id = std::to_string(n);
+    ASSERT_TRUE(MergeChannelItems(File(".bin"), {{U("O" + id), U("http://o.example/" + id), oddDate, U("")}},
+                                  kSmallLimit)
+                    .written);
+  }
+  const std::vector<Live> odd = LiveItems(File(".bin"));
+  ASSERT_EQ(odd.size(), static_cast<size_t>(kSmallLimit));
+  // Equal dates go in the order they came: the last ten stay.
+  for (int i = 0; i < kSmallLimit; ++i) EXPECT_EQ(odd[i].title, U("O" + std::to_string(40 + i)));
+}
+
 TEST_F(ChannelMerge, SmallFilesAndFilesMostlyLiveAreNotRewritten) {
   MergeRange(0, 50);
   struct stat first {};

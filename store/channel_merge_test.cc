@@ -179,6 +179,30 @@ TEST_F(ChannelMerge, EveryLiveItemCountsTowardTheLimit) {
   for (int i = 0; i < kSmallLimit; ++i) EXPECT_EQ(odd[i].title, U("O" + std::to_string(40 + i)));
 }
 
+// New records larger than one write go out in pieces; each record still
+// lands whole where the merge noted it, so the trim marks the right ones.
+TEST_F(ChannelMerge, LargeNewItemsAreWrittenInPiecesThatReadBackWhole) {
+  std::vector<FeedItem> items;
+  for (int n = 0; n < 12; ++n) {
+    FeedItem item = BusyItem(n);
+    item.description = std::u16string(kMergeAppendBytes / 5, static_cast<char16_t>(u'a' + n));
+    items.push_back(std::move(item));
+  }
+  const MergeResult result = MergeChannelItems(File(".bin"), items, 7);  // too few dead ones to compact
+  ASSERT_TRUE(result.written);
+  EXPECT_EQ(result.newItems, 12);
+  RecordReader reader(File(".bin"));
+  std::vector<int> live;
+  int n = 0;
+  for (ItemRecord r; reader.Next(r, RecordReader::kAllTexts); ++n) {
+    ASSERT_EQ(r.link, items[n].link);
+    ASSERT_EQ(r.description, items[n].description);
+    if (IsLive(r)) live.push_back(n);
+  }
+  EXPECT_EQ(n, 12);
+  EXPECT_EQ(live, (std::vector<int>{5, 6, 7, 8, 9, 10, 11}));
+}
+
 TEST_F(ChannelMerge, SmallFilesAndFilesMostlyLiveAreNotRewritten) {
   MergeRange(0, 50);
   struct stat first {};

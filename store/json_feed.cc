@@ -65,11 +65,13 @@ class Lexer {
     }
   }
 
-  // Skips the byte-order mark at the start.
-  void SkipMark() {
-    if (Peek() != 0xEF) return;
-    const std::string_view rest = piece_.substr(at_);
-    if (rest.starts_with("\xEF\xBB\xBF")) at_ += 3;
+  // Skips the byte-order mark at the start; false when the document starts
+  // with part of one, which no JSON text does.
+  bool SkipMark() {
+    if (Peek() != 0xEF) return true;
+    for (const int c : {0xEF, 0xBB, 0xBF})
+      if (Get() != c) return false;
+    return true;
   }
 
  private:
@@ -292,8 +294,7 @@ class FeedReader {
   FeedReader(const ByteSource& source, const JsonItemVisitor& visit) : lexer_(source), visit_(visit) {}
 
   std::optional<JsonFeedChannel> Read() {
-    lexer_.SkipMark();
-    if (lexer_.Next() == Token::kBeginObject) ReadTopLevel();
+    if (lexer_.SkipMark() && lexer_.Next() == Token::kBeginObject) ReadTopLevel();
     if (!versionOk_ || !itemsFound_) return std::nullopt;
     return channel_;
   }

@@ -168,7 +168,8 @@ int RunMerge(const std::vector<std::string>& args, std::ostream& out, std::ostre
   const bool loaded = feed.Load(fresh) == 1;
   if (!loaded || feed.MergeItems() == 0) {
     std::remove(fresh.c_str());
-    if (!feed.merged().written) return Failed(err, "the items of channel " + std::to_string(*channel) + " could not be written");
+    if (!feed.merged().written)
+      return Failed(err, "the items of channel " + std::to_string(*channel) + " could not be written");
     return Failed(err, source + " is not a feed" + (loaded ? "" : ": " + feed.LastError()) +
                            "; nothing was changed");
   }

@@ -67,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!fuzz::WriteBytes(feed, data, size)) return 0;
   CFeedParser parser;
   parser.SetArticleLimit(kMaxArticlesNumber);
-  if (parser.Load(feed) != 1) return 0;
+  // A document that does not start like JSON is loaded as XML.
+  if (parser.Load(feed) != 1 || parser.Kind() != FeedKind::kJson) return 0;
   Check(whole.has_value());
   parser.MergeItems();
   Check(parser.newItemCount() <= kMaxArticlesNumber);

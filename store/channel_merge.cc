@@ -132,6 +132,7 @@ class Merge {
   std::unique_lock<std::mutex> itemLock_, indexLock_;
   MergeFile items_, index_;
   size_t articleLimit_;
+  size_t pictureBudget_ = kMaxMergedPictureUnits;
   MergeResult result_;
 
   std::vector<ItemEntry> itemEntries_;
@@ -189,6 +190,11 @@ void Merge::Take(const FeedItem& item) {
   }
   for (const std::u16string& address : PictureAddresses(item.description)) {
     if (indexKeys_.count(address) != 0) continue;
+    // Each new picture is held in memory until the merge ends, with its
+    // item's link; past the budget the rest wait for the next merge.
+    const size_t cost = address.size() + link.size();
+    if (cost > pictureBudget_) continue;
+    pictureBudget_ -= cost;
     AddToIndex(address, NextPictureSequence());
     const IndexEntry& added = indexEntries_.back();
     result_.pictures.push_back({address, link, added.stamp, added.sequence});
@@ -250,7 +256,8 @@ void Merge::Trim() {
   for (ItemEntry& entry : itemEntries_)
     if (entry.link != kErrorMarkerLink) dated.push_back(&entry);
   if (dated.size() <= articleLimit_) return;
-  std::stable_sort(dated.begin(), dated.end(), [](const ItemEntry* a, const ItemEntry* b) { return a->date < b->date; });
+  std::stable_sort(dated.begin(), dated.end(),
+                   [](const ItemEntry* a, const ItemEntry* b) { return a->date < b->date; });
   for (size_t i = 0; i + articleLimit_ < dated.size(); ++i) DeleteItem(*dated[i]);
 }
 

@@ -65,5 +65,9 @@ using FeedItemSource = std::function<void(const FeedItemSink&)>;
 MergeResult MergeChannelItemsFrom(const std::string& itemFile, const FeedItemSource& source, int articleLimit,
                                   const AbortCallback& abort = {});
 constexpr size_t kMergeAppendBytes = 4 * 1024 * 1024;
+// The new picture addresses of one merge, with their items' links, take at
+// most this many UTF-16 units; a feed that names more has the rest recorded
+// by the merges that follow.
+constexpr size_t kMaxMergedPictureUnits = 1024 * 1024;
 
 }  // namespace wrenly

@@ -203,6 +203,21 @@ TEST_F(ChannelMerge, LargeNewItemsAreWrittenInPiecesThatReadBackWhole) {
   EXPECT_EQ(live, (std::vector<int>{5, 6, 7, 8, 9, 10, 11}));
 }
 
+// A feed naming more pictures than one merge holds has the rest recorded by
+// the next merges.
+TEST_F(ChannelMerge, PicturesBeyondOneMergesBudgetComeWithTheNext) {
+  const std::string longPath(1000, 'p');
+  FeedItem item{u"T", u"http://x/item", u"", u""};
+  for (int n = 0; n < 1500; ++n) item.description += U("<img src=http://x/" + longPath + std::to_string(n) + ".png>");
+  size_t recorded = 0;
+  for (int merge = 0; merge < 2; ++merge) {
+    const MergeResult result = MergeChannelItems(File(".bin"), {item}, kLimit);
+    EXPECT_LT(result.pictures.size(), 1100u);
+    recorded += result.pictures.size();
+  }
+  EXPECT_EQ(recorded, 1500u);  // each once
+}
+
 TEST_F(ChannelMerge, SmallFilesAndFilesMostlyLiveAreNotRewritten) {
   MergeRange(0, 50);
   struct stat first {};

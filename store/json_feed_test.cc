@@ -99,7 +99,8 @@ TEST(JsonFeed, OnlyJsonFeedVersionsAreFeeds) {
 // that is not well-formed is dropped alone.
 TEST(JsonFeed, DamageCostsOnlyWhatItTouches) {
   const auto feed = Parse("{\"version\": \"1.1\", \"count\": 1e999, \"title\": \"a\xff" "b\", \"items\": ["
-                          R"({"url": "http://x/1", "title": "lone \ud800 high, \udc00 low, pair \ud83d\ude00, \ud800\u0041"},)"
+                          R"({"url": "http://x/1",)"
+                          R"( "title": "lone \ud800 high, \udc00 low, pair \ud83d\ude00, \ud800\u0041"},)"
                           "{\"url\": \"http://x/2\", \"title\": \"\xC0\x80\xED\xA0\x80\xF0\x9F\x98\x80\xE2\x82\"},"
                           R"({"url": "http://x/3", "title": "x" "broken": [1, {"y": 2}]},)"
                           R"({"url": "http://x/4", "size": 1e999, "title": "esc \q \u12"},)"

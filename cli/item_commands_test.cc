@@ -114,6 +114,13 @@ TEST_F(ItemCommandsTest, MergeAsARefreshDoes) {
   EXPECT_FALSE(std::filesystem::exists(ChannelDataPath("Ch100~.xml")));
   EXPECT_EQ(RunArgs({"merge", "100", dir_.path() + "/missing.xml"}).status, 1);
   EXPECT_EQ(RunArgs({"merge", "x100", broken}).status, 2);
+
+  // Items that cannot be written fail the merge, and the feed document is not kept.
+  std::filesystem::create_directory(ChannelDataPath("Ch102.bin"));
+  r = RunArgs({"merge", "102", Feed(Item(1))});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("could not be written"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(ChannelDataPath("Ch102.xml")));
 }
 
 TEST_F(ItemCommandsTest, MarkAndDeleteItems) {

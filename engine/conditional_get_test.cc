@@ -126,6 +126,56 @@ TEST_F(ConditionalRefresh, ServersWithoutValidatorsGetPlainRequests) {
   EXPECT_EQ(feed_.LastAsked().first, "");
 }
 
+// A merge that wrote nothing (here the item file cannot be opened) is a
+// failure: the validators and the feed document of the last good download
+// stay, so the next refresh asks for the whole feed again and gets its items.
+TEST_F(ConditionalRefresh, AMergeThatCouldNotWriteKeepsTheOldValidators) {
+  const std::string date = "Tue, 08 Dec 2026 10:00:00 GMT";
+  SetFeed({Item("a1", "x")}, "\"v1\"", date);
+  RunRefresh();
+  ASSERT_EQ(panel_.Icon(0), kIconUpdated);
+  const std::string feedBefore = ReadFile(ChannelFile(100, ".xml"));
+
+  SetFeed({Item("a1", "x"), Item("a2", "y")}, "\"v2\"", date);
+  std::filesystem::rename(ChannelFile(100, ".bin"), ChannelFile(100, ".bin.saved"));
+  std::filesystem::create_directory(ChannelFile(100, ".bin"));
+  RunRefresh();
+  EXPECT_EQ(panel_.Icon(0), kIconNotUpdated);
+  EXPECT_EQ(panel_.row(0).error, kNotStoredText);
+  EXPECT_EQ(ReadFeedValidators(ChannelFile(100, ".http")).etag, "\"v1\"");
+  EXPECT_EQ(ReadFile(ChannelFile(100, ".xml")), feedBefore);
+
+  std::filesystem::remove(ChannelFile(100, ".bin"));
+  std::filesystem::rename(ChannelFile(100, ".bin.saved"), ChannelFile(100, ".bin"));
+  RunRefresh();
+  EXPECT_EQ(feed_.LastAsked().first, "\"v1\"");
+  EXPECT_EQ(panel_.Icon(0), kIconUpdated);
+  EXPECT_EQ(Records(ChannelFile(100, ".bin")).size(), 2u);
+  EXPECT_EQ(ReadFeedValidators(ChannelFile(100, ".http")).etag, "\"v2\"");
+}
+
+// A 304 answers a conditional request only; one to a plain request leaves
+// the channel without its feed and fails it with a reason.
+TEST_F(ConditionalRefresh, A304ToAPlainRequestIsAFailure) {
+  site_.Handle("/feed.xml", [](const httplib::Request&, httplib::Response& res) { res.status = 304; });
+  RunRefresh();
+  EXPECT_EQ(panel_.Icon(0), kIconNotUpdated);
+  EXPECT_EQ(panel_.row(0).error, kNotModifiedUnaskedText);
+  EXPECT_NE(ErrorRecordText(100).find(kNotModifiedUnaskedText), std::u16string::npos);
+  EXPECT_FALSE(FileExists(ChannelFile(100, ".xml")));
+
+  // Also when the feed document is gone and the validators were not sent.
+  SetFeed({Item("a1", "x")}, "\"v1\"", "");
+  site_.Handle("/feed.xml", [this](const httplib::Request& req, httplib::Response& res) { feed_.Answer(req, res); });
+  RunRefresh();
+  ASSERT_EQ(panel_.Icon(0), kIconUpdated);
+  std::remove(ChannelFile(100, ".xml").c_str());
+  site_.Handle("/feed.xml", [](const httplib::Request&, httplib::Response& res) { res.status = 304; });
+  RunRefresh();
+  EXPECT_EQ(panel_.Icon(0), kIconNotUpdated);
+  EXPECT_EQ(panel_.row(0).error, kNotModifiedUnaskedText);
+}
+
 TEST(FeedValidators, ADamagedFileNeverPutsALineBreakIntoARequest) {
   testsupport::TempDir dir;
   const std::string path = dir.path() + "/Ch100.http";

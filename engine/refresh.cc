@@ -206,6 +206,13 @@ int MergeLocked(const Row& r, CFeedParser& parser) {
   return parser.MergeItems();
 }
 
+// The row failed: the error record and the row say why.
+int FailRow(const Row& r, std::u16string_view reason) {
+  WriteChannelError(r, reason);
+  r.context.panel->SetLastError(r.row, std::u16string(reason));
+  return 0;
+}
+
 // The row is done without a merge: the feed did not change since the last
 // good download.
 int KeepUnchangedFeed(const Row& r) {
@@ -220,8 +227,10 @@ int KeepUnchangedFeed(const Row& r) {
 // Downloads and merges the feed. 1 when the channel was updated; then the
 // addresses come from the document just merged, which is the one on disk.
 // The validators of the last good download go with the request while its
-// document is on disk; a 304 answer keeps everything as it is and sets
-// `unchanged`.
+// document is on disk; a 304 answer to them keeps everything as it is and
+// sets `unchanged`. A merge that could not write its files is a failure
+// that keeps the last good feed document and its validators, so the next
+// request asks for the whole feed again.
 int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addresses, bool& unchanged) {
   Trace("Start URLDownloadToFile()\n");
   if (IsRefreshAborted()) return 0;
@@ -232,23 +241,20 @@ int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addres
   std::u16string error;
   const bool downloaded = Download(url, paths.download, &code, &error, &conditional);
   if (IsRefreshAborted()) return 0;
-  if (!downloaded) {
-    if (error.empty()) error = kNotDownloadedText;
-    WriteChannelError(r, error);
-    r.context.panel->SetLastError(r.row, error);
-    return 0;
-  }
+  if (!downloaded) return FailRow(r, error.empty() ? std::u16string_view(kNotDownloadedText) : error);
+  // A 304 without validators to answer leaves the channel without a feed.
+  if (conditional.notModified && conditional.send.etag.empty() && conditional.send.lastModified.empty())
+    return FailRow(r, kNotModifiedUnaskedText);
   unchanged = conditional.notModified;
   if (unchanged) return KeepUnchangedFeed(r);
   Trace("Parse channel XML\n");
   CFeedParser parser(IsRefreshAborted);
   parser.SetArticleLimit(r.settings.articleLimit);
   if (parser.Load(paths.download) != 1 || MergeLocked(r, parser) != 1) {
-    // An error page, a login portal or a truncated transfer: the last good
-    // feed stays, and the failure is recorded as such.
-    WriteChannelError(r, kNotAFeedText);
-    r.context.panel->SetLastError(r.row, kNotAFeedText);
-    return 0;
+    // An error page, a login portal or a truncated transfer, or a store that
+    // cannot be written: the last good feed stays, and the failure is
+    // recorded as such where it can be.
+    return FailRow(r, parser.merged().written ? kNotAFeedText : kNotStoredText);
   }
   FetchPictures(r, parser);
   QueueFullTexts(r);

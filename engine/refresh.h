@@ -38,6 +38,13 @@ inline constexpr char16_t kNotDownloadedText[] = u"The channel could not be down
 // The error text of a download that is not a feed.
 inline constexpr char16_t kNotAFeedText[] = u"The downloaded document is not an RSS, RDF or Atom feed.";
 
+// The error text of a feed whose items could not be written to the channel's files.
+inline constexpr char16_t kNotStoredText[] = u"The channel's items could not be stored.";
+
+// The error text of a 304 answer to a request that sent no validators.
+inline constexpr char16_t kNotModifiedUnaskedText[] =
+    u"The server answered 304 Not Modified to a request that was not conditional.";
+
 // Refreshes the target row or all rows with the settings as they are when it
 // starts (read once), then hands the queued full-text jobs
 // to the download manager. Rows are started in order, several at a time, so

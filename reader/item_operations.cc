@@ -51,6 +51,9 @@ ValueResult<int> ReaderData::Merge(int channel, const std::string& feedPath) {
   const bool loaded = feed.Load(fresh) == 1;
   if (!loaded || feed.MergeItems() == 0) {
     std::remove(fresh.c_str());
+    if (!feed.merged().written)
+      return {Result::Refused(Refusal::kFile,
+                              "the items of channel " + std::to_string(channel) + " could not be written")};
     return {Result::Refused(Refusal::kInvalid, feedPath + " is not a feed" + (loaded ? "" : ": " + feed.LastError()) +
                                                    "; nothing was changed")};
   }

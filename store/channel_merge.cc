@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <unordered_map>
@@ -12,7 +13,6 @@
 #include "platform/text_file.h"
 #include "platform/trace.h"
 #include "store/channel_files.h"
-#include "store/date_index.h"
 #include "store/dates.h"
 #include "store/file_lock.h"
 #include "store/index_sequence.h"
@@ -110,15 +110,16 @@ class Merge {
         index_(UrlIndexPathFor(itemFile)),
         articleLimit_(articleLimit > 0 ? static_cast<size_t>(articleLimit) : 0) {}
 
-  MergeResult Run(const std::vector<FeedItem>& feedItems, const AbortCallback& abort);
+  MergeResult Run(const FeedItemSource& source, const AbortCallback& abort);
 
  private:
   void ReadItemFile();
   void ReadUrlIndex();
   void AddToIndex(const std::u16string& key);
   void Take(const FeedItem& item);
+  bool WriteAppends();
   void Trim();
-  void DeleteItem(const std::u16string& link);
+  void DeleteItem(ItemEntry& item);
   std::u16string Description(const ItemEntry& entry);
   void CompactItemFile();
   void CompactUrlIndex();
@@ -126,6 +127,7 @@ class Merge {
   std::unique_lock<std::mutex> itemLock_, indexLock_;
   MergeFile items_, index_;
   size_t articleLimit_;
+  size_t pictureBudget_ = kMaxMergedPictureUnits;
   MergeResult result_;
 
   std::vector<ItemEntry> itemEntries_;
@@ -137,6 +139,7 @@ class Merge {
   std::unordered_map<std::u16string, size_t> indexKeys_;  // first entry of each key
   SequenceTable sequences_;
   uint64_t indexWhole_ = 0, indexSize_ = 0;
+  uint64_t indexBefore_ = 0;  // where this merge's records begin
   std::string indexAppends_;
 };
 
@@ -163,7 +166,7 @@ void Merge::ReadUrlIndex() {
     indexKeys_.emplace(record.link, indexEntries_.size());
     indexEntries_.push_back({start, reader.wholeEnd(), std::move(record.link), record.flag, record.type});
   }
-  indexWhole_ = reader.wholeEnd();
+  indexWhole_ = indexBefore_ = reader.wholeEnd();
   indexSize_ = reader.fileSize();
 }
 
@@ -185,6 +188,11 @@ void Merge::Take(const FeedItem& item) {
   }
   for (const std::u16string& address : PictureAddresses(item.description)) {
     if (indexKeys_.count(address) != 0) continue;
+    // Each new picture is held in memory until the merge ends, with its
+    // item's link; past the budget the rest wait for the next merge.
+    const size_t cost = address.size() + link.size();
+    if (cost > pictureBudget_) continue;
+    pictureBudget_ -= cost;
     AddToIndex(address);
     const IndexEntry& added = indexEntries_.back();
     result_.pictures.push_back({address, link, added.stamp, added.sequence});
@@ -212,21 +220,15 @@ std::u16string Merge::Description(const ItemEntry& entry) {
 
 // Deletes the item's full-text file and the picture files named in its full
 // text and description, then marks its record deleted.
-void Merge::DeleteItem(const std::u16string& link) {
+void Merge::DeleteItem(ItemEntry& item) {
   const std::string& itemFile = items_.path();
   std::u16string fullText;
-  if (const auto it = indexKeys_.find(link); it != indexKeys_.end()) {
+  if (const auto it = indexKeys_.find(item.link); it != indexKeys_.end()) {
     const IndexEntry& entry = indexEntries_[it->second];
     const std::string path = StampedFilePath(itemFile, entry.stamp, entry.sequence, ".htm");
     if (ReadTextFile(path, fullText, 0)) std::remove(path.c_str());
   }
-  ItemEntry* item = nullptr;
-  for (ItemEntry& entry : itemEntries_) {
-    if (entry.deleted || entry.link != link) continue;
-    item = &entry;
-    break;
-  }
-  const std::u16string description = item != nullptr ? Description(*item) : std::u16string();
+  const std::u16string description = Description(item);
   const std::u16string* texts[] = {&fullText, &description};
   for (const std::u16string* text : texts) {
     for (const std::u16string& address : PictureAddresses(*text)) {
@@ -236,26 +238,25 @@ void Merge::DeleteItem(const std::u16string& link) {
       std::remove(StampedFilePath(itemFile, entry.stamp, entry.sequence, ".img").c_str());
     }
   }
-  if (item == nullptr) return;
   const char word[4] = {0, 0, 0, static_cast<char>(kItemTypeDeleted >> 24)};
-  if (!WriteAll(items_.fd(), word, 4, item->typeOffset)) {
+  if (!WriteAll(items_.fd(), word, 4, item.typeOffset)) {
     result_.written = false;
     return;
   }
-  item->deleted = true;
+  item.deleted = true;
 }
 
-// The date index holds the 100 newest items; the items pushed out of it are
-// older still, so they go first. Items without a usable date never go.
+// Every live item but the error record counts, whatever its link or date:
+// ordered by date text, equal dates in file order, the oldest beyond the
+// limit go.
 void Merge::Trim() {
-  DateIndex dates;
-  for (const ItemEntry& entry : itemEntries_)
-    if (entry.link != kErrorMarkerLink) dates.Insert(entry.date, entry.link);
-  const size_t n = dates.size();
-  if (n + dates.dropped().size() <= articleLimit_) return;
-  std::vector<std::u16string> oldest(dates.dropped().begin(), dates.dropped().end());
-  for (size_t i = 0; i + articleLimit_ < n; ++i) oldest.push_back(dates[i].link);
-  for (const std::u16string& link : oldest) DeleteItem(link);
+  std::vector<ItemEntry*> dated;
+  for (ItemEntry& entry : itemEntries_)
+    if (entry.link != kErrorMarkerLink) dated.push_back(&entry);
+  if (dated.size() <= articleLimit_) return;
+  std::stable_sort(dated.begin(), dated.end(),
+                   [](const ItemEntry* a, const ItemEntry* b) { return a->date < b->date; });
+  for (size_t i = 0; i + articleLimit_ < dated.size(); ++i) DeleteItem(*dated[i]);
 }
 
 bool DeadTakesOver(uint64_t dead, uint64_t size) { return dead > size / 2 && dead > kCompactionFloor; }
@@ -283,13 +284,13 @@ void Merge::CompactUrlIndex() {
   const uint64_t size = indexWhole_ + indexAppends_.size();
   uint64_t others = 0;
   for (const IndexEntry& entry : indexEntries_)
-    if (live.count(entry.key) == 0 && entry.start < indexWhole_) others += entry.end - entry.start;
+    if (live.count(entry.key) == 0 && entry.start < indexBefore_) others += entry.end - entry.start;
   if (!DeadTakesOver(others, size)) return;
   const std::string& itemFile = items_.path();
   std::vector<std::pair<uint64_t, uint64_t>> kept;
   uint64_t dead = 0;
   for (const IndexEntry& entry : indexEntries_) {
-    if (live.count(entry.key) != 0 || entry.start >= indexWhole_ ||
+    if (live.count(entry.key) != 0 || entry.start >= indexBefore_ ||
         FileExists(StampedFilePath(itemFile, entry.stamp, entry.sequence, ".img")) ||
         FileExists(StampedFilePath(itemFile, entry.stamp, entry.sequence, ".htm")))
       kept.emplace_back(entry.start, entry.end);
@@ -299,19 +300,33 @@ void Merge::CompactUrlIndex() {
   if (DeadTakesOver(dead, size)) index_.Rewrite(kept);
 }
 
-MergeResult Merge::Run(const std::vector<FeedItem>& feedItems, const AbortCallback& abort) {
+// Writes the records gathered so far: the URL index's first, so an item
+// never names a link the index lacks.
+bool Merge::WriteAppends() {
+  if (!index_.Append(indexWhole_, indexSize_, indexAppends_) || !items_.Append(itemsWhole_, itemsSize_, itemAppends_))
+    return false;
+  indexWhole_ = indexSize_ = indexWhole_ + indexAppends_.size();
+  itemsWhole_ = itemsSize_ = itemsWhole_ + itemAppends_.size();
+  indexAppends_.clear();
+  itemAppends_.clear();
+  return true;
+}
+
+MergeResult Merge::Run(const FeedItemSource& source, const AbortCallback& abort) {
   if (!items_.ok() || !index_.ok()) {
     result_.written = false;
     return result_;
   }
   ReadItemFile();
   ReadUrlIndex();
-  for (const FeedItem& item : feedItems) {
-    if (Aborted(abort)) break;
+  bool written = true;
+  source([&](const FeedItem& item) {
+    if (Aborted(abort)) return false;
     Take(item);
-  }
-  if (!index_.Append(indexWhole_, indexSize_, indexAppends_) ||
-      !items_.Append(itemsWhole_, itemsSize_, itemAppends_)) {
+    if (itemAppends_.size() + indexAppends_.size() >= kMergeAppendBytes) written = WriteAppends();
+    return written;
+  });
+  if (!written || !WriteAppends()) {
     result_.written = false;
     return result_;
   }
@@ -327,8 +342,19 @@ MergeResult Merge::Run(const std::vector<FeedItem>& feedItems, const AbortCallba
 
 MergeResult MergeChannelItems(const std::string& itemFile, const std::vector<FeedItem>& items, int articleLimit,
                               const AbortCallback& abort) {
+  return MergeChannelItemsFrom(
+      itemFile,
+      [&items](const FeedItemSink& take) {
+        for (const FeedItem& item : items)
+          if (!take(item)) return;
+      },
+      articleLimit, abort);
+}
+
+MergeResult MergeChannelItemsFrom(const std::string& itemFile, const FeedItemSource& source, int articleLimit,
+                                  const AbortCallback& abort) {
   Merge merge(itemFile, articleLimit);
-  return merge.Run(items, abort);
+  return merge.Run(source, abort);
 }
 
 }  // namespace wrenly

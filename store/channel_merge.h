@@ -9,7 +9,9 @@
 // (index_sequence.h), never repeat. Safe on any thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,9 +44,28 @@ constexpr uint64_t kCompactionFloor = 64 * 1024;
 // Merges `items` (in feed order) as a refresh does: an item whose link is
 // already live is not added again; an item without a date gets the time
 // now. Then deletes the oldest items beyond `articleLimit` with their
-// full-text and picture files, and compacts the files when due. The abort
+// full-text and picture files, and compacts the files when due. Every live
+// item but the error record counts toward the limit; they are ordered by
+// their stored date as text (canonical dates by time), equal dates in file
+// order. The abort
 // callback is asked before each item; the items taken so far are merged.
 MergeResult MergeChannelItems(const std::string& itemFile, const std::vector<FeedItem>& items, int articleLimit,
                               const AbortCallback& abort = {});
+
+// Takes one item of a feed; false means: give no more.
+using FeedItemSink = std::function<bool(const FeedItem&)>;
+// Hands its items, in feed order, to the sink until the sink says no more.
+using FeedItemSource = std::function<void(const FeedItemSink&)>;
+
+// The same with the items produced one at a time, so a feed's items are
+// never all in memory; the new records go out in pieces of at most
+// kMergeAppendBytes when they are many or large.
+MergeResult MergeChannelItemsFrom(const std::string& itemFile, const FeedItemSource& source, int articleLimit,
+                                  const AbortCallback& abort = {});
+constexpr size_t kMergeAppendBytes = 4 * 1024 * 1024;
+// The new picture addresses of one merge, with their items' links, take at
+// most this many UTF-16 units; a feed that names more has the rest recorded
+// by the merges that follow.
+constexpr size_t kMaxMergedPictureUnits = 1024 * 1024;
 
 }  // namespace wrenly

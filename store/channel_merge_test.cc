@@ -148,6 +148,76 @@ TEST_F(ChannelMerge, ARotatingFeedKeepsBothFilesBoundedAndReadsTheSame) {
   RecordProperty("largest URL index", std::to_string(largestIndex));
 }
 
+// Long links (tracking and aggregator redirects) and dates the merge cannot
+// read count toward the limit like any other item.
+TEST_F(ChannelMerge, EveryLiveItemCountsTowardTheLimit) {
+  constexpr int kSmallLimit = 10;
+  const std::string longPath(300, 'p');
+  for (int merge = 0; merge < 40; ++merge) {
+    std::vector<FeedItem> items;
+    for (int i = 0; i < 5; ++i) {
+      const std::string n = std::to_string(merge * 5 + i);
+      items.push_back({U("T" + n), U("http://r.example/" + n + "/" + longPath), U(""), U("")});
+    }
+    ASSERT_TRUE(MergeChannelItems(File(".bin"), items, kSmallLimit).written);
+  }
+  const std::vector<Live> live = LiveItems(File(".bin"));
+  ASSERT_EQ(live.size(), static_cast<size_t>(kSmallLimit));
+  EXPECT_EQ(live.back().title, u"T199");
+
+  const std::u16string oddDate = U("sometime around the middle of the week, 2026");
+  ASSERT_EQ(oddDate.size(), 44u);
+  for (int n = 0; n < 50; ++n) {
+    const std::string id = std::to_string(n);
+    ASSERT_TRUE(MergeChannelItems(File(".bin"), {{U("O" + id), U("http://o.example/" + id), oddDate, U("")}},
+                                  kSmallLimit)
+                    .written);
+  }
+  const std::vector<Live> odd = LiveItems(File(".bin"));
+  ASSERT_EQ(odd.size(), static_cast<size_t>(kSmallLimit));
+  // Equal dates go in the order they came: the last ten stay.
+  for (int i = 0; i < kSmallLimit; ++i) EXPECT_EQ(odd[i].title, U("O" + std::to_string(40 + i)));
+}
+
+// New records larger than one write go out in pieces; each record still
+// lands whole where the merge noted it, so the trim marks the right ones.
+TEST_F(ChannelMerge, LargeNewItemsAreWrittenInPiecesThatReadBackWhole) {
+  std::vector<FeedItem> items;
+  for (int n = 0; n < 12; ++n) {
+    FeedItem item = BusyItem(n);
+    item.description = std::u16string(kMergeAppendBytes / 5, static_cast<char16_t>(u'a' + n));
+    items.push_back(std::move(item));
+  }
+  const MergeResult result = MergeChannelItems(File(".bin"), items, 7);  // too few dead ones to compact
+  ASSERT_TRUE(result.written);
+  EXPECT_EQ(result.newItems, 12);
+  RecordReader reader(File(".bin"));
+  std::vector<int> live;
+  int n = 0;
+  for (ItemRecord r; reader.Next(r, RecordReader::kAllTexts); ++n) {
+    ASSERT_EQ(r.link, items[n].link);
+    ASSERT_EQ(r.description, items[n].description);
+    if (IsLive(r)) live.push_back(n);
+  }
+  EXPECT_EQ(n, 12);
+  EXPECT_EQ(live, (std::vector<int>{5, 6, 7, 8, 9, 10, 11}));
+}
+
+// A feed naming more pictures than one merge holds has the rest recorded by
+// the next merges.
+TEST_F(ChannelMerge, PicturesBeyondOneMergesBudgetComeWithTheNext) {
+  const std::string longPath(1000, 'p');
+  FeedItem item{u"T", u"http://x/item", u"", u""};
+  for (int n = 0; n < 1500; ++n) item.description += U("<img src=http://x/" + longPath + std::to_string(n) + ".png>");
+  size_t recorded = 0;
+  for (int merge = 0; merge < 2; ++merge) {
+    const MergeResult result = MergeChannelItems(File(".bin"), {item}, kLimit);
+    EXPECT_LT(result.pictures.size(), 1100u);
+    recorded += result.pictures.size();
+  }
+  EXPECT_EQ(recorded, 1500u);  // each once
+}
+
 TEST_F(ChannelMerge, SmallFilesAndFilesMostlyLiveAreNotRewritten) {
   MergeRange(0, 50);
   struct stat first {};

@@ -277,18 +277,11 @@ bool CChannelStore::DeleteItem(std::u16string_view link) {
   return UpdateField(link, ItemField::kType, kItemTypeDeleted);
 }
 
-// The index holds the 100 newest items; the items pushed out of it are
-// older still, so they go first. Without them a limit of 100 would never
-// trim anything and the store would grow without end.
 bool CChannelStore::TrimItems() {
-  const size_t n = dateIndex_.size();
   const size_t limit = articleLimit_ > 0 ? static_cast<size_t>(articleLimit_) : 0;
-  const std::vector<std::u16string>& older = dateIndex_.dropped();
-  if (n + older.size() <= limit) return false;
-  std::vector<std::u16string> oldest(older.begin(), older.end());
-  for (size_t i = 0; i + limit < n; ++i) oldest.push_back(dateIndex_[i].link);
+  const std::vector<std::u16string> oldest = dateIndex_.Beyond(limit);
   for (const std::u16string& link : oldest) DeleteItem(link);
-  return true;
+  return !oldest.empty();
 }
 
 ItemCounts CountItems(const std::string& itemFilePath) {

@@ -74,8 +74,7 @@ class CChannelStore {
   // result). URL-index records stay.
   bool DeleteItem(std::u16string_view link);
 
-  // Deletes the oldest items beyond the article limit by the date index:
-  // the items older than every indexed one, then the oldest indexed ones.
+  // Deletes the oldest items beyond the article limit by the date index.
   // True when there were more than the limit.
   bool TrimItems();
 

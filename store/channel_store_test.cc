@@ -141,38 +141,23 @@ TEST_F(ChannelStoreTest, UpdateWithALinkChangesOnlyThatRecordAndKeepsTheCursor) 
   EXPECT_FALSE(store.UpdateField(Link(0), ItemField::kType, 0));  // already 0
 }
 
-TEST(DateIndex, SortsByDateKeepsTheNewestHundredAndRefusesOddTexts) {
+TEST(DateIndex, SortsEveryItemByDateText) {
   DateIndex index;
   index.Insert(u"2009-01-02", u"b");
   index.Insert(u"2009-01-01", u"a");
   index.Insert(u"2009-01-02", u"c");  // equal dates keep their order
   index.Insert(u"", u"empty date");
-  index.Insert(u"2009", u"");
   index.Insert(std::u16string(31, u'2'), u"long date");
   index.Insert(u"2010", std::u16string(260, u'l'));
-  ASSERT_EQ(index.size(), 3u);
-  EXPECT_EQ(index[0].link, u"a");
-  EXPECT_EQ(index[1].link, u"b");
-  EXPECT_EQ(index[2].link, u"c");
-
-  DateIndex full;
-  for (int i = 10; i < 110; ++i) {
-    const std::u16string d = u"d" + std::u16string(1, static_cast<char16_t>(u'0' + i / 100)) +
-                             std::u16string(1, static_cast<char16_t>(u'0' + i / 10 % 10)) +
-                             std::u16string(1, static_cast<char16_t>(u'0' + i % 10));
-    full.Insert(d, d);
-  }
-  ASSERT_EQ(full.size(), 100u);
-  full.Insert(u"d005", u"older than all");
-  EXPECT_EQ(full[0].link, u"d010");
-  EXPECT_EQ(full.dropped(), std::vector<std::u16string>{u"older than all"});
-  full.Insert(u"d050x", u"middle");  // drops d010, lands just before d051
-  EXPECT_EQ(full[0].link, u"d011");
-  EXPECT_EQ(full.dropped().back(), u"d010");
-  EXPECT_EQ(full[39].link, u"d050");
-  EXPECT_EQ(full[40].link, u"middle");
-  EXPECT_EQ(full[41].link, u"d051");
-  EXPECT_EQ(full[99].link, u"d109");
+  ASSERT_EQ(index.size(), 6u);
+  EXPECT_EQ(index[0].link, u"empty date");
+  EXPECT_EQ(index[1].link, u"a");
+  EXPECT_EQ(index[2].link, u"b");
+  EXPECT_EQ(index[3].link, u"c");
+  EXPECT_EQ(index[4].link, std::u16string(260, u'l'));
+  EXPECT_EQ(index[5].link, u"long date");
+  EXPECT_EQ(index.Beyond(4), (std::vector<std::u16string>{u"empty date", u"a"}));
+  EXPECT_TRUE(index.Beyond(6).empty());
 }
 
 TEST_F(ChannelStoreTest, TrimDeletesTheOldestByDateBeyondTheLimit) {
@@ -206,9 +191,8 @@ TEST_F(ChannelStoreTest, ItemsOlderThanTheHundredIndexedOnesAreTrimmedToo) {
   {
     // At the highest limit 120 items are cut to the 100 newest.
     CChannelStore store(path_, true);
-    ASSERT_EQ(store.dateIndex().size(), 100u);
-    EXPECT_EQ(store.dateIndex()[0].link, Link(20));
-    EXPECT_EQ(store.dateIndex().dropped().size(), 20u);
+    ASSERT_EQ(store.dateIndex().size(), 120u);
+    EXPECT_EQ(store.dateIndex()[0].link, Link(0));
     EXPECT_TRUE(store.TrimItems());
     CChannelStore after(path_, false);
     for (int i = 0; i < 120; ++i) EXPECT_EQ(after.ContainsLink(Link(i)), i >= 20) << i;

@@ -6,30 +6,31 @@ namespace wrenly {
 
 void DateIndex::Clear() {
   entries_.clear();
-  dropped_.clear();
+  sorted_ = true;
   built_ = false;
 }
 
 void DateIndex::Insert(std::u16string_view date, std::u16string_view link) {
-  if (date.empty() || link.empty() || date.size() > kMaxDateLength || link.size() > kMaxLinkLength)
-    return;
-  // First entry whose date is greater, comparing UTF-16 code units.
-  const auto at = std::upper_bound(entries_.begin(), entries_.end(), date,
-                                   [](std::u16string_view d, const Entry& e) { return d < e.date; });
-  Entry entry{std::u16string(date), std::u16string(link)};
-  if (entries_.size() < kCapacity) {
-    entries_.insert(at, std::move(entry));
-    return;
-  }
-  if (at == entries_.begin()) {  // older than every entry
-    dropped_.push_back(std::move(entry.link));
-    return;
-  }
-  // Drop entry 0, shift entries 1..p-1 down, put the new one at p-1.
-  const auto p = at - entries_.begin();
-  dropped_.push_back(std::move(entries_[0].link));
-  std::move(entries_.begin() + 1, entries_.begin() + p, entries_.begin());
-  entries_[p - 1] = std::move(entry);
+  entries_.push_back({std::u16string(date), std::u16string(link)});
+  sorted_ = false;
+}
+
+void DateIndex::Sort() const {
+  if (sorted_) return;
+  std::stable_sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) { return a.date < b.date; });
+  sorted_ = true;
+}
+
+const DateIndex::Entry& DateIndex::operator[](size_t i) const {
+  Sort();
+  return entries_[i];
+}
+
+std::vector<std::u16string> DateIndex::Beyond(size_t limit) const {
+  Sort();
+  std::vector<std::u16string> links;
+  for (size_t i = 0; i + limit < entries_.size(); ++i) links.push_back(entries_[i].link);
+  return links;
 }
 
 }  // namespace wrenly

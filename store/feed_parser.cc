@@ -92,15 +92,10 @@ int CFeedParser::Load(const std::string& path) {
   if (!LooksLikeJson(std::string_view(start, static_cast<size_t>(in.gcount())))) return LoadFile(path, false);
   ResetDocument();
   SetPath(path);
+  // A JSON Feed is read from the file whenever it is needed, never held.
   in.seekg(0, std::ios::end);
   const std::streamoff size = in.tellg();
-  std::string bytes;
-  if (size > 0 && static_cast<std::uint64_t>(size) <= kMaxFeedBytes) {
-    bytes.resize(static_cast<size_t>(size));
-    in.seekg(0);
-    in.read(bytes.data(), size);
-  }
-  json_ = ParseJsonFeed(bytes);
+  if (size > 0 && static_cast<std::uint64_t>(size) <= kMaxFeedBytes) json_ = ReadJsonFeedFile(path);
   if (json_) return 1;
   SetLastError("not a JSON Feed");
   return 0;
@@ -148,31 +143,32 @@ bool CFeedParser::ReadItem(const Container& container, const XMLElement* element
 
 int CFeedParser::MergeItems() {
   merged_ = {};
-  const Container container = FindContainer();
+  const Container container = json_ ? Container{} : FindContainer();
   if (container.kind == FeedKind::kNotAFeed && !json_) return 0;
   const int limit = articleLimit_ ? *articleLimit_ : GetArticleLimit();
-  std::vector<FeedItem> items;
-  if (json_) {
-    // As for the XML kinds, a limit of 0 or less still takes the first item.
-    const size_t take = std::min(json_->items.size(), static_cast<size_t>(std::max(limit, 1)));
-    items.assign(json_->items.begin(), json_->items.begin() + static_cast<std::ptrdiff_t>(take));
-  }
-  for (const XMLElement* child = json_ ? nullptr : container.element->FirstChildElement(); child != nullptr;
-       child = child->NextSiblingElement()) {
-    if (Aborted()) break;
-    if (!IsItem(container, child)) continue;
-    FeedItem item;
-    if (ReadItem(container, child, item)) items.push_back(std::move(item));
-    // Counted whether new or not, and only after an item: a limit of 0 or
-    // less still reads the first one.
-    if (static_cast<int>(items.size()) >= limit) break;
-  }
-  const auto merge = [&] { merged_ = MergeChannelItems(ItemFilePathForFeed(GetPath()), items, limit, abort_); };
+  // Items count whether new or not, and only after an item: a limit of 0 or
+  // less still reads the first one.
+  const auto source = [&](const FeedItemSink& take) {
+    int taken = 0;
+    if (json_) {
+      ReadJsonFeedFile(GetPath(), [&](FeedItem&& item) { return take(item) && ++taken < limit; });
+      return;
+    }
+    for (const XMLElement* child = container.element->FirstChildElement(); child != nullptr;
+         child = child->NextSiblingElement()) {
+      if (Aborted()) break;
+      if (!IsItem(container, child)) continue;
+      FeedItem item;
+      if (ReadItem(container, child, item) && !take(item)) break;
+      if (++taken >= limit) break;
+    }
+  };
+  const auto merge = [&] { merged_ = MergeChannelItemsFrom(ItemFilePathForFeed(GetPath()), source, limit, abort_); };
   if (mergeGuard_)
     mergeGuard_(merge);
   else
     merge();
-  return 1;
+  return merged_.written ? 1 : 0;
 }
 
 std::vector<std::u16string> CFeedParser::pictures() const {
@@ -189,7 +185,10 @@ std::vector<FeedItem> CFeedParser::ReadItems() const {
 
 void CFeedParser::ForEachItem(const std::function<void(const FeedItem&)>& visit) const {
   if (json_) {
-    for (const FeedItem& item : json_->items) visit(item);
+    ReadJsonFeedFile(GetPath(), [&](FeedItem&& item) {
+      visit(item);
+      return true;
+    });
     return;
   }
   const Container container = FindContainer();

@@ -39,7 +39,8 @@ class CFeedParser : public CEXML {
 
   // Loads the document without traversal; 1 when it loaded. A file that
   // starts like a JSON object is read as a JSON Feed instead: 1 when it is
-  // one, else 0 with LastError() saying so.
+  // one, else 0 with LastError() saying so. A JSON Feed's items stay in the
+  // file and are read from it by each merge or walk.
   int Load(const std::string& path);
 
   // On the root element: rdf:RDF -> 1, rss version 2.0 -> 0, rss version
@@ -51,8 +52,9 @@ class CFeedParser : public CEXML {
 
   // Merges the first "ArticlesNumber" items (or the limit set below) into
   // the item file and URL index derived from the document's path, then trims
-  // the item file to the limit (channel_merge.h). 1 merged, 0 when the
-  // document is not a feed (no file is touched).
+  // the item file to the limit (channel_merge.h). 1 merged; 0 when the
+  // document is not a feed (no file is touched) or when the merge could not
+  // write its files (merged().written is false).
   int MergeItems();
   // The article limit the next merges use instead of reading the setting.
   void SetArticleLimit(int limit) { articleLimit_ = limit; }
@@ -101,7 +103,7 @@ class CFeedParser : public CEXML {
   AbortCallback abort_;
   void* context_;
   int versionKind_ = kVersionOther;
-  std::optional<JsonFeed> json_;
+  std::optional<JsonFeedChannel> json_;
   std::optional<int> articleLimit_;
   MergeGuard mergeGuard_;
   MergeResult merged_;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "platform/text.h"
 #include "store/channel_files.h"
 #include "store/feed_parser.h"
@@ -87,10 +89,88 @@ TEST(JsonFeed, OnlyJsonFeedVersionsAreFeeds) {
   EXPECT_FALSE(Parse(R"({"version": 1.1, "items": []})"));
   EXPECT_FALSE(Parse(R"({"version": "https://jsonfeed.org/version/1.1"})"));
   EXPECT_FALSE(Parse(R"(["https://jsonfeed.org/version/1.1"])"));
-  EXPECT_FALSE(Parse("{\"version\": \"1.1\", \"items\": [], \"title\": \"\xff\"}"));  // not UTF-8
   EXPECT_FALSE(Parse(std::string(100000, '[')));
   EXPECT_FALSE(Parse("{\"a\":" + std::string(100000, '[')));
   EXPECT_TRUE(Parse("\xEF\xBB\xBF \n" + Feed("{}")));
+}
+
+// Damage costs what it touches: bytes that are not UTF-8 and lone
+// surrogates become U+FFFD, numbers out of range are no matter, and an item
+// that is not well-formed is dropped alone.
+TEST(JsonFeed, DamageCostsOnlyWhatItTouches) {
+  const auto feed = Parse("{\"version\": \"1.1\", \"count\": 1e999, \"title\": \"a\xff" "b\", \"items\": ["
+                          R"({"url": "http://x/1",)"
+                          R"( "title": "lone \ud800 high, \udc00 low, pair \ud83d\ude00, \ud800\u0041"},)"
+                          "{\"url\": \"http://x/2\", \"title\": \"\xC0\x80\xED\xA0\x80\xF0\x9F\x98\x80\xE2\x82\"},"
+                          R"({"url": "http://x/3", "title": "x" "broken": [1, {"y": 2}]},)"
+                          R"({"url": "http://x/4", "size": 1e999, "title": "esc \q \u12"},)"
+                          R"(7, [{"url": "http://x/nested"}], {"url": : "http://x/5"}, {"url": "http://x/6"})"
+                          "]}");
+  ASSERT_TRUE(feed);
+  EXPECT_EQ(feed->title, u"a\uFFFDb");
+  std::vector<std::u16string> links;
+  for (const FeedItem& item : feed->items) links.push_back(item.link);
+  EXPECT_EQ(links, (std::vector<std::u16string>{u"http://x/1", u"http://x/2", u"http://x/4", u"http://x/6"}));
+  EXPECT_EQ(feed->items[0].title, u"lone \uFFFD high, \uFFFD low, pair \U0001F600, \uFFFDA");
+  EXPECT_EQ(feed->items[1].title, u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\U0001F600\uFFFD");
+  EXPECT_EQ(feed->items[2].title, u"esc \uFFFD \uFFFD");
+
+  // A document cut short keeps the items before the cut.
+  const auto cut = Parse(Feed(R"({"url": "http://x/1"}, {"url": "http://x/2", "title": "unfinis)").substr(0, 120));
+  ASSERT_TRUE(cut);
+  ASSERT_EQ(cut->items.size(), 1u);
+  EXPECT_EQ(cut->items[0].link, u"http://x/1");
+}
+
+TEST(JsonFeed, OnlyTheItemsAskedForAreBuiltAndTextsHaveALimit) {
+  const std::string huge(3 * kMaxJsonBodyUnits, 'h');
+  const auto feed = ParseJsonFeed(R"({"items": [{"content_html": ")" + huge + R"(", "url": ")" + huge +
+                                      R"("}, {}, {}], "version": "1", "title": "after the items"})",
+                                  2);
+  ASSERT_TRUE(feed);
+  EXPECT_EQ(feed->title, u"after the items");
+  ASSERT_EQ(feed->items.size(), 2u);
+  EXPECT_EQ(feed->items[0].description.size(), kMaxJsonBodyUnits);
+  EXPECT_EQ(feed->items[0].link.size(), kMaxJsonTextUnits);
+  EXPECT_FALSE(ParseJsonFeed(R"({"items": [{}], "version": "2"})", 1));
+}
+
+// The peak resident memory of `run`, above what the process held before.
+std::optional<long> PeakGrowthKiB(const std::function<void()>& run) {
+  const auto status = [](const char* field) {
+    std::ifstream in("/proc/self/status");
+    for (std::string line; std::getline(in, line);)
+      if (line.starts_with(field)) return std::stol(line.substr(std::string(field).size()));
+    return 0L;
+  };
+  std::ofstream reset("/proc/self/clear_refs");
+  reset << "5";  // resets the peak
+  reset.close();
+  if (!reset) return std::nullopt;
+  const long before = status("VmRSS:");
+  run();
+  return status("VmHWM:") - before;
+}
+
+TEST(JsonFeed, AMergeOfALargeFeedBuildsOnlyWhatItKeeps) {
+  testsupport::IsolatedHome home;
+  testsupport::TempDir dir;
+  const std::string path = dir.path() + "/" + ChannelFileName(100, "~.xml");
+  {
+    std::string items;
+    for (int n = 0; items.size() < 6'000'000; ++n) items += R"({"url": "http://x/)" + std::to_string(n) + R"("}, {},)";
+    items += R"({"content_html": ")" + std::string(20'000'000, 'c') + R"("})";
+    WriteFile(path, Feed(items));
+  }
+  CFeedParser parser;
+  parser.SetArticleLimit(50);
+  const std::optional<long> growth = PeakGrowthKiB([&] {
+    ASSERT_EQ(parser.Load(path), 1);
+    ASSERT_EQ(parser.MergeItems(), 1);
+  });
+  EXPECT_EQ(parser.newItemCount(), 26);  // 25 links and the first of the items without one
+  if (!growth) GTEST_SKIP() << "the peak memory cannot be reset here";
+  EXPECT_LT(*growth, 32 * 1024);
 }
 
 TEST(JsonFeed, BadJsonIsNotAFeedAndStoresNothing) {

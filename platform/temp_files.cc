@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -89,6 +90,16 @@ std::optional<TempFileName> ParseTempFileName(std::string_view name) {
     return TempFileName{name.substr(0, at), static_cast<pid_t>(*pid)};
   }
   return std::nullopt;
+}
+
+std::string DownloadTempPath(const std::string& target) {
+  static std::atomic<unsigned> counter{0};
+  return target + std::string(kInfixes[0]) + std::to_string(getpid()) + "-" + std::to_string(counter++);
+}
+
+bool IsOwnDownloadTempPath(std::string_view path) {
+  const std::optional<TempFileName> temp = ParseTempFileName(path);
+  return temp && temp->owner == getpid() && path.substr(temp->target.size()).starts_with(kInfixes[0]);
 }
 
 bool IsStaleTempFile(const std::string& path, pid_t owner) {

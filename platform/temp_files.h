@@ -21,6 +21,12 @@ struct TempFileName {
 // The parts of a temporary file's name; nullopt for any other name.
 std::optional<TempFileName> ParseTempFileName(std::string_view name);
 
+// A new name for a download's temporary file beside target, unique among
+// every name of this and any other process: "<target>.part<pid>-<n>".
+std::string DownloadTempPath(const std::string& target);
+// True when path's name is one DownloadTempPath of this process gave out.
+bool IsOwnDownloadTempPath(std::string_view path);
+
 // True when no process of ours can still be writing the file: its owner is
 // gone, is another user's or another program's (the number was reused), or
 // started after the file was last changed (reused by one of our programs).

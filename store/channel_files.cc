@@ -62,7 +62,10 @@ std::string ChannelFileName(int channel, std::string_view suffix) {
   return number + std::string(suffix);
 }
 
-std::string ItemFilePathForFeed(const std::string& feedPath) {
+std::string ItemFilePathForFeed(const std::string& path) {
+  // A download's temporary file names the feed document it will become.
+  const std::optional<TempFileName> temp = ParseTempFileName(path);
+  const std::string feedPath = temp ? std::string(temp->target) : path;
   if (feedPath.ends_with("~.xml")) return ReplaceEnding(feedPath, "~.xml", ".bin");
   return ReplaceEnding(feedPath, ".xml", ".bin");
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/command.h"
+#include "store/stale_temp_files.h"
 
 namespace wrenly::cli {
 namespace {
@@ -67,6 +68,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     out << "usage: wrenly-cli " << Synopsis(*it) << "\n\n" << it->help << '\n';
     return kExitOk;
   }
+  // Files of a killed earlier run would otherwise stay for good.
+  RemoveStaleTempFilesAtStart();
   return it->run(rest, out, err);
 }
 

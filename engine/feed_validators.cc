@@ -1,8 +1,11 @@
 #include "engine/feed_validators.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <string_view>
+
+#include "platform/atomic_file.h"
 
 namespace wrenly {
 namespace {
@@ -31,28 +34,12 @@ HttpValidators ReadFeedValidators(const std::string& path) {
   return validators;
 }
 
-bool WriteFeedValidators(const std::string& path, const HttpValidators& validators) {
-  if (validators.etag.empty() && validators.lastModified.empty()) {
-    std::remove(path.c_str());
-    return true;
-  }
+bool WriteFeedValidators(const std::string& path, const HttpValidators& validators, Flush flush) {
+  if (validators.etag.empty() && validators.lastModified.empty()) return std::remove(path.c_str()) == 0 || errno == ENOENT;
   std::string text;
   if (!validators.etag.empty()) text += std::string(kEtag) + validators.etag + "\n";
   if (!validators.lastModified.empty()) text += std::string(kLastModified) + validators.lastModified + "\n";
-  // A temporary file renamed over the old one, without waiting for the disk:
-  // losing the file in a crash costs one unconditional download, no data.
-  const std::string temp = path + ".new";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << text;
-    if (!out.flush()) {
-      std::remove(temp.c_str());
-      return false;
-    }
-  }
-  if (std::rename(temp.c_str(), path.c_str()) == 0) return true;
-  std::remove(temp.c_str());
-  return false;
+  return WriteFileAtomically(path, text, nullptr, flush);
 }
 
 }  // namespace wrenly

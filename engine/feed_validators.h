@@ -8,6 +8,7 @@
 #include <string>
 
 #include "net/transfer.h"
+#include "platform/atomic_file.h"
 
 namespace wrenly {
 
@@ -16,8 +17,11 @@ namespace wrenly {
 // puts a line break into a request.
 HttpValidators ReadFeedValidators(const std::string& path);
 
-// Replaces the file atomically; with both values empty the file is removed.
-// False when the file could not be written (the old one then stays).
-bool WriteFeedValidators(const std::string& path, const HttpValidators& validators);
+// Replaces the file atomically (WriteFileAtomically, flushed to disk with
+// its folder unless the caller flushes later); with both values empty the
+// file is removed. False when the file could not be replaced: it then holds
+// the old validators, or the new ones when only the flush failed.
+bool WriteFeedValidators(const std::string& path, const HttpValidators& validators,
+                         Flush flush = Flush::kFileAndFolder);
 
 }  // namespace wrenly

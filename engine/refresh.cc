@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
@@ -20,6 +19,8 @@
 #include "net/transfer.h"
 #include "net/transfer_control.h"
 #include "net/web_address.h"
+#include "platform/file_ops.h"
+#include "platform/temp_files.h"
 #include "platform/text.h"
 #include "platform/trace.h"
 #include "store/channel_files.h"
@@ -104,6 +105,27 @@ std::string LocalTimeText() {
                 local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
   return text;
 }
+
+// A download's temporary file (DownloadTempPath): removed when it goes,
+// unless it was renamed into place.
+class ScratchFile {
+ public:
+  explicit ScratchFile(std::string path) : path_(std::move(path)) {}
+  ~ScratchFile() {
+    if (!kept_) std::remove(path_.c_str());
+  }
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+  const std::string& path() const { return path_; }
+  bool RenameTo(const std::string& target) {
+    kept_ = std::rename(path_.c_str(), target.c_str()) == 0;
+    return kept_;
+  }
+
+ private:
+  std::string path_;
+  bool kept_ = false;
+};
 
 struct ChannelPaths {
   ChannelPaths(const std::string& folder, int n)
@@ -239,7 +261,10 @@ int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addres
   if (FileExists(paths.feed)) conditional.send = ReadFeedValidators(paths.validators);
   std::uint32_t code = 0;
   std::u16string error;
-  const bool downloaded = Download(url, paths.download, &code, &error, &conditional);
+  // The body stays in its temporary file until it replaces the feed document
+  // after a good merge: one new file and one rename per changed feed.
+  ScratchFile download(DownloadTempPath(paths.download));
+  const bool downloaded = Download(url, download.path(), &code, &error, &conditional);
   if (IsRefreshAborted()) return 0;
   if (!downloaded) return FailRow(r, error.empty() ? std::u16string_view(kNotDownloadedText) : error);
   // A 304 without validators to answer leaves the channel without a feed.
@@ -250,7 +275,7 @@ int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addres
   Trace("Parse channel XML\n");
   CFeedParser parser(IsRefreshAborted);
   parser.SetArticleLimit(r.settings.articleLimit);
-  if (parser.Load(paths.download) != 1 || MergeLocked(r, parser) != 1) {
+  if (parser.Load(download.path()) != 1 || MergeLocked(r, parser) != 1) {
     // An error page, a login portal or a truncated transfer, or a store that
     // cannot be written: the last good feed stays, and the failure is
     // recorded as such where it can be.
@@ -259,15 +284,14 @@ int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addres
   FetchPictures(r, parser);
   QueueFullTexts(r);
   if (IsRefreshAborted()) return 1;
-  std::error_code ec;
-  std::filesystem::rename(paths.download, paths.feed, ec);
-  if (ec) {
+  if (!download.RenameTo(paths.feed)) {
     Trace("The downloaded feed could not replace the last one\n");
   } else {
     addresses = AddressesOf(parser);
+    // Unflushed here; the refresh flushes the folder once at its end.
     if (conditional.received.etag != conditional.send.etag ||
         conditional.received.lastModified != conditional.send.lastModified)
-      WriteFeedValidators(paths.validators, conditional.received);
+      WriteFeedValidators(paths.validators, conditional.received, Flush::kNone);
   }
   if (parser.merged().errorRecordLive) {
     const DataRootLock lock(r.settings.dataRoot, LockMode::kExclusive);
@@ -424,6 +448,9 @@ int RefreshChannelsThread(const RefreshContext& context) {
     }
     work();
   }
+  // One flush for the validators every channel replaced: their renames
+  // survive a power cut from here on.
+  if (!SyncFolder(settings.channelDataFolder)) Trace("The channel folder could not be flushed\n");
   panel.SetBusy(false);
   BroadcastRegistered(kMsgHeadlinesFinished);
   context.manager->StartJobs();

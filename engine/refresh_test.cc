@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
+#include <vector>
+
 #include "engine/auto_update.h"
 #include "engine/refresh_abort.h"
 #include "net/messages.h"
@@ -36,6 +40,19 @@ TEST(ChannelCounts, SixteenBitHalvesAreClampedNotWrapped) {
   EXPECT_EQ(PackChannelCounts(-1, 3), 3 << 16);
 }
 
+// Names in the channel folder that only a refresh under way may hold: the
+// downloaded feed before it replaces the last one, temporary files.
+std::vector<std::string> ScratchFiles() {
+  std::vector<std::string> found;
+  for (const auto& entry : std::filesystem::directory_iterator(ChannelDataFolder())) {
+    const std::string name = entry.path().filename();
+    if (name.find("~.xml") != std::string::npos || name.find(".part") != std::string::npos ||
+        name.find(".tmp-") != std::string::npos)
+      found.push_back(name);
+  }
+  return found;
+}
+
 TEST_F(Refresh, FailedDownloadsAndNonFeedsKeepTheLastGoodFeedAndRecordTheError) {
   ASSERT_TRUE(SetSettingInt(setting::kDownloadFulltext, 0));
   const std::string good = RssFeed("One", site_.UrlUtf8("/"), "", {Item("a1", "x"), Item("a2", "y")});
@@ -48,6 +65,7 @@ TEST_F(Refresh, FailedDownloadsAndNonFeedsKeepTheLastGoodFeedAndRecordTheError) 
   panel_.AddRow(100, u"One", site_.Url("/feed.xml"));
   RunRefresh();
   ASSERT_EQ(panel_.Icon(0), kIconUpdated);
+  EXPECT_EQ(ScratchFiles(), std::vector<std::string>{});
   const std::string kept = ReadFile(ChannelFile(100, ".xml"));
   ASSERT_FALSE(kept.empty());
 
@@ -55,6 +73,7 @@ TEST_F(Refresh, FailedDownloadsAndNonFeedsKeepTheLastGoodFeedAndRecordTheError) 
     mode = failing;
     RunRefresh();
     EXPECT_EQ(panel_.Icon(0), kIconNotUpdated) << failing;
+    EXPECT_EQ(ScratchFiles(), std::vector<std::string>{}) << failing;
     EXPECT_EQ(ReadFile(ChannelFile(100, ".xml")), kept) << failing;
     EXPECT_FALSE(ErrorRecordText(100).empty()) << failing;
     EXPECT_FALSE(panel_.row(0).error.empty());

@@ -17,6 +17,7 @@
 #include "net/internet_error.h"
 #include "net/messages.h"
 #include "net/transfer_control.h"
+#include "platform/temp_files.h"
 #include "platform/text.h"
 #include "platform/trace.h"
 #include "platform/unique_fd.h"
@@ -300,8 +301,9 @@ bool Transfer::Open() {
     if (direct) {
       fd_.reset(::open(path_.c_str(), O_WRONLY | O_CLOEXEC));
     } else {
-      static std::atomic<unsigned> counter{0};
-      tempPath_ = path_ + ".part" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+      // A caller that already named a temporary file of its own gets the
+      // body in it, without a second one.
+      tempPath_ = IsOwnDownloadTempPath(path_) ? path_ : DownloadTempPath(path_);
       fd_.reset(::open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     }
     if (!fd_) {
@@ -393,7 +395,7 @@ std::optional<Failure> Transfer::KeepFile() {
   const int fd = fd_.release();
   if (fd >= 0 && ::close(fd) != 0) return Failure{FileErrorCode(errno), {}};
   if (tempPath_.empty()) return std::nullopt;
-  if (::rename(tempPath_.c_str(), path_.c_str()) != 0) return Failure{FileErrorCode(errno), {}};
+  if (tempPath_ != path_ && ::rename(tempPath_.c_str(), path_.c_str()) != 0) return Failure{FileErrorCode(errno), {}};
   tempPath_.clear();
   return std::nullopt;
 }

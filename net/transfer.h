@@ -60,7 +60,9 @@ constexpr std::uint64_t kMaxDownloadBytes = 64u * 1024 * 1024;
 // The body goes to a temporary file in the target's folder that replaces the
 // target only once the body is complete (the length matched Content-Length,
 // chunked encoding ended properly, or the connection closed cleanly without
-// either); a device is written directly. Until then the old file stays.
+// either); a device is written directly. Until then the old file stays. A
+// filePath that DownloadTempPath gave this process is written in place and
+// removed on failure: the caller renames it where it belongs.
 //
 // Returns S_OK for a complete body with a status below 400, and also when an
 // abort cut the body short: that ends quietly, leaves no file and keeps the

@@ -17,6 +17,7 @@
 #include "net/internet_error.h"
 #include "net/messages.h"
 #include "net/transfer_control.h"
+#include "platform/temp_files.h"
 #include "testsupport/http_server.h"
 #include "testsupport/temp_dir.h"
 
@@ -570,6 +571,27 @@ TEST_F(TransferTest, ABodyCutShortByTheConnectionFailsAndKeepsTheOldFile) {
   const std::string file = Target("icon.ico");
   EXPECT_EQ(DownloadUrlToFile(U16(raw.Url()), file, &code_, &text_), S_OK);
   EXPECT_EQ(ReadFile(file), Pattern(300));
+}
+
+// A caller's own temporary name gets the body in place, with no second
+// temporary file; a failure removes it.
+TEST_F(TransferTest, ACallersTemporaryFileIsWrittenInPlaceAndRemovedOnFailure) {
+  Serve("/feed", Pattern(800));
+  server_.server().Get("/short", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content_provider(1000, "text/xml", [](size_t offset, size_t, httplib::DataSink& sink) {
+      return offset == 0 && sink.write(Pattern(500).data(), 500);
+    });
+  });
+  const std::string temp = DownloadTempPath(Target("Ch100~.xml"));
+  EXPECT_TRUE(IsOwnDownloadTempPath(temp));
+  ASSERT_EQ(DownloadUrlToFile(U16(server_.Url("/feed")), temp, &code_, &text_), S_OK);
+  EXPECT_EQ(ReadFile(temp), Pattern(800));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);
+  std::filesystem::remove(temp);
+
+  const std::string failing = DownloadTempPath(Target("Ch100~.xml"));
+  EXPECT_EQ(DownloadUrlToFile(U16(server_.Url("/short")), failing, &code_, &text_), INET_E_DOWNLOAD_FAILURE);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 0);
 }
 
 TEST_F(TransferTest, ConsecutiveDownloadsReuseTheConnection) {

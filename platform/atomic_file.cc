@@ -5,8 +5,10 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+
+#include "platform/file_ops.h"
+#include "platform/unique_fd.h"
 
 namespace wrenly {
 namespace {
@@ -15,14 +17,18 @@ std::atomic<unsigned> g_counter{0};
 
 // A name beside path that no other writer of this or another process uses.
 std::string TemporaryNameFor(const std::string& path) {
-  return path + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(g_counter++);
+  return path + std::string(kAtomicTempInfix) + std::to_string(getpid()) + "-" + std::to_string(g_counter++);
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t n = write(fd, bytes.data(), bytes.size());
+    const ssize_t n = file_ops::Write(fd, bytes.data(), bytes.size());
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n < 0) return false;
+    if (n == 0) {
+      errno = ENOSPC;
+      return false;
+    }
     bytes.remove_prefix(static_cast<size_t>(n));
   }
   return true;
@@ -37,20 +43,28 @@ bool Fail(std::string* error, const char* what, const std::string& temp) {
 
 }  // namespace
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error) {
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error, Flush flush) {
   const std::string temp = TemporaryNameFor(path);
   // 0666 so the umask decides the permissions, as for any newly written file.
-  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return Fail(error, "cannot create a temporary file", "");
-  if (!WriteAll(fd, bytes) || fsync(fd) != 0) {
+  UniqueFd fd(file_ops::Open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  if (!fd) return Fail(error, "cannot create a temporary file", "");
+  const bool durable = flush == Flush::kFileAndFolder;
+  if (!WriteAll(fd.get(), bytes) || (durable && file_ops::Fsync(fd.get()) != 0)) {
     const int saved = errno;
-    close(fd);
+    fd.reset();
     errno = saved;
     return Fail(error, "cannot write", temp);
   }
-  if (close(fd) != 0) return Fail(error, "cannot write", temp);
-  if (rename(temp.c_str(), path.c_str()) != 0) return Fail(error, "cannot replace the file", temp);
+  if (::close(fd.release()) != 0) return Fail(error, "cannot write", temp);
+  if (file_ops::Rename(temp.c_str(), path.c_str()) != 0) return Fail(error, "cannot replace the file", temp);
+  // Without this the rename itself may be lost in a power cut.
+  if (durable && !SyncFolder(FolderOf(path))) return Fail(error, "cannot flush the folder", "");
   return true;
+}
+
+bool FlushFileSystemOf(const std::string& path) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  return fd && file_ops::SyncFileSystem(fd.get()) == 0;
 }
 
 }  // namespace wrenly

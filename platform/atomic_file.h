@@ -1,6 +1,6 @@
 // Whole-file replacement that never leaves a half-written file behind: the
-// bytes go to a temporary file in the same folder, are flushed to disk, and
-// the temporary file is renamed over the target. Safe for concurrent use.
+// bytes go to a temporary file in the same folder ("<name>.tmp-<pid>-<n>"),
+// which is renamed over the target. Safe for concurrent use.
 #pragma once
 
 #include <string>
@@ -8,10 +8,29 @@
 
 namespace wrenly {
 
-// True when path now holds exactly bytes. On failure the old file (if any)
-// is unchanged and the temporary file is removed; error receives a short
-// reason when given.
-bool WriteFileAtomically(const std::string& path, std::string_view bytes,
-                         std::string* error = nullptr);
+// How far a replacement waits for the disk.
+enum class Flush {
+  // The temporary file is flushed before the rename and the folder after it,
+  // so a power cut leaves the old file or the new one, and once the call has
+  // returned true, the new one.
+  kFileAndFolder,
+  // Renamed without waiting: a killed process still leaves old or new, but a
+  // power cut may lose the new version (or leave the file empty) until the
+  // caller flushes the file system (FlushFileSystemOf).
+  kNone,
+};
+
+// True when path now holds exactly bytes. On failure the file holds its old
+// bytes, or the new ones when only the flush of the folder failed, and the
+// temporary file is removed; error receives a short reason when given.
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error = nullptr,
+                         Flush flush = Flush::kFileAndFolder);
+
+// Flushes everything written to the file system that holds path (syncfs):
+// one wait for many files written with Flush::kNone.
+bool FlushFileSystemOf(const std::string& path);
+
+// The temporary files of WriteFileAtomically are named "<target><this><pid>-<n>".
+inline constexpr std::string_view kAtomicTempInfix = ".tmp-";
 
 }  // namespace wrenly

@@ -126,7 +126,16 @@ bool CChannelCatalog::HasCategory(std::u16string_view name) const {
 }
 
 void CChannelCatalog::Save() {
+  if (deferred_ > 0) {
+    savePending_ = true;
+    return;
+  }
+  savePending_ = false;
   lastSaveOk_ = SaveFile() == 1;
+}
+
+CChannelCatalog::DeferredSave::~DeferredSave() {
+  if (--catalog_.deferred_ == 0 && catalog_.savePending_) catalog_.Save();
 }
 
 int CChannelCatalog::GetOutlineAttribute(std::u16string_view url, std::string_view name,

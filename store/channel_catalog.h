@@ -77,6 +77,19 @@ class CChannelCatalog : public CEXML {
   // still holds the change); LastError() says why.
   bool LastSaveOk() const { return lastSaveOk_; }
 
+  // While one lives, changes are saved once, when it goes (an import of many
+  // channels then writes and flushes the file once, not once per channel).
+  class DeferredSave {
+   public:
+    explicit DeferredSave(CChannelCatalog& catalog) : catalog_(catalog) { ++catalog_.deferred_; }
+    ~DeferredSave();
+    DeferredSave(const DeferredSave&) = delete;
+    DeferredSave& operator=(const DeferredSave&) = delete;
+
+   private:
+    CChannelCatalog& catalog_;
+  };
+
  private:
   tinyxml2::XMLElement* Body();
   const tinyxml2::XMLElement* Body() const;
@@ -93,6 +106,8 @@ class CChannelCatalog : public CEXML {
 
   CatalogReport report_;
   bool lastSaveOk_ = true;
+  int deferred_ = 0;          // live DeferredSave objects
+  bool savePending_ = false;  // a change waits for the last of them
 };
 
 }  // namespace wrenly

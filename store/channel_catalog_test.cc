@@ -6,6 +6,7 @@
 #include <csignal>
 #include <filesystem>
 
+#include "platform/file_ops.h"
 #include "platform/text.h"
 #include "store/opml_import.h"
 #include "testsupport/temp_dir.h"
@@ -285,6 +286,37 @@ TEST_F(CatalogTest, AFailedSaveLeavesTheOldCatalogWhole) {
   catalog_.SetOutlineAttribute(u"http://more", "itemCount", u"0");
   EXPECT_TRUE(catalog_.LastSaveOk());
   EXPECT_NE(saved().find("http://more"), std::string::npos);
+}
+
+// Counts the file replacements (renames) made while it lives.
+class RenameCounter : public FileFaults {
+ public:
+  RenameCounter() { SetFileFaults(this); }
+  ~RenameCounter() override { SetFileFaults(nullptr); }
+  int Before(FileCall call) override {
+    if (call == FileCall::kRename) ++renames;
+    return 0;
+  }
+  int renames = 0;
+};
+
+TEST_F(CatalogTest, AnImportWritesTheCatalogOnce) {
+  catalog_.CreateEmpty();
+  std::vector<OpmlEntry> entries = {{u"News", u"", u"", {}}, {u"Loose", u"http://loose", u"", {}}};
+  for (int i = 0; i < 20; ++i) {
+    const std::u16string n = Utf8ToUtf16(std::to_string(i));
+    entries[0].children.push_back({u"Feed " + n, u"http://f/" + n, u"", {}});
+  }
+  RenameCounter counter;
+  const ImportCounts counts = AddOpmlEntries(catalog_, entries, u"Others");
+  EXPECT_EQ(counts.channelsAdded, 21);
+  EXPECT_EQ(counter.renames, 1);
+  EXPECT_TRUE(catalog_.LastSaveOk());
+  EXPECT_NE(saved().find("http://f/19"), std::string::npos);
+  EXPECT_NE(saved().find("http://loose"), std::string::npos);
+  // Later changes are saved at once again.
+  catalog_.AddChannel(u"News", u"After", u"http://after");
+  EXPECT_EQ(counter.renames, 2);
 }
 
 TEST(OpmlImport, RealFilesFollowTheChooserRules) {

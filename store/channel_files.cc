@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/temp_files.h"
 #include "store/paths.h"
 
 namespace wrenly {
@@ -39,6 +40,8 @@ bool IsKeptWithItemsDeleted(std::string_view name) {
          name.find("-Logo.img") != std::string_view::npos;
 }
 
+// The channel's files, and the temporary files of its files that no live
+// process of ours is still writing.
 template <typename Keep>
 int DeleteMatching(const std::string& folder, int channel, Keep keep) {
   int deleted = 0;
@@ -46,7 +49,9 @@ int DeleteMatching(const std::string& folder, int channel, Keep keep) {
     if (entry.isFolder || !IsChannelFile(entry.name, channel) || keep(entry.name)) continue;
     if (std::remove((folder + "/" + entry.name).c_str()) == 0) ++deleted;
   }
-  return deleted;
+  return deleted + RemoveStaleTempFiles(folder, [&](std::string_view target) {
+           return IsChannelFile(target, channel) && !keep(target);
+         });
 }
 
 }  // namespace
@@ -57,7 +62,10 @@ std::string ChannelFileName(int channel, std::string_view suffix) {
   return number + std::string(suffix);
 }
 
-std::string ItemFilePathForFeed(const std::string& feedPath) {
+std::string ItemFilePathForFeed(const std::string& path) {
+  // A download's temporary file names the feed document it will become.
+  const std::optional<TempFileName> temp = ParseTempFileName(path);
+  const std::string feedPath = temp ? std::string(temp->target) : path;
   if (feedPath.ends_with("~.xml")) return ReplaceEnding(feedPath, "~.xml", ".bin");
   return ReplaceEnding(feedPath, ".xml", ".bin");
 }

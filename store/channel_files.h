@@ -13,7 +13,8 @@ namespace wrenly {
 // "Ch%03d" + suffix, e.g. ChannelFileName(100, ".bin") == "Ch100.bin".
 std::string ChannelFileName(int channel, std::string_view suffix);
 
-// The feed document's "~.xml" (or else ".xml") replaced by ".bin" / ".iid".
+// The feed document's "~.xml" (or else ".xml") replaced by ".bin" / ".iid";
+// for a download's temporary file, those of the document it will become.
 std::string ItemFilePathForFeed(const std::string& feedPath);
 std::string UrlIndexPathForFeed(const std::string& feedPath);
 

@@ -1,6 +1,8 @@
 #include "store/channel_files.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -48,6 +50,32 @@ TEST(ChannelFiles, DeletionNeverTouchesAnotherChannel) {
   EXPECT_EQ(DeleteChannelFiles(dir.path(), 100), 3);
   EXPECT_EQ(Names(dir.path()), others);
   EXPECT_EQ(DeleteChannelFiles(dir.path() + "/missing", 100), 0);
+}
+
+// A process that has ended and been reaped: its number names no process.
+std::string DeadPid() {
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  waitpid(child, nullptr, 0);
+  return std::to_string(child);
+}
+
+TEST(ChannelFiles, DeletionTakesTheTemporaryFilesNoLiveProcessWrites) {
+  const std::string dead = DeadPid(), live = std::to_string(getpid());
+  const std::set<std::string> stale = {"Ch100~.xml.part" + dead + "-0", "Ch100-1233031443-001.htm.tmp-" + dead + "-3"};
+  const std::string staleTemplate = "Ch100.tpl.tmp-" + dead + "-1";
+  const std::set<std::string> others = {"Ch100.http.tmp-" + live + "-0", "Ch1000.bin.tmp-" + dead + "-0",
+                                        "Channels.opml.tmp-" + dead + "-0"};
+  testsupport::TempDir dir;
+  for (const auto& set : {stale, others, {staleTemplate}})
+    for (const std::string& name : set) testsupport::WriteFile(dir.path() + "/" + name, "x");
+
+  EXPECT_EQ(DeleteChannelItems(dir.path(), 100), 2);
+  std::set<std::string> expected = others;
+  expected.insert(staleTemplate);
+  EXPECT_EQ(Names(dir.path()), expected);
+  EXPECT_EQ(DeleteChannelFiles(dir.path(), 100), 1);
+  EXPECT_EQ(Names(dir.path()), others);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "platform/file_ops.h"
 #include "platform/text_file.h"
 #include "platform/trace.h"
 #include "store/channel_files.h"
@@ -75,8 +76,10 @@ class MergeFile {
   }
 
   // Replaces the file with the given byte ranges of itself, in order: a new
-  // file beside it ("<path>.new"), flushed to disk and renamed over it, so a
-  // crash at any moment leaves the old file or the new one.
+  // file beside it ("<path>.new"), flushed to disk and renamed over it, and
+  // then the folder flushed, so a crash or a power cut at any moment leaves
+  // the old file or the new one. False when the old file stays (or, if only
+  // the folder's flush failed, the new one may not last a power cut).
   bool Rewrite(const std::vector<std::pair<uint64_t, uint64_t>>& ranges) {
     std::string bytes;
     for (const auto& [start, end] : ranges) {
@@ -85,15 +88,17 @@ class MergeFile {
       if (!ReadAll(fd_, bytes.data() + at, static_cast<size_t>(end - start), start)) return false;
     }
     const std::string temp = path_ + ".new";
-    const int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (out < 0) return false;
-    const bool written = WriteAll(out, bytes.data(), bytes.size(), 0) && ::fsync(out) == 0;
-    if (::close(out) != 0 || !written || std::rename(temp.c_str(), path_.c_str()) != 0) {
+    const int out = file_ops::Open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    bool done = out >= 0 && WriteAll(out, bytes.data(), bytes.size(), 0) && file_ops::Fsync(out) == 0;
+    if (out >= 0 && ::close(out) != 0) done = false;
+    if (!done || file_ops::Rename(temp.c_str(), path_.c_str()) != 0) {
       std::remove(temp.c_str());
       TraceF("MergeChannelItems: cannot compact %s\n", path_.c_str());
       return false;
     }
-    return true;
+    if (SyncFolder(FolderOf(path_))) return true;
+    TraceF("MergeChannelItems: cannot flush the folder of %s\n", path_.c_str());
+    return false;
   }
 
  private:
@@ -270,7 +275,7 @@ void Merge::CompactItemFile() {
     live += entry.end - entry.start;
   }
   const uint64_t size = itemsWhole_ + itemAppends_.size();
-  if (DeadTakesOver(size - live, size)) items_.Rewrite(kept);
+  if (DeadTakesOver(size - live, size) && !items_.Rewrite(kept)) result_.compactionFailed = true;
 }
 
 // The records of live items' links stay, and so do the records this merge
@@ -297,7 +302,7 @@ void Merge::CompactUrlIndex() {
     else
       dead += entry.end - entry.start;
   }
-  if (DeadTakesOver(dead, size)) index_.Rewrite(kept);
+  if (DeadTakesOver(dead, size) && !index_.Rewrite(kept)) result_.compactionFailed = true;
 }
 
 // Writes the records gathered so far: the URL index's first, so an item

@@ -35,6 +35,7 @@ struct MergeResult {
   std::vector<std::u16string> links;    // new article links in the URL index
   int newItems = 0;                     // item records added
   bool errorRecordLive = false;         // a live error record is in the item file
+  bool compactionFailed = false;        // a due compaction left a file as it was
 };
 
 // A file is rewritten with only its live records when dead ones take more

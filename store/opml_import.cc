@@ -56,6 +56,7 @@ std::optional<std::vector<OpmlEntry>> ReadOpmlEntries(const std::string& path, s
 ImportCounts AddOpmlEntries(CChannelCatalog& catalog, const std::vector<OpmlEntry>& entries,
                             std::u16string_view others) {
   ImportCounts counts;
+  const CChannelCatalog::DeferredSave oneSave(catalog);
   const auto addChannel = [&](std::u16string_view category, const OpmlEntry& channel) {
     // An outline without a feed address is no channel to subscribe to.
     if (channel.url.empty() || catalog.AddChannel(category, channel.text, channel.url) == 0) {

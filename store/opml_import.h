@@ -35,6 +35,7 @@ struct ImportCounts {
 };
 // Adds every entry; others is the category for top-level channels. A
 // channel's full-text choice comes along when the file names a known one.
+// The catalog is saved once, at the end (its LastSaveOk says how that went).
 ImportCounts AddOpmlEntries(CChannelCatalog& catalog, const std::vector<OpmlEntry>& entries,
                             std::u16string_view others);
 

@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+#include "platform/file_ops.h"
+
 namespace wrenly {
 namespace {
 
@@ -23,7 +25,7 @@ bool Repeat(Call call, int fd, Byte* data, std::size_t size, std::uint64_t offse
 }  // namespace
 
 bool WriteAll(int fd, const char* data, std::size_t size, std::uint64_t offset) {
-  return Repeat(::pwrite, fd, data, size, offset);
+  return Repeat(file_ops::PWrite, fd, data, size, offset);
 }
 
 bool ReadAll(int fd, char* data, std::size_t size, std::uint64_t offset) {

@@ -5,6 +5,7 @@
 #include "platform/program_folder.h"
 #include "platform/text.h"
 #include "store/settings.h"
+#include "store/stale_temp_files.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/single_instance.h"
 #include "ui/frame/termination.h"
@@ -20,6 +21,7 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName("Wrenly Mobile");
   QApplication::setDesktopFileName("wrenly");
   wrenly::SetSettingString(wrenly::setting::kRoot, wrenly::Utf8ToUtf16(wrenly::GetProgramFolder()));
+  wrenly::RemoveStaleTempFilesAtStart();
 
   wrenly::ui::RegisterReadingScreens();
   wrenly::ui::RegisterSettingsScreens();

@@ -188,6 +188,9 @@ TEST(ArticleExtractorTest, PagesBuiltAgainstTheParserEndWithTheirTextOrARefusal)
     EXPECT_FALSE(deep.refused) << open;
     EXPECT_TRUE(Has(deep.html, "Deep paragraph 3")) << open;
   }
+  // Links that each move a block out of the one before: the text ends up
+  // inside links, no article.
+  EXPECT_FALSE(ExtractArticle(Repeat("<a><div>", 100000) + Paragraphs("Deep", 3), kUrl).refused);
   // Many siblings taken out one by one.
   EXPECT_TRUE(Has(Article("<div>" + Repeat("<input><noscript><img src=a.png></noscript>", 40000) +
                               Paragraphs("Wide", 3) + "</div>", kUrl),

@@ -111,6 +111,11 @@ class OpenElements {
   bool Start(int id, bool selfClosing) {
     if (IsVoid(id)) return true;
     if (selfClosing && (InForeignContent() || id == GUMBO_TAG_SVG || id == GUMBO_TAG_MATH)) return true;
+    if (id == GUMBO_TAG_SELECT && Top(id) > Top(boundaries_)) {
+      // A select inside a select ends the open one and is dropped.
+      PopTo(Top(id));
+      return true;
+    }
     CloseImpliedBy(id);
     if (stack_.size() >= maxDepth_) return false;
     Push(id);
@@ -127,8 +132,12 @@ class OpenElements {
       return true;
     }
     if (at == 0) return false;
-    const bool closes = IsBoundary(id) || ((IsSpecial(id) || IsFormatting(id)) ? at > Top(boundaries_)
-                                                                                  : at > Top(specials_));
+    if (IsFormatting(id)) {
+      if (at <= Top(boundaries_)) return false;
+      CloseFormatting(at);
+      return true;
+    }
+    const bool closes = IsBoundary(id) || (IsSpecial(id) ? at > Top(boundaries_) : at > Top(specials_));
     if (closes) PopTo(at);
     return closes;
   }
@@ -152,7 +161,10 @@ class OpenElements {
       case GUMBO_TAG_DD: case GUMBO_TAG_DT:
         CloseAbove(std::max(Top(GUMBO_TAG_DD), Top(GUMBO_TAG_DT)), std::max(boundary, Top(GUMBO_TAG_DL)));
         break;
-      case GUMBO_TAG_A: case GUMBO_TAG_NOBR: case GUMBO_TAG_BUTTON: case GUMBO_TAG_SELECT: case GUMBO_TAG_FORM:
+      case GUMBO_TAG_A: case GUMBO_TAG_NOBR:
+        if (Top(id) > boundary) CloseFormatting(Top(id));
+        break;
+      case GUMBO_TAG_BUTTON: case GUMBO_TAG_FORM:
         CloseAbove(Top(id), id == GUMBO_TAG_BUTTON ? Top(GUMBO_TAG_TABLE) : boundary);
         break;
       case GUMBO_TAG_OPTION: case GUMBO_TAG_OPTGROUP:
@@ -175,6 +187,14 @@ class OpenElements {
         if (IsHeading(id) && !stack_.empty() && IsHeading(stack_.back())) PopTo(stack_.size());
         break;
     }
+  }
+
+  // The end of the formatting element at `at`. With only inline elements
+  // above it, they all end; a block above it is moved out of it by the
+  // parser and stays open, with a copy of the formatting inside: the depth
+  // stays.
+  void CloseFormatting(size_t at) {
+    if (Top(specials_) < at) PopTo(at);
   }
 
   void CloseAbove(size_t at, size_t limit) {

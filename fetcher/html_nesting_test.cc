@@ -58,9 +58,10 @@ TEST(HtmlNestingTest, DeepNestingIsCutAtTheLimitWithItsText) {
 
   // End tags that would let the parser stack elements again: a </div> that
   // a table cell keeps from closing anything, an unknown end tag that a
-  // block keeps from closing its unknown parent, and a self-closed <div/>.
+  // block keeps from closing its unknown parent, a self-closed <div/>, and
+  // links and bold text whose end moves a block out of them, which stays open.
   for (const std::string& step : {std::string("<div><table><td></div>"), std::string("<x><div></y>"),
-                                  std::string("<div/>")}) {
+                                  std::string("<div/>"), std::string("<a><div>"), std::string("<b><div></b>")}) {
     const std::string page = Repeat(step, 1000);
     EXPECT_LT(WithNestingLimit(page, 100).size(), page.size() / 2) << step;
   }

@@ -89,7 +89,8 @@ void HtmlNode::Compact() const {
 }
 
 HtmlTree::HtmlTree(std::string utf8)
-    : page_(WithNestingLimit(std::move(utf8))), memory_(std::make_unique<ParseMemory>(ParseBudgetFor(page_.size()))) {
+    : page_(WithNestingLimit(std::move(utf8))),
+      memory_(std::make_unique<ParseMemory>(ParseBudgetFor(page_.size()), kParseCpuSeconds)) {
   output_ = memory_->Parse(page_);
   Rebuild();
 }

@@ -1,8 +1,30 @@
 #include "fetcher/parse_memory.h"
 
+#include <time.h>
+
 #include <cstdlib>
 
 namespace wrenly {
+namespace {
+
+double ThreadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// The clock is read at every this many requests: a system call, and gumbo
+// asks at every tag.
+constexpr size_t kRequestsPerClockRead = 256;
+
+}  // namespace
+
+ParseMemory::ParseMemory(size_t budget, double cpuSeconds)
+    : budget_(budget), deadline_(ThreadCpuSeconds() + cpuSeconds) {}
+
+bool ParseMemory::OverTime() {
+  return ++allocations_ % kRequestsPerClockRead == 0 && ThreadCpuSeconds() > deadline_;
+}
 
 GumboOptions ParseMemory::Options() {
   GumboOptions options = kGumboDefaultOptions;
@@ -27,7 +49,7 @@ GumboOutput* ParseMemory::Parse(std::string_view text) {
 void* ParseMemory::Allocate(void* self, size_t size) {
   auto* memory = static_cast<ParseMemory*>(self);
   memory->used_ += size;
-  if (memory->used_ > memory->budget_) std::longjmp(memory->escape_, 1);
+  if (memory->used_ > memory->budget_ || memory->OverTime()) std::longjmp(memory->escape_, 1);
   auto* block = static_cast<Block*>(std::malloc(sizeof(Block) + size));
   if (block == nullptr) std::longjmp(memory->escape_, 1);
   block->previous = memory->last_;

@@ -56,7 +56,7 @@ TEST(ResolveWebAddress, AHostThatIsNotAHostIsRefused) {
     EXPECT_EQ(ResolveWebAddress(base, reference), "") << reference;
   EXPECT_EQ(ResolveWebAddress(base, "http://user:pw@b.example:8080/x"), "http://user:pw@b.example:8080/x");
   EXPECT_EQ(ResolveWebAddress(base, "http://[2001:db8::1]:81/x"), "http://[2001:db8::1]:81/x");
-  EXPECT_EQ(ResolveWebAddress(base, "http://b\xC3\xBCcher.example/x"), "http://b\xC3\xBCcher.example/x");
+  EXPECT_EQ(ResolveWebAddress(base, "http://b\xC3\xBC" "cher.example/x"), "http://b\xC3\xBC" "cher.example/x");
   EXPECT_EQ(ResolveWebAddress(base, "//10.0.0.1/x"), "http://10.0.0.1/x");
   EXPECT_EQ(ResolveWebAddress("file:///home/page.html", "x.png"), "file:///home/x.png");
 }

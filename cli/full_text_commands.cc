@@ -89,12 +89,16 @@ int RunExtract(const std::vector<std::string>& args, std::ostream& out, std::ost
     err << "wrenly-cli extract: " << path << " is not an HTML page\n";
     return kExitFailed;
   }
-  const std::string article = ExtractArticle(HtmlPageToUtf8(bytes), url);
-  if (article.empty()) {
+  const ArticleExtraction article = ExtractArticle(HtmlPageToUtf8(bytes), url);
+  if (article.refused) {
+    err << "wrenly-cli extract: " << path << " is built to defeat the HTML parser; it is not read\n";
+    return kExitFailed;
+  }
+  if (article.html.empty()) {
     err << "wrenly-cli extract: no article found in " << path << '\n';
     return kExitFailed;
   }
-  out << article << '\n';
+  out << article.html << '\n';
   return kExitOk;
 }
 

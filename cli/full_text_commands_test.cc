@@ -103,6 +103,34 @@ TEST_F(FullTextCommands, RefreshOfAnAutomaticChannelStoresArticlesAndPictures) {
   EXPECT_TRUE(FindFiles(ChannelDataFolder() + "/Ch101-*.htm").empty());
 }
 
+// A page that makes the HTML parser build the same elements again in every
+// paragraph, more each time.
+std::string PageAgainstTheParser() {
+  std::string page = "<html><body>";
+  for (int i = 0; i < 20000; ++i) page += "<p><b id=" + std::to_string(i) + ">x";
+  return page;
+}
+
+TEST_F(FullTextCommands, APageBuiltAgainstTheParserIsRefusedAndNotFetchedAgain) {
+  site_.Serve("/articles/h1.html", PageAgainstTheParser(), "text/html");
+  site_.Serve("/story.xml", RssFeed("Story", "", "", {{"H1", site_.UrlUtf8("/articles/h1.html"), "summary"}}));
+  site_.Serve("/other.xml", RssFeed("Other", "", "", {}));
+  ASSERT_EQ(RunArgs({"fulltext", "Story", "auto"}).status, 0);
+  ASSERT_EQ(RunArgs({"refresh"}).status, 0);
+  ASSERT_EQ(RunArgs({"refresh"}).status, 0);
+  EXPECT_EQ(site_.Requests("/articles/h1.html"), 1);
+  // The item keeps its description: it is not flagged as having a full text.
+  const std::vector<nlohmann::json> items = JsonLines(RunArgs({"items", "100", "--json"}).out);
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0]["flag"], 0);
+
+  const std::string saved = home_.root() + "/hostile.html";
+  testsupport::WriteFile(saved, PageAgainstTheParser());
+  const CliResult extracted = RunArgs({"extract", saved});
+  EXPECT_EQ(extracted.status, 1);
+  EXPECT_NE(extracted.err.find("defeat the HTML parser"), std::string::npos) << extracted.err;
+}
+
 // "127.0.0.1:port" of a site, for protocol-relative addresses.
 std::string HostOf(const TestSite& site) { return site.UrlUtf8("").substr(std::string("http://").size()); }
 

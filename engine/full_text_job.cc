@@ -112,6 +112,10 @@ void RunFullTextJob(const FullTextJob& job) {
     return;
   }
   if (job.skipFollowUp || !FileExists(job.fullTextFile)) return;
+  // An empty file stands for a page that gives no article and is not to be
+  // fetched again: the item keeps its description.
+  std::error_code ec;
+  if (std::filesystem::file_size(job.fullTextFile, ec) == 0 && !ec) return;
   const std::string itemFile = ChannelDataPath(ChannelFileName(job.channel, ".bin"));
   {
     const DataRootLock lock(GetDataRoot(), LockMode::kExclusive);

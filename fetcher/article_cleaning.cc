@@ -29,13 +29,13 @@ void Remove(HtmlNode* node) {
 // Pre-order list of the elements below root (root itself not included).
 std::vector<HtmlNode*> Descendants(HtmlNode* root) {
   std::vector<HtmlNode*> found;
-  std::vector<HtmlNode*> stack(root->children.rbegin(), root->children.rend());
+  std::vector<HtmlNode*> stack(root->Children().rbegin(), root->Children().rend());
   while (!stack.empty()) {
     HtmlNode* node = stack.back();
     stack.pop_back();
     if (node->isText) continue;
     found.push_back(node);
-    for (size_t i = node->children.size(); i-- > 0;) stack.push_back(node->children[i]);
+    for (size_t i = node->Children().size(); i-- > 0;) stack.push_back(node->Children()[i]);
   }
   return found;
 }
@@ -89,7 +89,7 @@ struct Counts {
 
 Counts CountInside(const HtmlNode* node) {
   Counts counts;
-  std::vector<const HtmlNode*> stack(node->children.begin(), node->children.end());
+  std::vector<const HtmlNode*> stack(node->Children().begin(), node->Children().end());
   while (!stack.empty()) {
     const HtmlNode* current = stack.back();
     stack.pop_back();
@@ -106,13 +106,13 @@ Counts CountInside(const HtmlNode* node) {
       case GUMBO_TAG_TR: {
         ++counts.rows;
         int cells = 0;
-        for (const HtmlNode* cell : current->children) cells += cell->Is(GUMBO_TAG_TD) || cell->Is(GUMBO_TAG_TH);
+        for (const HtmlNode* cell : current->Children()) cells += cell->Is(GUMBO_TAG_TD) || cell->Is(GUMBO_TAG_TH);
         counts.columns = std::max(counts.columns, cells);
         break;
       }
       default: break;
     }
-    for (const HtmlNode* child : current->children) stack.push_back(child);
+    for (const HtmlNode* child : current->Children()) stack.push_back(child);
   }
   return counts;
 }

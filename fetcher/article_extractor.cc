@@ -29,8 +29,9 @@ constexpr ExtractionRules kAttempts[] = {
 
 }  // namespace
 
-std::string ExtractArticle(std::string_view page, std::string_view pageUrl) {
+ArticleExtraction ExtractArticle(std::string_view page, std::string_view pageUrl) {
   HtmlTree tree(WithoutScriptBodies(page));
+  if (!tree.parsed()) return {{}, true};
   const std::string title = tree.Title();
   const std::string baseHref = tree.BaseHref();
   std::string base = baseHref.empty() ? std::string(pageUrl) : ResolveWebAddress(pageUrl, baseHref);
@@ -45,7 +46,7 @@ std::string ExtractArticle(std::string_view page, std::string_view pageUrl) {
     if (best.length >= kRetryBelowChars) break;
   }
   if (best.length < kMinArticleChars) return {};
-  return std::move(best.html);
+  return {std::move(best.html)};
 }
 
 }  // namespace wrenly

@@ -37,6 +37,8 @@ std::string LinkList(const std::string& word, int count) {
   return html + "</ul>";
 }
 
+std::string Article(std::string_view page, std::string_view url) { return ExtractArticle(page, url).html; }
+
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 TEST(ArticleExtractorTest, NavigationHeavyPageGivesOnlyTheArticle) {
@@ -54,7 +56,7 @@ TEST(ArticleExtractorTest, NavigationHeavyPageGivesOnlyTheArticle) {
       "<div id=\"comments\"><h3>12 comments</h3><p>A reader wrote a comment, with opinions, that nobody "
       "asked for, at length, as readers do.</p></div></div></div>"
       "<footer>" + LinkList("footer", 20) + "<p>Copyright Example News, all rights reserved.</p></footer>";
-  const std::string article = ExtractArticle(Page("", body), kUrl);
+  const std::string article = Article(Page("", body), kUrl);
   for (int i = 1; i <= 5; ++i) EXPECT_TRUE(Has(article, "Body paragraph " + std::to_string(i))) << i;
   for (const char* kept : {"<h2>A subheading</h2>", "<blockquote>", "<code>int answer = 42;</code>",
                            "<caption>Results</caption>", "<th>Team</th>", "<li>Second point</li>"})
@@ -73,7 +75,7 @@ TEST(ArticleExtractorTest, ArticleSplitByAnAdvertisementIsTakenWhole) {
       "<img src=\"https://ads.example.net/banner.gif\"></a></div>"
       "<div class=\"article-body\">" + Paragraphs("Second half", 4) + "</div>"
       "<div class=\"related\"><h3>Related</h3>" + LinkList("related", 6) + "</div></div>";
-  const std::string article = ExtractArticle(Page("", body), kUrl);
+  const std::string article = Article(Page("", body), kUrl);
   EXPECT_TRUE(Has(article, "First half paragraph 1"));
   EXPECT_TRUE(Has(article, "Second half paragraph 4"));
   EXPECT_FALSE(Has(article, "Advertisement"));
@@ -93,7 +95,7 @@ TEST(ArticleExtractorTest, TextWithoutParagraphTagsAndHiddenPartsAndForms) {
                            "with commas, and length.</div>"
                            "<form action=\"/subscribe\"><label>Your mail</label><input name=\"m\">"
                            "<button>Subscribe now</button></form></div>";
-  const std::string article = ExtractArticle(Page("", body), kUrl);
+  const std::string article = Article(Page("", body), kUrl);
   EXPECT_TRUE(Has(article, "Loose text 1"));
   EXPECT_TRUE(Has(article, "Loose text 4"));
   EXPECT_FALSE(Has(article, "Hidden teaser"));
@@ -114,7 +116,7 @@ TEST(ArticleExtractorTest, LazyPicturesGetTheirRealAddress) {
       "text.</p>"
       "<p><img src=\"data:image/png;base64,iVBORw0KGgo=\"> A picture that only exists inline.</p>" +
       Paragraphs("More", 2) + "</article>";
-  const std::string article = ExtractArticle(Page("", body), kUrl);
+  const std::string article = Article(Page("", body), kUrl);
   EXPECT_TRUE(Has(article, "<img src=\"https://news.example.com/img/lazy.jpg\" alt=\"Lazy\">"));
   EXPECT_TRUE(Has(article, "<img src=\"https://news.example.com/img/large.jpg\""));
   EXPECT_TRUE(Has(article, "<img src=\"https://news.example.com/img/real.jpg\""));
@@ -139,7 +141,7 @@ TEST(ArticleExtractorTest, AddressesBecomeAbsoluteAndScriptLinksPlainText) {
                            "<a href=\"#notes\">the notes</a>, all in one long sentence.</p>"
                            "<p><img src=\"pics/a b.png\" alt='Say \"cheese\"'> A picture with a blank in "
                            "its name, and text.</p></div>";
-  const std::string article = ExtractArticle(Page("", body), kUrl);
+  const std::string article = Article(Page("", body), kUrl);
   EXPECT_TRUE(Has(article, "<a href=\"https://news.example.com/2024/other.html?a=1&amp;b=2\">the other story</a>"));
   EXPECT_TRUE(Has(article, "<a href=\"https://cdn.example.org/file.pdf\">file</a>"));
   EXPECT_TRUE(Has(article, " a script link and "));
@@ -147,17 +149,17 @@ TEST(ArticleExtractorTest, AddressesBecomeAbsoluteAndScriptLinksPlainText) {
   EXPECT_TRUE(Has(article, "<img src=\"https://news.example.com/2024/05/pics/a%20b.png\" "
                            "alt=\"Say &quot;cheese&quot;\">"));
   // A <base> in the head moves every relative address.
-  const std::string based = ExtractArticle(Page("<base href=\"https://static.example.net/base/\">", body), kUrl);
+  const std::string based = Article(Page("<base href=\"https://static.example.net/base/\">", body), kUrl);
   EXPECT_TRUE(Has(based, "<img src=\"https://static.example.net/base/pics/a%20b.png\""));
 }
 
 TEST(ArticleExtractorTest, PageWithoutAnArticleGivesNothing) {
-  EXPECT_EQ(ExtractArticle(Page("", "<nav>" + LinkList("menu", 50) + "</nav><div class=\"grid\">" +
+  EXPECT_EQ(Article(Page("", "<nav>" + LinkList("menu", 50) + "</nav><div class=\"grid\">" +
                                         LinkList("teaser", 40) + "</div>"),
                            kUrl),
             "");
-  EXPECT_EQ(ExtractArticle(Page("", "<p>Page not found.</p>"), kUrl), "");
-  EXPECT_EQ(ExtractArticle("", kUrl), "");
+  EXPECT_EQ(Article(Page("", "<p>Page not found.</p>"), kUrl), "");
+  EXPECT_EQ(Article("", kUrl), "");
 }
 
 TEST(ArticleExtractorTest, HostilePagesEndNormally) {
@@ -165,9 +167,49 @@ TEST(ArticleExtractorTest, HostilePagesEndNormally) {
   std::string deep;
   for (int i = 0; i < 5000; ++i) deep += "<div>";
   deep += Paragraphs("Deep", 3);
-  EXPECT_TRUE(Has(ExtractArticle(deep, kUrl), "Deep paragraph 3"));
+  EXPECT_TRUE(Has(Article(deep, kUrl), "Deep paragraph 3"));
   std::string broken = "<p>" + Paragraphs("Broken", 4) + "<table><td><b><i>\xFF\xFE\x80 <a href=\"";
-  EXPECT_TRUE(Has(ExtractArticle(broken, kUrl), "Broken paragraph 4"));
+  EXPECT_TRUE(Has(Article(broken, kUrl), "Broken paragraph 4"));
+}
+
+std::string Repeat(const std::string& part, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += part;
+  return text;
+}
+
+// Pages built to defeat the parser, each at most a few MB: the parse ends
+// in time proportional to the page, and the program keeps running.
+TEST(ArticleExtractorTest, PagesBuiltAgainstTheParserEndWithTheirTextOrARefusal) {
+  // Deep nesting: cut at a depth no article reaches, the text stays.
+  for (const auto& [open, times] : {std::pair<std::string, int>{"<span>", 500000}, {"<div>", 100000},
+                                    {"<div><table><td></div>", 50000}}) {
+    const ArticleExtraction deep = ExtractArticle(Repeat(open, times) + Paragraphs("Deep", 3), kUrl);
+    EXPECT_FALSE(deep.refused) << open;
+    EXPECT_TRUE(Has(deep.html, "Deep paragraph 3")) << open;
+  }
+  // Links that each move a block out of the one before: the text ends up
+  // inside links, no article.
+  EXPECT_FALSE(ExtractArticle(Repeat("<a><div>", 100000) + Paragraphs("Deep", 3), kUrl).refused);
+  // Many siblings taken out one by one.
+  EXPECT_TRUE(Has(Article("<div>" + Repeat("<input><noscript><img src=a.png></noscript>", 40000) +
+                              Paragraphs("Wide", 3) + "</div>", kUrl),
+                  "Wide paragraph 3"));
+  // Formatting elements the parser opens again in every paragraph, more of
+  // them each time: its work grows with the square of the page.
+  std::string reopened;
+  for (int i = 0; i < 20000; ++i) reopened += "<p><b id=" + std::to_string(i) + ">x";
+  EXPECT_TRUE(ExtractArticle(reopened, kUrl).refused);
+}
+
+TEST(ArticleExtractorTest, PictureAddressesCarryNoMarkup) {
+  const std::string body = "<article>" + Paragraphs("Body", 3) +
+                           "<img src='http://a\"onmouseover=x&lt;b&gt;/p.png'>"
+                           "<img src='/pics/a\"b&lt;c&gt;.png?w=1&amp;h=2' alt='\"&lt;'></article>";
+  const std::string article = Article(Page("", body), kUrl);
+  EXPECT_FALSE(Has(article, "onmouseover")) << article;
+  EXPECT_TRUE(Has(article, "<img src=\"https://news.example.com/pics/a%22b%3Cc%3E.png?w=1&h=2\" alt=\"&quot;&lt;\">"))
+      << article;
 }
 
 TEST(ArticleExtractorTest, SavedNewsPagesGiveTheirArticleFromFirstToLastParagraph) {
@@ -187,7 +229,7 @@ TEST(ArticleExtractorTest, SavedNewsPagesGiveTheirArticleFromFirstToLastParagrap
        }) {
     const std::string page = testsupport::ReadFile(std::string(WRENLY_TESTDATA) + "/html-pages/" + c.page + ".html");
     ASSERT_FALSE(page.empty()) << c.page;
-    const std::string article = ExtractArticle(page, "https://example.com/story.html");
+    const std::string article = Article(page, "https://example.com/story.html");
     EXPECT_TRUE(Has(article, c.first)) << c.page;
     EXPECT_TRUE(Has(article, c.last)) << c.page;
     EXPECT_FALSE(Has(article, c.furniture)) << c.page;

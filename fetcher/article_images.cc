@@ -112,7 +112,7 @@ std::string ImageSource(const HtmlNode* img) {
   // A <picture> lists its sources before its <img>.
   const HtmlNode* picture = img->parent;
   if (picture == nullptr || TagName(picture) != "picture") return {};
-  for (const HtmlNode* sibling : picture->children) {
+  for (const HtmlNode* sibling : picture->Children()) {
     if (sibling->isText || TagName(sibling) != "source") continue;
     if (const char* srcset = sibling->Attribute("srcset")) {
       std::string best = BestSrcsetCandidate(srcset);

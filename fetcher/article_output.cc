@@ -44,6 +44,12 @@ bool StoreArticleUtf8(const std::string& outputPath, std::string_view utf8) {
   return stored;
 }
 
+bool WriteEmptyArticle(const std::string& outputPath) {
+  std::lock_guard lock(OutputMutex());
+  DeleteFileIfPresent(outputPath);
+  return WriteFileAtomically(ArticlePathFor(outputPath), "");
+}
+
 void BlockArticleOutput() { OutputMutex().lock(); }
 
 }  // namespace wrenly

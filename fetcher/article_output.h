@@ -19,6 +19,10 @@ bool StoreArticleBody(const std::string& outputPath, std::u16string_view text);
 // The same for text that is UTF-8 already.
 bool StoreArticleUtf8(const std::string& outputPath, std::string_view utf8);
 
+// Writes an empty article file: the page was read and gives no article,
+// and never will (the main program does not fetch it again).
+bool WriteEmptyArticle(const std::string& outputPath);
+
 // Deletes the file at path when it is a file (not a folder).
 void DeleteFileIfPresent(const std::string& path);
 

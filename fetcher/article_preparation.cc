@@ -1,5 +1,6 @@
 #include "fetcher/article_preparation.h"
 
+#include <unordered_map>
 #include <unordered_set>
 
 #include "fetcher/article_images.h"
@@ -60,31 +61,37 @@ HtmlNode* LoneImage(HtmlNode* node) {
       if (found != nullptr) return nullptr;
       found = current;
     }
-    for (HtmlNode* child : current->children) stack.push_back(child);
+    for (HtmlNode* child : current->Children()) stack.push_back(child);
   }
   return found;
 }
 
-HtmlNode* PreviousElement(HtmlNode* node) {
-  HtmlNode* previous = nullptr;
-  for (HtmlNode* sibling : node->parent->children) {
-    if (sibling == node) return previous;
-    if (!sibling->isText) previous = sibling;
-    else if (IsText(sibling)) previous = nullptr;
+// The element before each <noscript> among its siblings (nullptr when text
+// stands between them), found in one pass over each parent's children.
+std::unordered_map<const HtmlNode*, HtmlNode*> PreviousElements(const std::vector<HtmlNode*>& noscripts) {
+  std::unordered_map<const HtmlNode*, HtmlNode*> previousOf;
+  std::unordered_set<const HtmlNode*> parents;
+  for (const HtmlNode* noscript : noscripts) {
+    if (!parents.insert(noscript->parent).second) continue;
+    HtmlNode* previous = nullptr;
+    for (HtmlNode* sibling : noscript->parent->Children()) {
+      if (sibling->Is(GUMBO_TAG_NOSCRIPT)) previousOf[sibling] = previous;
+      if (!sibling->isText) previous = sibling;
+      else if (IsText(sibling)) previous = nullptr;
+    }
   }
-  return nullptr;
+  return previousOf;
 }
 
 // A <noscript> that holds the real picture of a lazy one just before it
 // gives that picture to the placeholder; one that stands alone with a
 // picture shows it. Either way the <noscript> itself goes.
-void TakeNoscriptImage(HtmlNode* noscript) {
+void TakeNoscriptImage(HtmlNode* noscript, HtmlNode* previous) {
   HtmlNode* real = LoneImage(noscript);
   if (real == nullptr) {
     HtmlTree::Detach(noscript);
     return;
   }
-  HtmlNode* previous = PreviousElement(noscript);
   HtmlNode* placeholder = previous != nullptr ? LoneImage(previous) : nullptr;
   if (placeholder != nullptr) {
     placeholder->source = real->source;
@@ -102,7 +109,7 @@ void DropFurniture(HtmlTree& tree, const ExtractionRules& rules) {
     bool guarded;  // inside a table or code, where class names say little
   };
   std::vector<Visit> stack;
-  for (size_t i = tree.body()->children.size(); i-- > 0;) stack.push_back({tree.body()->children[i], false});
+  for (size_t i = tree.body()->Children().size(); i-- > 0;) stack.push_back({tree.body()->Children()[i], false});
   // Noscript contents are looked at after the walk, once the placeholders are known.
   std::vector<HtmlNode*> noscripts;
   while (!stack.empty()) {
@@ -122,9 +129,11 @@ void DropFurniture(HtmlTree& tree, const ExtractionRules& rules) {
     }
     const bool guarded = visit.guarded || node->tag == GUMBO_TAG_TABLE || node->tag == GUMBO_TAG_PRE ||
                          node->tag == GUMBO_TAG_CODE;
-    for (size_t i = node->children.size(); i-- > 0;) stack.push_back({node->children[i], guarded});
+    for (size_t i = node->Children().size(); i-- > 0;) stack.push_back({node->Children()[i], guarded});
   }
-  for (auto it = noscripts.rbegin(); it != noscripts.rend(); ++it) TakeNoscriptImage(*it);
+  // Taken from the last: a <noscript> only changes what comes after its place.
+  const auto previousOf = PreviousElements(noscripts);
+  for (auto it = noscripts.rbegin(); it != noscripts.rend(); ++it) TakeNoscriptImage(*it, previousOf.at(*it));
 }
 
 void ResolveImages(HtmlNode* body) {
@@ -137,7 +146,7 @@ void ResolveImages(HtmlNode* body) {
       if (node->imageSource.empty()) HtmlTree::Detach(node);
       continue;
     }
-    for (size_t i = node->children.size(); i-- > 0;) stack.push_back(node->children[i]);
+    for (size_t i = node->Children().size(); i-- > 0;) stack.push_back(node->Children()[i]);
   }
 }
 
@@ -151,10 +160,10 @@ std::unordered_set<const HtmlNode*> NodesWithBlocks(HtmlNode* body) {
     if (node->isText) continue;
     if (!childrenDone) {
       stack.push_back({node, true});
-      for (HtmlNode* child : node->children) stack.push_back({child, false});
+      for (HtmlNode* child : node->Children()) stack.push_back({child, false});
       continue;
     }
-    for (const HtmlNode* child : node->children) {
+    for (const HtmlNode* child : node->Children()) {
       if (child->isText) continue;
       if (IsBlockTag(child->tag) || withBlocks.count(child) != 0) {
         withBlocks.insert(node);
@@ -171,17 +180,16 @@ bool IsBreak(const HtmlNode* node) { return node->Is(GUMBO_TAG_BR); }
 // a new <p>. Two line breaks in a row end a run, as they end a paragraph on
 // screen. Runs without text or pictures stay as they are.
 void WrapLooseText(HtmlTree& tree, HtmlNode* node, const std::unordered_set<const HtmlNode*>& withBlocks) {
-  std::vector<HtmlNode*> children;
-  children.swap(node->children);
+  const std::vector<HtmlNode*> children = HtmlTree::TakeChildren(node);
   std::vector<HtmlNode*> run;
   bool runHasContent = false;
   const auto flush = [&] {
     if (runHasContent) {
       HtmlNode* paragraph = tree.NewElement(GUMBO_TAG_P);
-      for (HtmlNode* child : run) HtmlTree::Insert(paragraph, paragraph->children.size(), child);
-      HtmlTree::Insert(node, node->children.size(), paragraph);
+      for (HtmlNode* child : run) HtmlTree::Append(paragraph, child);
+      HtmlTree::Append(node, paragraph);
     } else {
-      for (HtmlNode* child : run) HtmlTree::Insert(node, node->children.size(), child);
+      for (HtmlNode* child : run) HtmlTree::Append(node, child);
     }
     run.clear();
     runHasContent = false;
@@ -191,7 +199,7 @@ void WrapLooseText(HtmlTree& tree, HtmlNode* node, const std::unordered_set<cons
     const bool inline_ = child->isText || (!IsBlockTag(child->tag) && withBlocks.count(child) == 0);
     if (!inline_) {
       flush();
-      HtmlTree::Insert(node, node->children.size(), child);
+      HtmlTree::Append(node, child);
       continue;
     }
     if (IsBreak(child)) {
@@ -199,12 +207,12 @@ void WrapLooseText(HtmlTree& tree, HtmlNode* node, const std::unordered_set<cons
       while (next < children.size() && children[next]->isText && !IsText(children[next])) ++next;
       if (next < children.size() && IsBreak(children[next])) {
         flush();
-        HtmlTree::Insert(node, node->children.size(), child);
+        HtmlTree::Append(node, child);
         continue;
       }
     }
     run.push_back(child);
-    runHasContent = runHasContent || IsText(child) || (!child->isText && !child->children.empty()) ||
+    runHasContent = runHasContent || IsText(child) || (!child->isText && !child->Children().empty()) ||
                     child->Is(GUMBO_TAG_IMG);
   }
   flush();
@@ -212,7 +220,7 @@ void WrapLooseText(HtmlTree& tree, HtmlNode* node, const std::unordered_set<cons
 
 bool HasDoubleBreak(const HtmlNode* node) {
   bool lastWasBreak = false;
-  for (const HtmlNode* child : node->children) {
+  for (const HtmlNode* child : node->Children()) {
     if (child->isText && !IsText(child)) continue;
     if (IsBreak(child) && lastWasBreak) return true;
     lastWasBreak = IsBreak(child);
@@ -238,7 +246,7 @@ void MakeParagraphs(HtmlTree& tree) {
         WrapLooseText(tree, node, withBlocks);
       }
     }
-    for (HtmlNode* child : node->children) stack.push_back(child);
+    for (HtmlNode* child : node->Children()) stack.push_back(child);
   }
 }
 

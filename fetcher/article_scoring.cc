@@ -47,7 +47,7 @@ bool HasParagraphInside(const HtmlNode* node) {
     const HtmlNode* current = stack.back();
     stack.pop_back();
     if (current != node && (current->Is(GUMBO_TAG_P) || current->Is(GUMBO_TAG_PRE))) return true;
-    for (const HtmlNode* child : current->children) stack.push_back(child);
+    for (const HtmlNode* child : current->Children()) stack.push_back(child);
   }
   return false;
 }
@@ -66,7 +66,7 @@ std::vector<HtmlNode*> ScoredBlocks(HtmlNode* body) {
       blocks.push_back(node);
       if (!node->Is(GUMBO_TAG_TD)) continue;
     }
-    for (size_t i = node->children.size(); i-- > 0;) stack.push_back(node->children[i]);
+    for (size_t i = node->Children().size(); i-- > 0;) stack.push_back(node->Children()[i]);
   }
   return blocks;
 }
@@ -131,7 +131,7 @@ HtmlNode* ClimbToBetterParent(HtmlNode* top, HtmlNode* body) {
 // the parent; climbing lets siblings of the parent join.
 HtmlNode* ClimbSingleChildParents(HtmlNode* top, HtmlNode* body) {
   while (top->parent != nullptr && top->parent != body) {
-    const auto elements = std::count_if(top->parent->children.begin(), top->parent->children.end(),
+    const auto elements = std::count_if(top->parent->Children().begin(), top->parent->Children().end(),
                                         [](const HtmlNode* c) { return !c->isText; });
     if (elements != 1) break;
     top = top->parent;
@@ -156,13 +156,13 @@ bool SameClass(const HtmlNode* a, const HtmlNode* b) {
 // after a picture or an advertisement, in a block built the same way.
 double BestScoreWithin(const HtmlNode* node) {
   double best = node->scored ? node->score : 0;
-  std::vector<const HtmlNode*> stack(node->children.begin(), node->children.end());
+  std::vector<const HtmlNode*> stack(node->Children().begin(), node->Children().end());
   while (!stack.empty()) {
     const HtmlNode* current = stack.back();
     stack.pop_back();
     if (current->isText) continue;
     if (current->scored) best = std::max(best, current->score);
-    for (const HtmlNode* child : current->children) stack.push_back(child);
+    for (const HtmlNode* child : current->Children()) stack.push_back(child);
   }
   return best;
 }
@@ -173,7 +173,7 @@ std::vector<HtmlNode*> WithSiblings(HtmlNode* top, double topScore) {
   if (top->parent == nullptr) return {top};
   const double threshold = std::max(10.0, topScore * 0.2);
   std::vector<HtmlNode*> parts;
-  for (HtmlNode* sibling : top->parent->children) {
+  for (HtmlNode* sibling : top->parent->Children()) {
     if (sibling->isText) continue;
     bool belongs = sibling == top;
     if (!belongs) {

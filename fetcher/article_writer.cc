@@ -75,6 +75,23 @@ void AppendText(std::string& out, std::string_view text, bool preformatted) {
   AppendEscaped(out, collapsed, false);
 }
 
+// A picture address as an attribute value that the picture scan reads as it
+// stands: "&" stays (a query's separator), and the characters that could end
+// the value or the tag are percent-encoded, as a browser would send them.
+void AppendPictureAddress(std::string& out, std::string_view url) {
+  for (char c : url) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b > 0x20 && b != 0x7F && c != '"' && c != '<' && c != '>') {
+      out += c;
+      continue;
+    }
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    out += '%';
+    out += kHex[b >> 4];
+    out += kHex[b & 15];
+  }
+}
+
 bool IsWebAddress(const std::string& url) {
   const std::string scheme = UrlScheme(url);
   return scheme == "http" || scheme == "https";
@@ -110,7 +127,7 @@ class Writer {
       if (!opened.children) continue;
       if (node->Is(GUMBO_TAG_PRE)) ++preDepth_;
       if (opened.endTag != nullptr) stack.push_back({node, opened.endTag});
-      for (size_t i = node->children.size(); i-- > 0;) stack.push_back({node->children[i], nullptr});
+      for (size_t i = node->Children().size(); i-- > 0;) stack.push_back({node->Children()[i], nullptr});
     }
   }
 
@@ -171,7 +188,7 @@ class Writer {
     const std::string url = ResolveWebAddress(base_, node->imageSource);
     if (!IsWebAddress(url)) return;
     out_ += "<img src=\"";
-    out_ += url;  // percent-encoded: holds no quote, blank or angle bracket
+    AppendPictureAddress(out_, url);
     out_ += "\" alt=\"";
     if (const char* alt = node->Attribute("alt")) AppendEscaped(out_, alt, true);
     out_ += "\">";

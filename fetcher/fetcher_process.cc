@@ -125,12 +125,20 @@ int RunAutomaticExtraction(const FetcherArgs& args) {
     return kFetcherExitDone;
   }
   // Relative addresses refer to where the page was served from, as in a browser.
-  const std::string article = ExtractArticle(HtmlPageToUtf8(bytes), pageUrl.empty() ? args.url : Utf16ToUtf8(pageUrl));
-  if (article.empty()) {
+  const ArticleExtraction article =
+      ExtractArticle(HtmlPageToUtf8(bytes), pageUrl.empty() ? args.url : Utf16ToUtf8(pageUrl));
+  if (article.refused) {
+    // The page will not change its nature: an empty article file tells the
+    // refresh not to fetch it again.
+    Trace("The page is built to defeat the HTML parser; no article.\n");
+    WriteEmptyArticle(args.outputPath);
+    return kFetcherExitDone;
+  }
+  if (article.html.empty()) {
     Trace("The page holds no article.\n");
     return kFetcherExitDone;
   }
-  StoreArticleUtf8(args.outputPath, article);
+  StoreArticleUtf8(args.outputPath, article.html);
   ReportPageAddress(pageUrl);
   return kFetcherExitDone;
 }

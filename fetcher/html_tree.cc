@@ -1,6 +1,9 @@
 #include "fetcher/html_tree.h"
 
-#include <algorithm>
+#include <utility>
+
+#include "fetcher/html_nesting.h"
+#include "fetcher/parse_memory.h"
 
 namespace wrenly {
 namespace {
@@ -8,12 +11,6 @@ namespace {
 // Elements nested deeper than this are not copied; their contents join the
 // element at this depth. Keeps every walk of the tree shallow on hostile pages.
 constexpr int kMaxDepth = 256;
-
-GumboOptions ParseOptions() {
-  GumboOptions options = kGumboDefaultOptions;
-  options.max_errors = 0;  // parse errors are of no use here; keeping them costs time
-  return options;
-}
 
 bool IsSpace(char32_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == 0xA0; }
 
@@ -72,28 +69,45 @@ std::string TagName(const HtmlNode* node) {
   return name;
 }
 
-HtmlTree::HtmlTree(std::string utf8) : page_(std::move(utf8)) {
-  const GumboOptions options = ParseOptions();
-  output_ = gumbo_parse_with_options(&options, page_.data(), page_.size());
+void HtmlNode::Compact() const {
+  std::vector<HtmlNode*> kept;
+  kept.reserve(children_.size());
+  // An unwrapped child stands for its own children, which may be unwrapped in turn.
+  std::vector<HtmlNode*> pending(children_.rbegin(), children_.rend());
+  while (!pending.empty()) {
+    HtmlNode* child = pending.back();
+    pending.pop_back();
+    if (child->parent == this) {
+      kept.push_back(child);
+    } else if (child->unwrappedFrom_ == this) {
+      pending.insert(pending.end(), child->children_.rbegin(), child->children_.rend());
+      child->children_.clear();
+    }
+  }
+  children_ = std::move(kept);
+  stale_ = false;
+}
+
+HtmlTree::HtmlTree(std::string utf8)
+    : page_(WithNestingLimit(std::move(utf8))),
+      memory_(std::make_unique<ParseMemory>(ParseBudgetFor(page_.size()), kParseCpuSeconds)) {
+  output_ = memory_->Parse(page_);
   Rebuild();
 }
 
 void HtmlTree::Rebuild() {
   nodes_.clear();
   body_ = nullptr;
-  root_ = Copy(output_->root, nullptr);
-  for (HtmlNode* child : root_->children)
+  root_ = output_ != nullptr ? Copy(output_->root, nullptr) : NewElement(GUMBO_TAG_HTML);
+  for (HtmlNode* child : root_->children_)
     if (child->Is(GUMBO_TAG_BODY)) body_ = child;
   if (body_ == nullptr) {
     body_ = NewElement(GUMBO_TAG_BODY);
-    Insert(root_, root_->children.size(), body_);
+    Append(root_, body_);
   }
 }
 
-HtmlTree::~HtmlTree() {
-  const GumboOptions options = ParseOptions();
-  gumbo_destroy_output(&options, output_);
-}
+HtmlTree::~HtmlTree() = default;
 
 HtmlNode* HtmlTree::NewElement(GumboTag tag) {
   HtmlNode& node = nodes_.emplace_back();
@@ -121,7 +135,7 @@ HtmlNode* HtmlTree::Copy(const GumboNode* source, HtmlNode* parent) {
       node.isText = true;
       node.text = from->v.text.text;
       node.parent = into;
-      if (into != nullptr) into->children.push_back(&node);
+      if (into != nullptr) into->children_.push_back(&node);
       continue;
     }
     if (from->type != GUMBO_NODE_ELEMENT) continue;
@@ -136,7 +150,7 @@ HtmlNode* HtmlTree::Copy(const GumboNode* source, HtmlNode* parent) {
       node->tag = element.tag;
       node->source = from;
       node->parent = into;
-      if (into != nullptr) into->children.push_back(node);
+      if (into != nullptr) into->children_.push_back(node);
       if (top == nullptr) top = node;
     }
     // Children go on the stack last first, so they are copied in order.
@@ -180,27 +194,32 @@ std::string HtmlTree::BaseHref() const {
 void HtmlTree::Detach(HtmlNode* node) {
   HtmlNode* parent = node->parent;
   if (parent == nullptr) return;
-  auto& siblings = parent->children;
-  siblings.erase(std::find(siblings.begin(), siblings.end(), node));
   node->parent = nullptr;
+  parent->stale_ = true;
 }
 
-void HtmlTree::Insert(HtmlNode* parent, size_t index, HtmlNode* node) {
+void HtmlTree::Append(HtmlNode* parent, HtmlNode* node) {
+  Detach(node);
+  parent->Children();  // brings the list up to date before it grows
   node->parent = parent;
-  parent->children.insert(parent->children.begin() + static_cast<std::ptrdiff_t>(index), node);
+  node->unwrappedFrom_ = nullptr;
+  parent->children_.push_back(node);
+}
+
+std::vector<HtmlNode*> HtmlTree::TakeChildren(HtmlNode* parent) {
+  parent->Children();
+  std::vector<HtmlNode*> children = std::exchange(parent->children_, {});
+  for (HtmlNode* child : children) child->parent = nullptr;
+  return children;
 }
 
 void HtmlTree::Unwrap(HtmlNode* node) {
   HtmlNode* parent = node->parent;
   if (parent == nullptr) return;
-  auto& siblings = parent->children;
-  const auto at = std::find(siblings.begin(), siblings.end(), node);
-  for (HtmlNode* child : node->children) child->parent = parent;
-  const auto index = at - siblings.begin();
-  siblings.erase(at);
-  siblings.insert(siblings.begin() + index, node->children.begin(), node->children.end());
-  node->children.clear();
+  for (HtmlNode* child : node->Children()) child->parent = parent;
   node->parent = nullptr;
+  node->unwrappedFrom_ = parent;
+  parent->stale_ = true;
 }
 
 void HtmlTree::Measure(HtmlNode* node) {
@@ -215,11 +234,11 @@ void HtmlTree::Measure(HtmlNode* node) {
     }
     if (!childrenDone) {
       stack.push_back({current, true});
-      for (HtmlNode* child : current->children) stack.push_back({child, false});
+      for (HtmlNode* child : current->Children()) stack.push_back({child, false});
       continue;
     }
     current->chars = current->linkChars = current->commas = 0;
-    for (const HtmlNode* child : current->children) {
+    for (const HtmlNode* child : current->Children()) {
       current->chars += child->chars;
       current->linkChars += child->linkChars;
       current->commas += child->commas;
@@ -245,7 +264,7 @@ std::string HtmlTree::TextOf(const HtmlNode* node) {
       }
       continue;
     }
-    for (size_t i = current->children.size(); i-- > 0;) stack.push_back(current->children[i]);
+    for (size_t i = current->Children().size(); i-- > 0;) stack.push_back(current->Children()[i]);
   }
   if (!text.empty() && text.back() == ' ') text.pop_back();
   return text;

@@ -279,6 +279,18 @@ TEST_F(TolvaneTest, AutomaticExtractionWritesAnArticleOnlyForAnHtmlPageThatHasOn
   }
 }
 
+TEST_F(TolvaneTest, AutomaticExtractionOfAPageBuiltAgainstTheParserLeavesAnEmptyFile) {
+  std::string page = "<html><body>";
+  for (int i = 0; i < 20000; ++i) page += "<p><b id=" + std::to_string(i) + ">x";
+  server_.server().Get("/hostile", [&page](const httplib::Request&, httplib::Response& res) {
+    res.set_content(page, "text/html");
+  });
+  WriteFile(output_, "earlier article");
+  EXPECT_EQ(RunTolvane({"-a", server_.Url("/hostile"), output_}), 0);
+  EXPECT_TRUE(Exists(output_));
+  EXPECT_EQ(ReadFile(output_), "");
+}
+
 TEST_F(TolvaneTest, AutomaticExtractionObeysTheTimeLimit) {
   std::atomic<bool> stop{false};
   server_.server().Get("/endless", [&stop](const httplib::Request&, httplib::Response& res) {

@@ -136,6 +136,60 @@ std::string Encoded(const std::string& url) {
   return result;
 }
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsHex(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+// A host name (international ones in UTF-8 or percent-encoded) or an IPv4 address.
+bool IsHostName(std::string_view host) {
+  for (char c : host) {
+    const auto b = static_cast<unsigned char>(c);
+    const bool ascii = (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || IsDigit(c) || c == '-' || c == '.' ||
+                       c == '_' || c == '~' || c == '%';
+    if (!ascii && b < 0x80) return false;
+  }
+  return true;
+}
+
+bool IsPort(std::string_view port) {
+  for (char c : port)
+    if (!IsDigit(c)) return false;
+  return true;
+}
+
+// "[user[:password]@]host[:port]" where the host is a name, an IPv4 address
+// or a bracketed IPv6 address. A web address needs a host.
+bool IsAuthority(std::string_view authority, bool needsHost) {
+  const size_t at = authority.rfind('@');
+  if (at != std::string_view::npos) {
+    for (char c : authority.substr(0, at)) {
+      const auto b = static_cast<unsigned char>(c);
+      if (b <= 0x20 || b == 0x7F || std::string_view("\"<>\\^`{|}[]").find(c) != std::string_view::npos) return false;
+    }
+    authority.remove_prefix(at + 1);
+  }
+  std::string_view host = authority, port;
+  if (authority.starts_with('[')) {
+    const size_t close = authority.find(']');
+    if (close == std::string_view::npos) return false;
+    for (char c : authority.substr(1, close - 1))
+      if (!IsHex(c) && c != ':' && c != '.') return false;
+    const std::string_view rest = authority.substr(close + 1);
+    if (!rest.empty() && !rest.starts_with(':')) return false;
+    return IsPort(rest.substr(rest.empty() ? 0 : 1));
+  }
+  if (const size_t colon = authority.find(':'); colon != std::string_view::npos) {
+    host = authority.substr(0, colon);
+    port = authority.substr(colon + 1);
+  }
+  return IsHostName(host) && IsPort(port) && !(needsHost && host.empty());
+}
+
+// An address whose authority (when it has one) is a real host, not markup.
+bool HasValidAuthority(std::string_view url, std::string_view scheme) {
+  const Parts parts = Split(url);
+  return !parts.authority || IsAuthority(*parts.authority, scheme == "http" || scheme == "https");
+}
+
 }  // namespace
 
 std::string UrlScheme(std::string_view url) { return AsciiLower(url.substr(0, SchemeLength(url))); }
@@ -146,7 +200,7 @@ std::string ResolveWebAddress(std::string_view base, std::string_view reference)
   const std::string refScheme = UrlScheme(ref);
   const std::string scheme = refScheme.empty() ? UrlScheme(base) : refScheme;
   if (scheme == "http" || scheme == "https") SlashesForBackslashes(ref);
-  if (!refScheme.empty()) return Encoded(ref);
+  if (!refScheme.empty()) return HasValidAuthority(ref, scheme) ? Encoded(ref) : std::string();
   const Parts from = Split(base);
   if (!from.scheme || !from.authority) return {};
 
@@ -170,7 +224,7 @@ std::string ResolveWebAddress(std::string_view base, std::string_view reference)
   std::string out = scheme + "://" + std::string(authority) + path;
   if (query) out += "?" + std::string(*query);
   if (to.fragment) out += "#" + std::string(*to.fragment);
-  return Encoded(out);
+  return HasValidAuthority(out, scheme) ? Encoded(out) : std::string();
 }
 
 std::u16string ResolveWebAddress(std::u16string_view base, std::u16string_view reference) {

@@ -18,7 +18,9 @@ namespace wrenly {
 // after its host: blanks, quotes, angle brackets, backslashes, backticks and
 // the bytes of non-ASCII characters; existing escapes stay. An empty result
 // means the reference cannot be resolved: it is relative and `base` has no
-// scheme and host ("scheme://...").
+// scheme and host ("scheme://..."), or the result's host is not a host name,
+// an IPv4 or a bracketed IPv6 address (with user and port), so that no
+// address ever carries markup in its host.
 std::string ResolveWebAddress(std::string_view base, std::string_view reference);
 // The same for UTF-16 text (converted to UTF-8 and back).
 std::u16string ResolveWebAddress(std::u16string_view base, std::u16string_view reference);

@@ -49,6 +49,18 @@ TEST(ResolveWebAddress, AbsoluteReferencesAndCharactersThatMayNotStand) {
   EXPECT_EQ(UrlScheme("/path:x"), "");
 }
 
+TEST(ResolveWebAddress, AHostThatIsNotAHostIsRefused) {
+  const std::string base = "http://a.example/page.html";
+  for (const char* reference : {"http://a\"onmouseover=x<b>/p.png", "//x<y>/p.png", "https://a b/", "http://a'b/",
+                                "http:///p.png", "https://[::1/x", "http://a.example:8o/", "http://u<s@h/"})
+    EXPECT_EQ(ResolveWebAddress(base, reference), "") << reference;
+  EXPECT_EQ(ResolveWebAddress(base, "http://user:pw@b.example:8080/x"), "http://user:pw@b.example:8080/x");
+  EXPECT_EQ(ResolveWebAddress(base, "http://[2001:db8::1]:81/x"), "http://[2001:db8::1]:81/x");
+  EXPECT_EQ(ResolveWebAddress(base, "http://b\xC3\xBC" "cher.example/x"), "http://b\xC3\xBC" "cher.example/x");
+  EXPECT_EQ(ResolveWebAddress(base, "//10.0.0.1/x"), "http://10.0.0.1/x");
+  EXPECT_EQ(ResolveWebAddress("file:///home/page.html", "x.png"), "file:///home/x.png");
+}
+
 TEST(ResolveWebAddress, FeedPicturesResolveAgainstTheirItem) {
   const std::u16string item = u"https://news.example/2026/12/story.html?id=3";
   EXPECT_EQ(ResolveWebAddress(item, u"/img/r.png"), u"https://news.example/img/r.png");

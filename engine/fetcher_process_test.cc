@@ -10,6 +10,7 @@
 #include <mutex>
 #include <thread>
 
+#include "engine/full_text_job.h"
 #include "net/messages.h"
 #include "platform/notifier.h"
 #include "testsupport/temp_dir.h"
@@ -178,6 +179,23 @@ TEST(RunFetcherProgram, AKilledChildSlowToEndHoldsUpNoOtherStartAndNoAbort) {
   EXPECT_EQ(other.get().exitStatus, 0);
   EXPECT_TRUE(slow.timedOut);
   EXPECT_EQ(slow.signal, SIGKILL);
+}
+
+// The fetcher's sandbox ends a child with a signal (SIGSYS for a refused
+// call, SIGXCPU or SIGKILL at a limit): a failed fetch whose output goes.
+TEST(RunFetcherProgram, AChildEndedByItsSandboxIsAFailedFetch) {
+  TempDir dir;
+  const std::string output = dir.path() + "/Ch100-1-001.htm";
+  for (const std::string name : {"SYS", "XCPU", "XFSZ", "KILL"}) {
+    const std::string program = Script(dir, "ended-" + name, "echo partial > \"$1\"\nkill -" + name + " $$\n");
+    const FetcherRun run = RunFetcherProgram(program, {output}, kFetcherTimeLimit);
+    std::uint32_t code = 0;
+    std::u16string text;
+    EXPECT_NE(JudgeFetcherRun(run, output, code, text), 0u) << name;
+    EXPECT_NE(code, 0u) << name;
+    EXPECT_EQ(text, kFetcherCrashedText) << name;
+    EXPECT_FALSE(std::filesystem::exists(output)) << name;
+  }
 }
 
 TEST(RunFetcherProgram, AbortReachesTheChildAsSigusr1) {

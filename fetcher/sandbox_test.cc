@@ -44,8 +44,7 @@ std::string InSandbox(const std::string& output, const std::string& templatePath
     ::close(fds[0]);
     const SandboxReport report = EnterFetcherSandbox(output, templatePath);
     std::string result = "landlock=" + std::to_string(report.landlockAbi) + "\n";
-    if (report.noNewPrivileges && report.syscallFilter && report.resourceLimits) result += probe();
-    else result += "sandbox incomplete\n";
+    result += report.noNewPrivileges && report.syscallFilter && report.resourceLimits ? probe() : "incomplete\n";
     (void)::write(fds[1], result.data(), result.size());
     ::_exit(0);  // no exit handlers: the leak checker's needs no process of its own here
   }
@@ -61,7 +60,8 @@ std::string InSandbox(const std::string& output, const std::string& templatePath
 
 // "name ok\n" when the call succeeded, else "name <errno name>\n".
 std::string Outcome(const char* name, bool succeeded) {
-  return std::string(name) + (succeeded ? " ok" : errno == EPERM ? " EPERM" : errno == EACCES ? " EACCES" : " failed") + "\n";
+  const char* outcome = succeeded ? " ok" : errno == EPERM ? " EPERM" : errno == EACCES ? " EACCES" : " failed";
+  return std::string(name) + outcome + "\n";
 }
 
 bool CanRead(const std::string& path) {
@@ -155,8 +155,9 @@ TEST(FetcherSandbox, LimitsBoundCpuFileSizeAndMemory) {
     ::getrlimit(RLIMIT_FSIZE, &size);
     ::getrlimit(RLIMIT_AS, &memory);
     char text[128];
-    std::snprintf(text, sizeof text, "cpu %llu size %llu MiB memory %llu MiB\n", static_cast<unsigned long long>(cpu.rlim_cur),
-                  static_cast<unsigned long long>(size.rlim_cur >> 20), static_cast<unsigned long long>(memory.rlim_cur >> 20));
+    using Number = unsigned long long;
+    std::snprintf(text, sizeof text, "cpu %llu size %llu MiB memory %llu MiB\n", static_cast<Number>(cpu.rlim_cur),
+                  static_cast<Number>(size.rlim_cur >> 20), static_cast<Number>(memory.rlim_cur >> 20));
     return std::string(text);
   });
   EXPECT_NE(result.find(kSanitizedBuild ? "cpu 120 size 128 MiB" : "cpu 120 size 128 MiB memory 256 MiB\n"),

@@ -110,7 +110,8 @@ TEST(RouteTable, ALinkChangeReadsTheTableAgainAndItsAnswerReplacesTheRoutes) {
   EXPECT_FALSE(table.Connected());
 
   // A route kept on a link without carrier carries nothing; a device's removal also reads again.
-  EXPECT_FALSE(Apply(table, RouteMessage(RTM_NEWROUTE, 0, RT_TABLE_MAIN, 3, 0, 0, RTNH_F_LINKDOWN)));
+  const std::string withoutCarrier = RouteMessage(RTM_NEWROUTE, 0, RT_TABLE_MAIN, 3, 0, 0, RTNH_F_LINKDOWN);
+  EXPECT_FALSE(Apply(table, withoutCarrier));
   EXPECT_FALSE(table.Connected());
   EXPECT_TRUE(Apply(table, RouteMessage(RTM_NEWROUTE, 0, RT_TABLE_MAIN, 3)));
   Apply(table, LinkMessage(RTM_DELLINK, 3, 0));
@@ -311,9 +312,11 @@ bool SetLoopbackUp(bool up) {
   const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   ifreq request{};
   std::strcpy(request.ifr_name, "lo");
-  const bool done = fd >= 0 && ::ioctl(fd, SIOCGIFFLAGS, &request) == 0 &&
-                    (request.ifr_flags = static_cast<short>(up ? request.ifr_flags | IFF_UP : request.ifr_flags & ~IFF_UP),
-                     ::ioctl(fd, SIOCSIFFLAGS, &request) == 0);
+  bool done = fd >= 0 && ::ioctl(fd, SIOCGIFFLAGS, &request) == 0;
+  if (done) {
+    request.ifr_flags = static_cast<short>(up ? request.ifr_flags | IFF_UP : request.ifr_flags & ~IFF_UP);
+    done = ::ioctl(fd, SIOCSIFFLAGS, &request) == 0;
+  }
   if (fd >= 0) ::close(fd);
   return done;
 }

@@ -84,7 +84,7 @@ std::string FolderOf(const std::string& path) {
 std::string TraceFile() {
   const char* value = std::getenv("WRENLY_TRACE");
   if (value == nullptr || *value == '\0' || std::string_view(value) == "stderr") return {};
-  UniqueFd(::open(value, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+  const UniqueFd created(::open(value, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
   return value;
 }
 

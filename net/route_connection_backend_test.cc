@@ -335,7 +335,8 @@ bool AddDefaultRouteThroughLoopback() {
 }
 
 // In a network namespace of its own (root only; skipped where it cannot be
-// made and set up) a real link goes down: the kernel drops its default route without a route message.
+// made and set up) a real link goes down: the kernel drops its default
+// route without a route message.
 TEST(RouteBackendOfTheKernel, NoticesTheRoutesOfALinkThatWentDown) {
   std::string skipped, failed;
   std::thread isolated([&] {

@@ -45,6 +45,11 @@ Children& RunningChildren() {
   return children;
 }
 
+std::function<void()>& KilledChildDelay() {
+  static std::function<void()> delay;
+  return delay;
+}
+
 // One end of a child's output pipe, split into lines as it arrives. At most
 // `keep` bytes of the whole output are looked at (stderr: the error line
 // comes first), and a line longer than kMaxLine is cut there.
@@ -135,21 +140,39 @@ bool Spawn(const std::string& program, const std::vector<std::string>& arguments
 
 enum class Reap { kRunning, kEnded, kLost };
 
-// Reaps the child when it has ended; the pid leaves the registry in the same
-// step, so SignalRunningFetchers never hits a reused pid. kLost: the child
-// cannot be waited for (someone else reaped it), so its status is unknown.
-Reap TryReap(pid_t pid, int& status, bool block) {
+// Reaps the child when it has ended, without waiting; the pid leaves the
+// registry in the same step, so SignalRunningFetchers never hits a reused
+// pid. kLost: the child cannot be waited for (someone else reaped it), so
+// its status is unknown.
+Reap TryReap(pid_t pid, int& status) {
   Children& children = RunningChildren();
   std::lock_guard lock(children.mutex);
   pid_t r;
   do {
-    r = ::waitpid(pid, &status, block ? 0 : WNOHANG);
+    r = ::waitpid(pid, &status, WNOHANG);
   } while (r < 0 && errno == EINTR);
   if (r == 0) return Reap::kRunning;
   children.pids.erase(pid);
   if (r > 0) return Reap::kEnded;
   TraceF("Tolvane's status cannot be read: %s\n", std::strerror(errno));
   return Reap::kLost;
+}
+
+// Waits until the killed child has ended, without reaping it and without
+// the registry's lock: a child stuck in the kernel (a hung card or network
+// file system) may take long to die, and must not hold up other starts or
+// the abort meanwhile. An unreaped child keeps its pid, so the registry
+// stays right; TryReap then reaps it at once.
+Reap ReapKilled(pid_t pid, int& status) {
+  if (KilledChildDelay()) KilledChildDelay()();
+  siginfo_t info{};
+  while (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
+  }
+  for (;;) {
+    const Reap reap = TryReap(pid, status);
+    if (reap != Reap::kRunning) return reap;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kPollSliceMs));
+  }
 }
 
 // A stdout line: progress goes on as a broadcast; a page line is kept.
@@ -292,9 +315,9 @@ FetcherRun RunFetcherProgram(const std::string& program, const std::vector<std::
     } else {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::min(sliceMs, 10)));
     }
-    reap = TryReap(pid, status, false);
+    reap = TryReap(pid, status);
   }
-  if (reap == Reap::kRunning) reap = TryReap(pid, status, true);
+  if (reap == Reap::kRunning) reap = ReapKilled(pid, status);
   // Lines written just before the end are still in the pipes.
   if (outOpen) out.DrainAll(onOutLine);
   if (errOpen) err.DrainAll(onErrLine);
@@ -303,6 +326,8 @@ FetcherRun RunFetcherProgram(const std::string& program, const std::vector<std::
   if (reap == Reap::kEnded && WIFSIGNALED(status)) run.signal = WTERMSIG(status);
   return run;
 }
+
+void SetKilledChildDelayForTesting(std::function<void()> delay) { KilledChildDelay() = std::move(delay); }
 
 void SignalRunningFetchers() {
   Children& children = RunningChildren();

@@ -52,6 +52,11 @@ FetcherRun RunFetcherProgram(const std::string& program, const std::vector<std::
 // Sends SIGUSR1 to every fetcher child this process is waiting for.
 void SignalRunningFetchers();
 
+// Tests only: `delay` runs where the wait for a child killed at the time
+// limit begins, standing in for a child that takes long to end (one stuck in
+// the kernel on a hung card or network file system). Empty: no delay.
+void SetKilledChildDelayForTesting(std::function<void()> delay);
+
 // Parses one progress line "progress <bytes> <ended>" (ended 0 or 1;
 // bytes 4294967295 for a failed transfer); false for other lines.
 bool ParseFetcherProgress(std::string_view line, std::uint64_t& bytes, int& ended);

@@ -6,9 +6,11 @@
 
 #include <atomic>
 #include <filesystem>
+#include <future>
 #include <mutex>
 #include <thread>
 
+#include "engine/full_text_job.h"
 #include "net/messages.h"
 #include "platform/notifier.h"
 #include "testsupport/temp_dir.h"
@@ -146,6 +148,54 @@ TEST(RunFetcherProgram, AHungChildIsKilledAtTheLimitAndAMissingProgramIsNotStart
 
   const FetcherRun missing = RunFetcherProgram(dir.path() + "/no-such-program", {}, kFetcherTimeLimit);
   EXPECT_FALSE(missing.started);
+}
+
+// A child killed at the time limit may take long to end (stuck in the kernel
+// on a hung card): the wait for it must hold up neither another fetcher's
+// start nor the abort. The delay hook keeps that wait blocked until the
+// other run has ended, or for 20 s when it cannot proceed.
+TEST(RunFetcherProgram, AKilledChildSlowToEndHoldsUpNoOtherStartAndNoAbort) {
+  TempDir dir;
+  const std::string hang = Script(dir, "hang", "sleep 60\n");
+  const std::string quick = Script(dir, "quick", "exit 0\n");
+  std::promise<void> entered, release;
+  std::shared_future<void> released = release.get_future().share();
+  SetKilledChildDelayForTesting([&] {
+    entered.set_value();
+    released.wait();
+  });
+  FetcherRun slow;
+  std::thread slowRun([&] { slow = RunFetcherProgram(hang, {}, std::chrono::milliseconds(200)); });
+  ASSERT_EQ(entered.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
+  auto other = std::async(std::launch::async, [&] {
+    SignalRunningFetchers();
+    return RunFetcherProgram(quick, {}, kFetcherTimeLimit);
+  });
+  const bool proceeded = other.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+  release.set_value();
+  slowRun.join();
+  SetKilledChildDelayForTesting({});
+  EXPECT_TRUE(proceeded);
+  EXPECT_EQ(other.get().exitStatus, 0);
+  EXPECT_TRUE(slow.timedOut);
+  EXPECT_EQ(slow.signal, SIGKILL);
+}
+
+// The fetcher's sandbox ends a child with a signal (SIGSYS for a refused
+// call, SIGXCPU or SIGKILL at a limit): a failed fetch whose output goes.
+TEST(RunFetcherProgram, AChildEndedByItsSandboxIsAFailedFetch) {
+  TempDir dir;
+  const std::string output = dir.path() + "/Ch100-1-001.htm";
+  for (const std::string name : {"SYS", "XCPU", "XFSZ", "KILL"}) {
+    const std::string program = Script(dir, "ended-" + name, "echo partial > \"$1\"\nkill -" + name + " $$\n");
+    const FetcherRun run = RunFetcherProgram(program, {output}, kFetcherTimeLimit);
+    std::uint32_t code = 0;
+    std::u16string text;
+    EXPECT_NE(JudgeFetcherRun(run, output, code, text), 0u) << name;
+    EXPECT_NE(code, 0u) << name;
+    EXPECT_EQ(text, kFetcherCrashedText) << name;
+    EXPECT_FALSE(std::filesystem::exists(output)) << name;
+  }
 }
 
 TEST(RunFetcherProgram, AbortReachesTheChildAsSigusr1) {

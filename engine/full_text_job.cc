@@ -1,5 +1,6 @@
 #include "engine/full_text_job.h"
 
+#include <cstring>
 #include <filesystem>
 
 #include "net/hresult.h"
@@ -67,18 +68,19 @@ FetcherRun StartFetcher(std::u16string_view url, const std::string& outputPath, 
                            [] { return GetTransferControl().AbortFlag(); });
 }
 
-// What a fetcher run amounts to (see RunFetcher).
+}  // namespace
+
 std::uint32_t JudgeFetcherRun(const FetcherRun& run, const std::string& outputPath, std::uint32_t& errorCode,
                               std::u16string& errorText) {
   errorCode = 0;
   errorText.clear();
   const auto failure = static_cast<std::uint32_t>(INET_E_DOWNLOAD_FAILURE);
   if (!run.started) return Fail(failure, kFetcherNotStartedText, outputPath, errorCode, errorText);
-  if (run.timedOut)
-    return Fail(ERROR_INTERNET_TIMEOUT, kFetcherTimedOutText, outputPath,
-                errorCode, errorText);
-  if (run.exitStatus < 0)
+  if (run.timedOut) return Fail(ERROR_INTERNET_TIMEOUT, kFetcherTimedOutText, outputPath, errorCode, errorText);
+  if (run.exitStatus < 0) {
+    TraceF("Tolvane ended by signal %d (%s)\n", run.signal, run.signal != 0 ? strsignal(run.signal) : "status lost");
     return Fail(failure, kFetcherCrashedText, outputPath, errorCode, errorText);
+  }
   TraceF("Wrenly know that Tolvane exits with code = 0x%08x.\n", static_cast<unsigned>(run.exitStatus));
   if (run.exitStatus == kFetcherExitDone) return 0;
   errorCode = run.errorCode != 0 ? run.errorCode : static_cast<std::uint32_t>(run.exitStatus);
@@ -87,8 +89,6 @@ std::uint32_t JudgeFetcherRun(const FetcherRun& run, const std::string& outputPa
   Trace("\n");
   return errorCode;
 }
-
-}  // namespace
 
 std::uint32_t RunFetcher(std::u16string_view url, const std::string& outputPath,
                          const std::string& templatePath, std::uint32_t& errorCode,

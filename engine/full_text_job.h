@@ -29,6 +29,12 @@ std::uint32_t RunFetcher(std::u16string_view url, const std::string& outputPath,
                          std::u16string& errorText, bool useProxy,
                          std::chrono::milliseconds limit = kFetcherTimeLimit);
 
+// What a finished fetcher run amounts to, as RunFetcher returns it. A child
+// ended by a signal (a crash, or its sandbox: SIGSYS, SIGKILL or SIGXCPU at a
+// limit) fails like one that could not fetch, and its output file goes.
+std::uint32_t JudgeFetcherRun(const FetcherRun& run, const std::string& outputPath, std::uint32_t& errorCode,
+                              std::u16string& errorText);
+
 void RunFullTextJob(const FullTextJob& job);
 
 }  // namespace wrenly

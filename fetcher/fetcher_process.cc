@@ -11,6 +11,7 @@
 #include "fetcher/fetcher_args.h"
 #include "fetcher/fetcher_listener.h"
 #include "fetcher/html_page_bytes.h"
+#include "fetcher/sandbox.h"
 #include "fetcher/script_host.h"
 #include "fetcher/script_watchdog.h"
 #include "fetcher/template_runtime.h"
@@ -168,11 +169,14 @@ int RunWithListener(const FetcherArgs& args, CFetcherListener& listener) {
 int RunTolvane(const std::vector<std::string>& args) {
   // The parent may close its end of the progress pipe early.
   signal(SIGPIPE, SIG_IGN);
+  const FetcherArgs parsed = ParseFetcherArgs(args);
+  // Before any thread starts and before any page is read.
+  EnterFetcherSandbox(parsed.outputPath, parsed.templatePath);
   int exitCode = kFetcherExitDone;
   {
     CFetcherListener listener;
     if (listener.Start()) {
-      exitCode = RunWithListener(ParseFetcherArgs(args), listener);
+      exitCode = RunWithListener(parsed, listener);
     } else {
       PrintErrorLine(kFetcherExitCannotStart, kNoListenerText);
       exitCode = kFetcherExitCannotStart;

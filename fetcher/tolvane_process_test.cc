@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "fetcher/sandbox.h"
 #include "testsupport/http_server.h"
 #include "testsupport/temp_dir.h"
 
@@ -367,6 +368,22 @@ TEST_F(TolvaneTest, RunawayTemplateEndsAtTheTimeLimit) {
   EXPECT_EQ(RunTolvane({server_.Url("/article"), output_, template_}, {"WRENLY_SCRIPT_TIME_LIMIT_MS=300"}), 0);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
   EXPECT_FALSE(Exists(output_));
+}
+
+// The sandbox's address-space limit (lowered for the test) turns a template
+// that allocates without end into a script error, long before the time limit.
+TEST_F(TolvaneTest, ATemplatePastTheMemoryLimitEndsWithoutAnArticle) {
+  if (wrenly::kSanitizedBuild) GTEST_SKIP() << "sanitizer builds set no address-space limit";
+  WriteFile(template_,
+            "article.body = 'x'; var all = [];\n"
+            "for (var i = 0;; ++i) { var s = 'x' + i; for (var k = 0; k < 20; ++k) s += s; all.push(s); }\n");
+  const std::string trace = dir_.path() + "/trace.log";
+  EXPECT_EQ(RunTolvane({server_.Url("/article"), output_, template_},
+                       {std::string(wrenly::kMemoryLimitVariable) + "=256", "WRENLY_TRACE=" + trace,
+                        "WRENLY_SCRIPT_TIME_LIMIT_MS=600000"}),
+            0);
+  EXPECT_FALSE(Exists(output_));
+  EXPECT_NE(ReadFile(trace).find("alloc failed"), std::string::npos) << ReadFile(trace);
 }
 
 TEST_F(TolvaneTest, AbortSignalCutsThePlainDownloadShortAndKeepsNoFile) {

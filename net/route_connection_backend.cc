@@ -20,9 +20,11 @@ namespace {
 
 constexpr std::chrono::seconds kFirstDumpWait{1};
 constexpr std::chrono::milliseconds kSyncSlice{100};
+// A dump request the kernel refused waits this long before the next.
+constexpr int kDumpRetryMs = 100;
 
-// Asks the kernel for its whole routing table (both families).
-bool RequestDump(int fd) {
+// Asks for the whole routing table (both families).
+bool RequestDump(int fd, std::uint32_t seq) {
   struct {
     nlmsghdr header;
     rtmsg route;
@@ -30,9 +32,10 @@ bool RequestDump(int fd) {
   request.header.nlmsg_len = NLMSG_LENGTH(sizeof(rtmsg));
   request.header.nlmsg_type = RTM_GETROUTE;
   request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
-  request.header.nlmsg_seq = 1;
+  request.header.nlmsg_seq = seq;
   request.route.rtm_family = AF_UNSPEC;
-  return ::send(fd, &request, request.header.nlmsg_len, 0) == static_cast<ssize_t>(request.header.nlmsg_len);
+  return ::send(fd, &request, request.header.nlmsg_len, MSG_NOSIGNAL) ==
+         static_cast<ssize_t>(request.header.nlmsg_len);
 }
 
 int OpenKernelStream() {
@@ -40,31 +43,9 @@ int OpenKernelStream() {
   if (!fd) return -1;
   sockaddr_nl address{};
   address.nl_family = AF_NETLINK;
-  address.nl_groups = RTMGRP_IPV4_ROUTE | RTMGRP_IPV6_ROUTE;
+  address.nl_groups = RTMGRP_LINK | RTMGRP_IPV4_ROUTE | RTMGRP_IPV6_ROUTE;
   if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return -1;
-  if (!RequestDump(fd.get())) return -1;
   return fd.release();
-}
-
-// The default route a message describes, as a key (family, output device,
-// gateway, metric); nothing for any other route.
-bool DefaultRouteKey(const nlmsghdr* header, std::string& key) {
-  if (header->nlmsg_len < NLMSG_LENGTH(sizeof(rtmsg))) return false;
-  const auto* route = static_cast<const rtmsg*>(NLMSG_DATA(header));
-  if (route->rtm_dst_len != 0 || route->rtm_type != RTN_UNICAST) return false;
-  std::uint32_t table = route->rtm_table;
-  key.assign(1, static_cast<char>(route->rtm_family));
-  int length = static_cast<int>(RTM_PAYLOAD(header));
-  for (const rtattr* a = RTM_RTA(route); RTA_OK(a, length); a = RTA_NEXT(a, length)) {
-    const auto* data = static_cast<const char*>(RTA_DATA(a));
-    if (a->rta_type == RTA_TABLE && RTA_PAYLOAD(a) >= sizeof table) {
-      std::memcpy(&table, data, sizeof table);
-    } else if (a->rta_type == RTA_OIF || a->rta_type == RTA_GATEWAY || a->rta_type == RTA_PRIORITY) {
-      key += static_cast<char>(a->rta_type);
-      key.append(data, RTA_PAYLOAD(a));
-    }
-  }
-  return table == RT_TABLE_MAIN;
 }
 
 }  // namespace
@@ -95,68 +76,77 @@ RouteConnectionBackend::~RouteConnectionBackend() {
 void RouteConnectionBackend::ReadLoop() {
   alignas(nlmsghdr) char buffer[32768];
   for (;;) {
-    pollfd fds[2] = {{fd_.get(), POLLIN, 0}, {stopRead_.get(), POLLIN, 0}};
-    if (::poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      break;
+    RequestWantedDump();
+    bool paused;
+    {
+      std::lock_guard lock(mutex_);
+      paused = table_.Paused();
     }
-    if (fds[1].revents != 0) break;
-    if (fds[0].revents == 0) continue;
+    pollfd fds[2] = {{fd_.get(), POLLIN, 0}, {stopRead_.get(), POLLIN, 0}};
+    const int ready = ::poll(fds, 2, paused ? kDumpRetryMs : -1);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0 || fds[1].revents != 0) break;
+    if (ready == 0) {
+      std::lock_guard lock(mutex_);
+      table_.RetryAfterPause();
+      continue;
+    }
     const ssize_t n = ::recv(fd_.get(), buffer, sizeof buffer, 0);
     if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     if (n < 0 && errno == ENOBUFS) {
-      // Messages were lost: read the whole table again.
       Trace("Route messages were lost; reading the routing table again\n");
-      {
-        std::lock_guard lock(mutex_);
-        defaultRoutes_.clear();
-      }
-      RequestDump(fd_.get());
+      std::lock_guard lock(mutex_);
+      table_.Overrun();
       continue;
     }
     if (n <= 0) break;
-    if (!Apply(buffer, static_cast<std::size_t>(n))) continue;
-    // The connected state changed: every open request looks again.
-    std::vector<ConnectionHandle> live;
-    bool connected;
+    bool changed;
     {
       std::lock_guard lock(mutex_);
-      connected = !defaultRoutes_.empty();
-      for (const auto& weak : requests_)
-        if (ConnectionHandle request = weak.lock()) live.push_back(std::move(request));
+      changed = table_.Apply(buffer, static_cast<std::size_t>(n));
+      changed_.notify_all();
     }
-    for (const ConnectionHandle& request : live) request->statusChanged.Set();
-    Trace(connected ? "A default route exists: connected\n" : "The last default route is gone: disconnected\n");
-    if (!connected) Broadcast(WM_NETCONNECTION_STATE, kConnectionReleased, 0);
+    if (changed) ReportChange();
   }
   std::lock_guard lock(mutex_);
-  known_ = true;  // nothing more will come; waits end
+  table_.SetKnown();  // nothing more will come; waits end
   changed_.notify_all();
 }
 
-bool RouteConnectionBackend::Apply(const char* data, std::size_t size) {
-  std::lock_guard lock(mutex_);
-  const bool before = known_ && !defaultRoutes_.empty();
-  int length = static_cast<int>(size);
-  std::string key;
-  for (auto* h = reinterpret_cast<const nlmsghdr*>(data); NLMSG_OK(h, length); h = NLMSG_NEXT(h, length)) {
-    if (h->nlmsg_type == NLMSG_DONE || h->nlmsg_type == NLMSG_ERROR) {
-      known_ = true;
-    } else if ((h->nlmsg_type == RTM_NEWROUTE || h->nlmsg_type == RTM_DELROUTE) && DefaultRouteKey(h, key)) {
-      if (h->nlmsg_type == RTM_NEWROUTE)
-        defaultRoutes_.insert(key);
-      else
-        defaultRoutes_.erase(key);
-    }
+void RouteConnectionBackend::RequestWantedDump() {
+  {
+    std::lock_guard lock(mutex_);
+    if (!table_.DumpWanted()) return;
   }
-  changed_.notify_all();
-  return known_ && before != !defaultRoutes_.empty();
+  // Only this thread changes the table, so the wish still stands.
+  if (++lastSeq_ == 0) ++lastSeq_;  // 0 means no dump
+  const std::uint32_t seq = lastSeq_;
+  const bool sent = RequestDump(fd_.get(), seq);
+  std::lock_guard lock(mutex_);
+  if (sent)
+    table_.DumpSent(seq);
+  else
+    table_.DumpNotSent();
+}
+
+void RouteConnectionBackend::ReportChange() {
+  std::vector<ConnectionHandle> live;
+  bool connected;
+  {
+    std::lock_guard lock(mutex_);
+    connected = table_.Connected();
+    for (const auto& weak : requests_)
+      if (ConnectionHandle request = weak.lock()) live.push_back(std::move(request));
+  }
+  for (const ConnectionHandle& request : live) request->statusChanged.Set();
+  Trace(connected ? "A default route exists: connected\n" : "The last default route is gone: disconnected\n");
+  if (!connected) Broadcast(WM_NETCONNECTION_STATE, kConnectionReleased, 0);
 }
 
 bool RouteConnectionBackend::Connected() {
   std::unique_lock lock(mutex_);
-  changed_.wait_for(lock, kFirstDumpWait, [&] { return known_; });
-  return !defaultRoutes_.empty();
+  changed_.wait_for(lock, kFirstDumpWait, [&] { return table_.known(); });
+  return table_.Connected();
 }
 
 ConnectionHandle RouteConnectionBackend::NewRequest() {

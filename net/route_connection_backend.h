@@ -1,6 +1,7 @@
 // The connection backend of a Linux desktop: it follows the kernel's routing
-// table over netlink and counts the network as connected while a default
-// route (IPv4 or IPv6, main table) exists. Every open request's event is set
+// table over netlink (route and link events; the table is read again after
+// a link change or lost messages) and counts the network as connected while
+// a usable default route (IPv4 or IPv6, main table) exists. Every open request's event is set
 // when that changes, and the loss of the last default route is broadcast as
 // WM_NETCONNECTION_STATE 0x20, so a running refresh is cancelled. One thread
 // of its own reads the netlink stream; safe for concurrent use.
@@ -9,12 +10,11 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <set>
-#include <string>
 #include <thread>
 #include <vector>
 
 #include "net/connection_backend.h"
+#include "net/route_table.h"
 #include "platform/unique_fd.h"
 
 namespace wrenly {
@@ -22,7 +22,8 @@ namespace wrenly {
 class RouteConnectionBackend final : public ConnectionBackend {
  public:
   // Reads route messages from netlinkFd (taken over; tests inject a stream of
-  // their own) or, with -1, from the kernel, after asking it for its table.
+  // their own and answer the dump requests sent on it) or, with -1, from the
+  // kernel. Asks for the table first.
   explicit RouteConnectionBackend(int netlinkFd = -1);
   ~RouteConnectionBackend() override;
   RouteConnectionBackend(const RouteConnectionBackend&) = delete;
@@ -45,16 +46,18 @@ class RouteConnectionBackend final : public ConnectionBackend {
 
  private:
   void ReadLoop();
-  // Applies the route messages of one read; true when the connected state changed.
-  bool Apply(const char* data, std::size_t size);
+  // Sends the dump request the table wants, if any.
+  void RequestWantedDump();
+  // Every open request looks again; the loss of the last route is broadcast.
+  void ReportChange();
   ConnectionHandle NewRequest();
 
   UniqueFd fd_;
   UniqueFd stopRead_, stopWrite_;  // a byte ends the read loop
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::set<std::string> defaultRoutes_;  // one key per default route
-  bool known_ = false;                   // the first dump has ended
+  RouteTable table_;
+  std::uint32_t lastSeq_ = 0;  // of the dump requests; only the reader uses it
   std::vector<std::weak_ptr<ConnectionRequest>> requests_;
   std::thread reader_;
 };

@@ -97,6 +97,8 @@ CHeadlinesDlg::CHeadlinesDlg(CMainFrame& frame, ChannelRef channel)
   row->addWidget(logo_);
   row->addWidget(title_, 1);
   row->addWidget(busy_);
+  // A feed's title is text, never markup to render.
+  title_->setTextFormat(Qt::PlainText);
   title_->setText(channel_.title);
   QFont bold = title_->font();
   bold.setBold(true);

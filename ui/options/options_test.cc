@@ -207,13 +207,17 @@ class OptionsTest : public QObject {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    QImage(8, 8, QImage::Format_RGB32).save(&buffer, "PNG");
+    QImage red(40, 30, QImage::Format_RGB32);
+    red.fill(qRgb(255, 0, 0));
+    red.save(&buffer, "PNG");
     site.Serve("/pic.png", png.toStdString(), "image/png");
     const std::string localPicture = ChannelDataPath("local.png");
     testsupport::WriteFile(localPicture, png.toStdString());
     const QString remote = ToQString(site.Url("/pic.png"));
     const QString local = QUrl::fromLocalFile(QString::fromStdString(localPicture)).toString();
+    // Pictures by address, by file address, by path, and by a second src.
     const std::string description = "<img src=\"" + remote.toStdString() + "\"><img src=\"" + local.toStdString() +
+                                    "\"><img src=\"" + localPicture + "\"><img src=\"x.png\" src=\"" + localPicture +
                                     "\"><a href=\"file:///etc/passwd\">local</a> <a href=\"hxxp://127.0.0.1/s\">site</a>";
     const std::vector<int> numbers = WriteCatalog({{u"News", u"Alpha", u"http://127.0.0.1:9/a"}});
     testsupport::WriteFile(ChannelDataPath("Ch100.xml"),
@@ -227,7 +231,13 @@ class OptionsTest : public QObject {
     CHtmlViewer& viewer = sheet.details().viewer();
     QVERIFY(QTest::qWaitForWindowExposed(&sheet));
     QVERIFY(viewer.isVisible());
-    QVERIFY(viewer.toHtml().contains(remote) && viewer.toHtml().contains(local));
+    const QString shown = viewer.toHtml();
+    QVERIFY(!shown.contains(remote) && !shown.contains(local) && !shown.contains(QString::fromStdString(localPicture)));
+    const QImage shot = viewer.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int redPixels = 0;
+    for (int y = 0; y < shot.height(); ++y)
+      for (int x = 0; x < shot.width(); ++x) redPixels += (shot.pixel(x, y) & 0xFFFFFF) == 0xFF0000;
+    QCOMPARE(redPixels, 0);
     QVERIFY(viewer.document()->resource(QTextDocument::ImageResource, QUrl(remote)).isNull());
     QVERIFY(viewer.document()->resource(QTextDocument::ImageResource, QUrl(local)).isNull());
     QCOMPARE(site.Requests("/pic.png"), 0);

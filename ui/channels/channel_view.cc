@@ -594,14 +594,15 @@ void CChannelView::OpenSelected() {
   if (r < 0 || !Screens().headlines || frame_.TopPage() != this) return;
   const ChannelRow row = model_.Row(r);
   CPage* page = Screens().headlines(frame_, {row.number, ToQString(row.title), ToQString(row.url)});
-  OpenPage(page, [this, page](int) {
+  OpenPage(page, [this, number = row.number, url = row.url](int) {
     list_->setFocus();
-    const auto* source = dynamic_cast<IChannelCountsSource*>(page);
-    if (source == nullptr) return;
-    const ChannelCounts counts = source->Counts();
-    QTimer::singleShot(100, this, [this, counts] {
-      const ChannelRow selected = model_.Row(SelectedRow());
-      if (selected.number == counts.number) StoreCounts(counts.number, counts.total, counts.unread);
+    // The counts come from the item file, which a refresh may have changed
+    // while the screen was open; the screen's own would be older.
+    QTimer::singleShot(100, this, [this, number, url] {
+      // No item file (after Delete All, say) holds no items.
+      const std::string file = ItemFilePath(number);
+      const ItemCounts counts = FileExists(file) ? CountItems(file) : ItemCounts{0, 0, true};
+      if (counts.readable) StoreCounts(number, url, counts.total, counts.total - counts.read);
     });
   });
 }

@@ -276,18 +276,15 @@ class ChannelViewTest : public QObject {
     QCOMPARE(testsupport::ReadFile(CChannelView::CatalogPath()), std::string("<opml><body><outline text="));
   }
 
-  void openingAChannelHandsBackItsCounts() {
+  // Closing a channel's screen stores the counts of its item file, not any
+  // the screen held.
+  void closingAChannelScreenStoresTheCountsOfItsItemFile() {
     const std::vector<int> numbers = ThreeChannels();
-    struct CountsPage : CPage, IChannelCountsSource {
-      ChannelCounts counts;
-      ChannelCounts Counts() const override { return counts; }
-    };
+    WriteItems(numbers[0], {0, 0, 2, 2, 2, 2, 2, 2, 2});
     QString opened;
     Screens().headlines = [&](CMainFrame&, const ChannelRef& channel) {
       opened = channel.title;
-      auto* page = new CountsPage;
-      page->counts = {channel.number, 9, 2};
-      return page;
+      return new CPage;
     };
     StartWithList(3);
     QTest::keyClick(&View().list(), Qt::Key_Down);

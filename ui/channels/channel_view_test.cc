@@ -306,6 +306,9 @@ class ChannelViewTest : public QObject {
     backend.SetProbe({S_OK, true, kConnStatusNoPathToDestination});
     backend.SetRequest({E_FAIL, kConnStatusConnectionCanceled, true});
     TheNetworkConnection().UseBackend(backend);
+    // The connection lets go of the backend however the test ends.
+    const std::unique_ptr<void, void (*)(void*)> restore(
+        &backend, [](void*) { TheNetworkConnection().UseBackend(AlwaysConnectedBackend()); });
     StartWithList(3);
     QTest::keyClick(&View(), Qt::Key_F5);
     QVERIFY(View().refresh().waitingForConnection());
@@ -327,7 +330,6 @@ class ChannelViewTest : public QObject {
     QVERIFY(!View().categoryBar().busy().running());
     QCOMPARE(env_->dialogs().asked.size(), size_t{1});
     QVERIFY(env_->dialogs().asked.back().contains("no network"));
-    TheNetworkConnection().UseBackend(AlwaysConnectedBackend());
   }
 
   // A reload while the feeds download (here: "New Headlines" hides a

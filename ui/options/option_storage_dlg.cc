@@ -52,10 +52,11 @@ std::set<std::string> Files(const std::string& folder, const std::string& prefix
   return files;
 }
 
-// Moves one entry, or each entry of a folder that the target has already.
-void MoveEntries(const std::string& from, const std::string& to, bool topLevel) {
+// Moves each entry of the root: whole, or entry by entry for a folder that
+// the target has already (a card's root comes with its ChannelData).
+void MoveRootEntries(const std::string& from, const std::string& to) {
   for (const FoundFile& entry : FindFiles(from)) {
-    if (topLevel && !entry.isFolder && entry.name.ends_with(".lock")) continue;
+    if (!entry.isFolder && entry.name.ends_with(".lock")) continue;
     const std::string source = from + "/" + entry.name, target = to + "/" + entry.name;
     if (entry.isFolder && std::filesystem::is_directory(target)) {
       MoveFolderFiles(source, target);
@@ -73,7 +74,7 @@ void MoveEntries(const std::string& from, const std::string& to, bool topLevel) 
 std::vector<std::string> MoveDataRoot(const std::string& from, const std::string& to) {
   const std::set<std::string> before = Files(from);
   CreateFolder(to);
-  MoveEntries(from, to, true);
+  MoveRootEntries(from, to);
   const std::set<std::string> left = Files(from);
   if (left.empty()) return {};
   const FileMoveOps ops = SystemFileMoveOps();

@@ -88,6 +88,11 @@ bool CDownloadManager::PopFinishedUrl(std::u16string& url) {
   return true;
 }
 
+void CDownloadManager::ClearFinishedUrls() {
+  std::lock_guard lock(lock_);
+  finishedUrls_.clear();
+}
+
 bool CDownloadManager::HasPendingJob(std::u16string_view url) {
   std::lock_guard lock(lock_);
   return std::find(pendingUrls_.begin(), pendingUrls_.end(), url) != pendingUrls_.end();

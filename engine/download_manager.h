@@ -55,6 +55,8 @@ class CDownloadManager {
   bool CanRunJobs() { return pool_.IsRunning(); }
   // The oldest finished URL, removed from the list; false when there is none.
   bool PopFinishedUrl(std::u16string& url);
+  // Forgets every finished URL nobody collected.
+  void ClearFinishedUrls();
   // Whether a job for this link is queued or running.
   bool HasPendingJob(std::u16string_view url);
   // Idle: nothing queued. A job already taken off the queue may still run.

@@ -58,9 +58,15 @@ void CRefreshController::ToggleRefresh() {
 }
 
 void CRefreshController::Abort() {
-  std::lock_guard lock(mutex_);
-  waiting_ = false;
-  if (running_) AbortLocked();
+  bool wasWaiting = false;
+  {
+    std::lock_guard lock(mutex_);
+    wasWaiting = waiting_ && !running_;
+    waiting_ = false;
+    if (running_) AbortLocked();
+  }
+  // Nobody waits for the connection any more, so its request ends too.
+  if (wasWaiting) TheNetworkConnection().StopConnection();
 }
 
 void CRefreshController::StartScheduledRefresh() {
@@ -96,6 +102,8 @@ void CRefreshController::OnNetConnectionState(std::uint64_t state) {
     StartLocked();
   } else if (state == kConnectionReleased || state == kConnectionNoFastPath || state == kConnectionUnusable) {
     if (running_) AbortLocked();
+    // The request for the connection gave up: the wait ends without a refresh.
+    if (state == kConnectionReleased && !running_) waiting_ = false;
   }
 }
 

@@ -3,7 +3,8 @@
 // for the network connection when one has to be brought up, docking starts
 // one in the docked auto-update mode, the automatic update starts one only
 // when none runs, and the end of the full-text jobs ends the refresh
-// (WM_REFRESH_DONE to the view, "Wrenly.Download.Finished").
+// (WM_REFRESH_DONE to the view, "Wrenly.Download.Finished"). A wait for the
+// connection ends when the connection request gives up (released).
 // As a Receiver it takes WM_REFRESH_TOGGLE, WM_REFRESH_SCHEDULED,
 // WM_NETCONNECTION_STATE and WM_CRADLE_CHANGED. Safe for concurrent use; the
 // controller's lock is never held while it calls out (the connection test,
@@ -29,8 +30,8 @@ class CRefreshController : public Receiver {
 
   // The Refresh command: aborts the running refresh, else starts one.
   void ToggleRefresh();
-  // Cancel: aborts the running refresh or the wait for the connection;
-  // otherwise nothing (it never starts a refresh).
+  // Cancel: aborts the running refresh, or ends the wait for the connection
+  // and its request; otherwise nothing (it never starts a refresh).
   void Abort();
   // The automatic update: starts a refresh only when none runs or waits.
   void StartScheduledRefresh();

@@ -13,6 +13,43 @@ void ReplaceAll(std::u16string& text, std::u16string_view from, std::u16string_v
     text.replace(at, from.size(), to);
 }
 
+// Where the picture tag that holds text[at] ends: just after its ">", or
+// the text's end. The scanner has read the tag's attributes up to `at`, so
+// quotes are balanced from there on.
+size_t TagEnd(std::u16string_view text, size_t at) {
+  char16_t quote = 0;
+  for (; at < text.size(); ++at) {
+    const char16_t c = text[at];
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (c == u'"' || c == u'\'') {
+      quote = c;
+    } else if (c == u'>') {
+      return at + 1;
+    }
+  }
+  return text.size();
+}
+
+// Puts `name` into every src attribute of a tag's remaining text, so that a
+// further src cannot name a picture of its own.
+std::u16string ReplaceFurtherSources(std::u16string_view tagRest, const std::u16string& name) {
+  constexpr std::u16string_view kTag = u"<img ";
+  std::u16string out;
+  for (;;) {
+    // The scanner reads attributes inside a picture tag only.
+    const std::u16string probe = std::u16string(kTag) + std::u16string(tagRest);
+    size_t pos = 0;
+    PictureAddress found;
+    if (!NextPictureAddress(probe, pos, found)) break;
+    out.append(probe, kTag.size(), found.valueBegin - kTag.size());
+    out += u'"' + name + u'"';
+    tagRest.remove_prefix(found.valueEnd - kTag.size());
+  }
+  out.append(tagRest);
+  return out;
+}
+
 }  // namespace
 
 std::u16string PictureName(int slot) {
@@ -39,10 +76,28 @@ std::u16string SubstitutePictures(std::u16string_view body,
     out += u'"';
     out += it->second;
     out += u'"';
-    copied = found.valueEnd;
+    const size_t tagEnd = TagEnd(body, found.valueEnd);
+    out += ReplaceFurtherSources(body.substr(found.valueEnd, tagEnd - found.valueEnd), it->second);
+    copied = pos = tagEnd;
   }
   out.append(body.substr(copied));
   ReplaceAll(out, u"http://", u"hxxp://");
+  return out;
+}
+
+std::u16string EscapeMarkup(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (const char16_t c : text) {
+    switch (c) {
+      case u'&': out += u"&amp;"; break;
+      case u'<': out += u"&lt;"; break;
+      case u'>': out += u"&gt;"; break;
+      case u'"': out += u"&quot;"; break;
+      case u'\'': out += u"&#39;"; break;
+      default: out += c;
+    }
+  }
   return out;
 }
 
@@ -60,18 +115,19 @@ std::u16string ComposeArticlePage(const ArticleInfo& article, bool hasLogo, cons
   std::u16string page = u"<HTML><BODY style=\"word-break:break-all\">";
   if (hasLogo) page += u"<P><img src=\"logo\"></P>";
   page += u"<b><font color=\"#000080\">";
-  if (!hasLogo) page += u"<P>" + article.channelTitle + u"</P>";
+  if (!hasLogo) page += u"<P>" + EscapeMarkup(article.channelTitle) + u"</P>";
   page += article.wasRead ? u"</font></b><img src=\"news-read\">&nbsp;<B>"
                           : u"</font></b><img src=\"news-unread\">&nbsp;<B>";
   if (error) page += u"<font color=\"#FF0000\">";
-  page += article.title;
+  page += EscapeMarkup(article.title);
   if (error) page += u"</font>";
   page += u"</B><P>";
   page += article.body;
   page += u"</P>";
-  if (readMore) page += u"<P><a href=\"" + article.link + u"\">" + words.readMoreOnline + u"...</a></P>";
-  page += u"<P><font color=\"#C0C0C0\">" + words.published + u": ";
-  page += article.published;
+  if (readMore)
+    page += u"<P><a href=\"" + EscapeMarkup(article.link) + u"\">" + EscapeMarkup(words.readMoreOnline) + u"...</a></P>";
+  page += u"<P><font color=\"#C0C0C0\">" + EscapeMarkup(words.published) + u": ";
+  page += EscapeMarkup(article.published);
   page += u"</font></P></BODY></HTML>";
   return page;
 }

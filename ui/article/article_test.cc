@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QMenu>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
 #include <map>
@@ -53,6 +54,17 @@ struct FakePictures {
     });
   }
 };
+
+// The names of the pictures a page shows, in order.
+QStringList PictureNames(const QString& html) {
+  QTextDocument document;
+  document.setHtml(html);
+  QStringList names;
+  for (QTextBlock block = document.begin(); block != document.end(); block = block.next())
+    for (auto it = block.begin(); !it.atEnd(); ++it)
+      if (it.fragment().charFormat().isImageFormat()) names << it.fragment().charFormat().toImageFormat().name();
+  return names;
+}
 
 QStringList EnabledAndChecked(QMenu& menu) {
   QStringList states;
@@ -172,6 +184,69 @@ class ArticleTest : public QObject {
     QVERIFY(!page.contains("newscontent17"));
     QVERIFY(page.endsWith("<img src=\"newsfiller\">"));
     QCOMPARE(ToQString(many.Run(u"no pictures at http://x/")), QString("no pictures at hxxp://x/"));
+  }
+
+  // Titles, the channel's title, the date and the link are text: markup in
+  // them shows as written and cannot add pictures or links to the page.
+  void feedTextsAreEscapedInThePage() {
+    ArticleInfo a = Article();
+    a.channelTitle = u"A & <img src=\"/etc/c.png\">";
+    a.title = u"<img src=\"/etc/t.png\">1 < 2";
+    a.published = u"<img src='/etc/d.png'>";
+    a.link = u"http://example.org/?\"><img src=\"/etc/l.png\"><a href=\"x";
+    const QString page = ToQString(ComposeArticlePage(a, false, kWords));
+    QCOMPARE(PictureNames(page), QStringList({"news-unread"}));
+    QTextDocument shown;
+    shown.setHtml(page);
+    const QString text = shown.toPlainText();
+    QVERIFY(text.contains("A & <img src=\"/etc/c.png\">"));
+    QVERIFY(text.contains("<img src=\"/etc/t.png\">1 < 2"));
+    QVERIFY(text.contains("<img src='/etc/d.png'>"));
+    QStringList links;
+    for (QTextBlock block = shown.begin(); block != shown.end(); block = block.next())
+      for (auto it = block.begin(); !it.atEnd(); ++it)
+        if (it.fragment().charFormat().isAnchor()) links << it.fragment().charFormat().anchorHref();
+    QCOMPARE(links, QStringList({ToQString(a.link)}));
+  }
+
+  // Every src of a picture tag is replaced, not only the first.
+  void everySourceOfAPictureIsReplaced() {
+    FakePictures pictures;
+    pictures.stored = {u"http://a/1.png"};
+    const QString page = ToQString(pictures.Run(
+        u"<img src=\"http://a/1.png\" src=\"/etc/a.png\"><img src=\"\" SRC='/etc/b.png' src=/etc/c.png>"
+        u"<img alt=x src=http://a/2.png src = \"file:///etc/d.png\">"));
+    QCOMPARE(PictureNames(page), QStringList({"newscontent01", "newsfiller", "newsfiller"}));
+    QVERIFY2(!page.contains("/etc/"), qPrintable(page));
+  }
+
+  // The viewer draws pictures from its table only: one that a page names by
+  // a file path is never read from disk.
+  void theViewerDrawsNoFileThePageNames() {
+    const QString picture = QString::fromStdString(env_->root() + "/red.png");
+    QImage red(40, 30, QImage::Format_RGB32);
+    red.fill(qRgb(255, 0, 0));
+    QVERIFY(red.save(picture, "PNG"));
+    CHtmlViewDlg view;
+    view.resize(300, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.ShowHtml(ToU16(QString("<p>x<img src=\"%1\"><img src=\"%2\"><table background=\"%1\"><tr><td>t</td></tr>"
+                                "</table></p>")
+                            .arg(picture, QUrl::fromLocalFile(picture).toString())));
+    const QImage shot = view.viewer().viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int redPixels = 0;
+    for (int y = 0; y < shot.height(); ++y)
+      for (int x = 0; x < shot.width(); ++x) redPixels += (shot.pixel(x, y) & 0xFFFFFF) == 0xFF0000;
+    QCOMPARE(redPixels, 0);
+    // A registered picture still shows.
+    view.RegisterImage("mine", red);
+    view.ShowHtml(u"<p><img src=\"mine\"></p>");
+    const QImage mine = view.viewer().viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int shown = 0;
+    for (int y = 0; y < mine.height(); ++y)
+      for (int x = 0; x < mine.width(); ++x) shown += (mine.pixel(x, y) & 0xFFFFFF) == 0xFF0000;
+    QVERIFY(shown >= 40 * 30);
   }
 
   void links() {

@@ -54,7 +54,11 @@ int HtmlFontSize() {
 }
 
 CArticleViewDlg::CArticleViewDlg(IArticleSource& source, ArticleInfo article, QWidget* parent)
-    : CHtmlViewDlg(parent), source_(source), article_(std::move(article)), loading_(new QLabel(this)) {
+    : CHtmlViewDlg(parent),
+      source_(source),
+      sourceObject_(dynamic_cast<QObject*>(&source)),
+      article_(std::move(article)),
+      loading_(new QLabel(this)) {
   setObjectName("articleView");
   loading_->setObjectName("loadingText");
   loading_->setAlignment(Qt::AlignCenter);
@@ -177,8 +181,9 @@ void CArticleViewDlg::Compose() {
 // --- commands ---
 
 void CArticleViewDlg::Move(int direction) {
-  if (!source_.CanMove(direction)) return;
-  article_ = source_.GetArticle(direction);
+  IArticleSource* source = Source();
+  if (source == nullptr || !source->CanMove(direction)) return;
+  article_ = source->GetArticle(direction);
   deleteRequested_ = false;
   imagesRegistered_ = true;
   Compose();
@@ -200,8 +205,8 @@ std::vector<MenuEntry> CArticleViewDlg::MenuEntries() const {
 }
 
 void CArticleViewDlg::PrepareAction(QAction& action, int command) {
-  if (command == cmd::kPreviousArticle) action.setEnabled(source_.CanMove(-1));
-  if (command == cmd::kNextArticle) action.setEnabled(source_.CanMove(+1));
+  if (command == cmd::kPreviousArticle) action.setEnabled(Source() != nullptr && Source()->CanMove(-1));
+  if (command == cmd::kNextArticle) action.setEnabled(Source() != nullptr && Source()->CanMove(+1));
   const int level = FontLevelOf(command);
   if (level >= 0) {
     action.setCheckable(true);

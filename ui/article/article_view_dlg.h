@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QPointer>
 #include <QTimer>
 #include <map>
 
@@ -20,6 +21,8 @@ class CArticleViewDlg : public CHtmlViewDlg {
   Q_OBJECT
 
  public:
+  // The source is a QObject (the headline list); once it is gone the view
+  // no longer steps.
   CArticleViewDlg(IArticleSource& source, ArticleInfo article, QWidget* parent = nullptr);
 
   const ArticleInfo& article() const { return article_; }
@@ -50,7 +53,11 @@ class CArticleViewDlg : public CHtmlViewDlg {
   void ApplyFontSize();
   void ShowLoading(bool loading);
 
+  // The source while it exists, else null.
+  IArticleSource* Source() const { return sourceObject_ != nullptr ? &source_ : nullptr; }
+
   IArticleSource& source_;
+  QPointer<QObject> sourceObject_;
   ArticleInfo article_;
   QLabel* loading_;
   QTimer composeTimer_;

@@ -1,8 +1,10 @@
 #include "ui/article/html_view_dlg.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QFontMetrics>
 #include <QTextDocument>
 #include <QTextFrame>
+#include <QTextObjectInterface>
 #include <algorithm>
 
 #include "ui/frame/dialogs.h"
@@ -33,10 +35,43 @@ class CTableDocument : public QTextDocument {
 
 }  // namespace
 
+// Draws the pictures of <img> tags from the picture table only. Qt's own
+// handler, which it asks for the rest, reads the file a name gives when the
+// document has no picture of that name; a name the table lacks gets no room
+// and draws nothing.
+class CTableImageHandler : public QObject, public QTextObjectInterface {
+  Q_OBJECT
+  Q_INTERFACES(QTextObjectInterface)
+
+ public:
+  CTableImageHandler(const QHash<QString, QImage>& images, QAbstractTextDocumentLayout* layout)
+      : QObject(layout), images_(images), qtHandler_(layout->handlerForObject(QTextFormat::ImageObject)) {
+    layout->registerHandler(QTextFormat::ImageObject, this);
+  }
+
+  QSizeF intrinsicSize(QTextDocument* doc, int pos, const QTextFormat& format) override {
+    return Known(format) ? qtHandler_->intrinsicSize(doc, pos, format) : QSizeF();
+  }
+  void drawObject(QPainter* painter, const QRectF& rect, QTextDocument* doc, int pos,
+                  const QTextFormat& format) override {
+    if (Known(format)) qtHandler_->drawObject(painter, rect, doc, pos, format);
+  }
+
+ private:
+  bool Known(const QTextFormat& format) const {
+    const auto it = images_.constFind(format.toImageFormat().name());
+    return qtHandler_ != nullptr && it != images_.constEnd() && !it->isNull();
+  }
+
+  const QHash<QString, QImage>& images_;
+  QTextObjectInterface* const qtHandler_;
+};
+
 CHtmlViewer::CHtmlViewer(const QHash<QString, QImage>& images, QWidget* parent)
     : QTextBrowser(parent), images_(images) {
   setObjectName("htmlViewer");
   setDocument(new CTableDocument(images_, this));
+  new CTableImageHandler(images_, document()->documentLayout());
   setOpenLinks(false);
   setOpenExternalLinks(false);
   setFrameShape(QFrame::NoFrame);
@@ -91,3 +126,5 @@ void CHtmlViewDlg::OnLinkClicked(const QString& url) {
 }
 
 }  // namespace wrenly::ui
+
+#include "html_view_dlg.moc"

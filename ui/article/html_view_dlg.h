@@ -1,6 +1,7 @@
 // A page that shows HTML in a QTextBrowser. Pictures come only from the
 // page's own table of named images: the viewer never reads the network nor
-// a file the HTML names, and it runs no scripts. A tapped link goes to
+// a file the HTML names (neither as a resource nor as a picture to draw),
+// and it runs no scripts. A tapped link goes to
 // OnLinkClicked instead of being followed. GUI thread only.
 #pragma once
 

@@ -97,16 +97,57 @@ void CChannelListModel::SetCounts(int row, int total, int unread) {
   emit dataChanged(index(row), index(row));
 }
 
-int CChannelListModel::RowCount() { return rowCount(); }
+RefreshChannel CChannelListModel::RefreshChannelAt(int refreshRow) const {
+  std::lock_guard lock(mutex_);
+  return refreshRow >= 0 && refreshRow < static_cast<int>(refreshRows_.size()) ? refreshRows_[refreshRow]
+                                                                                 : RefreshChannel{};
+}
 
-int CChannelListModel::ChannelNumber(int row) { return Row(row).number; }
+int CChannelListModel::ShownRowLocked(int refreshRow) const {
+  if (refreshRow < 0 || refreshRow >= static_cast<int>(refreshRows_.size())) return -1;
+  for (size_t i = 0; i < rows_.size(); ++i)
+    if (rows_[i].number == refreshRows_[refreshRow].number) return static_cast<int>(i);
+  return -1;
+}
+
+void CChannelListModel::SetBusy(bool busy) {
+  if (busy) {
+    std::lock_guard lock(mutex_);
+    refreshRows_.clear();
+    for (const ChannelRow& row : rows_) refreshRows_.push_back({row.number, row.url});
+  }
+  busy_ = busy;
+}
+
+int CChannelListModel::RowCount() {
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(refreshRows_.size());
+}
+
+int CChannelListModel::ChannelNumber(int row) { return RefreshChannelAt(row).number; }
+
+int CChannelListModel::Target() {
+  const int target = targetChannel_;
+  if (target == 0) return -1;
+  std::lock_guard lock(mutex_);
+  for (size_t i = 0; i < refreshRows_.size(); ++i)
+    if (refreshRows_[i].number == target) return static_cast<int>(i);
+  // The channel is no longer listed: a row past the end, so nothing runs.
+  return static_cast<int>(refreshRows_.size());
+}
+
+void CChannelListModel::SetTarget(int row) { targetChannel_ = row < 0 ? 0 : Row(row).number; }
 
 std::u16string CChannelListModel::Text(int row, int column) {
-  const ChannelRow r = Row(row);
+  std::lock_guard lock(mutex_);
+  if (column == kColumnFeedUrl)
+    return row >= 0 && row < static_cast<int>(refreshRows_.size()) ? refreshRows_[row].url : std::u16string();
+  const int shown = ShownRowLocked(row);
+  if (shown < 0) return {};
+  const ChannelRow& r = rows_[shown];
   switch (column) {
     case kColumnTitle: return r.title;
     case kColumnCounts: return r.counts;
-    case kColumnFeedUrl: return r.url;
     case kColumnHasUnread: return r.hasUnread;
     case kColumnSiteIcon: return r.iconPath;
     default: return {};
@@ -114,34 +155,45 @@ std::u16string CChannelListModel::Text(int row, int column) {
 }
 
 void CChannelListModel::SetText(int row, int column, const std::u16string& text) {
+  int shown;
   {
     std::lock_guard lock(mutex_);
-    if (row < 0 || row >= static_cast<int>(rows_.size())) return;
-    ChannelRow& r = rows_[row];
+    shown = ShownRowLocked(row);
+    if (shown < 0) return;
+    ChannelRow& r = rows_[shown];
     if (column == kColumnTitle) r.title = text;
     if (column == kColumnCounts) r.counts = text;
     if (column == kColumnHasUnread) r.hasUnread = text;
     if (column == kColumnSiteIcon) r.iconPath = text;
   }
-  QueueRowChanged(row);
+  QueueRowChanged(shown);
 }
 
 void CChannelListModel::SetIcon(int row, int icon) {
+  int shown;
   {
     std::lock_guard lock(mutex_);
-    if (row < 0 || row >= static_cast<int>(rows_.size())) return;
-    rows_[row].image = icon;
+    shown = ShownRowLocked(row);
+    if (shown < 0) return;
+    rows_[shown].image = icon;
   }
   QMetaObject::invokeMethod(
       this,
-      [this, row, icon] {
-        emit rowImageChanged(row, icon);
-        if (row < rowCount()) emit dataChanged(index(row), index(row));
+      [this, shown, icon] {
+        emit rowImageChanged(shown, icon);
+        if (shown < rowCount()) emit dataChanged(index(shown), index(shown));
       },
       Qt::QueuedConnection);
 }
 
-void CChannelListModel::RedrawRow(int row) { QueueRowChanged(row); }
+void CChannelListModel::RedrawRow(int row) {
+  int shown;
+  {
+    std::lock_guard lock(mutex_);
+    shown = ShownRowLocked(row);
+  }
+  if (shown >= 0) QueueRowChanged(shown);
+}
 
 void CChannelListModel::QueueRowChanged(int row) {
   QMetaObject::invokeMethod(

@@ -4,6 +4,10 @@
 // (IChannelPanel): refresh workers change rows from their threads, and the
 // change reaches the view through a queued signal, so a worker never waits
 // for the GUI thread. Rows are added and removed on the GUI thread only.
+// The rows a refresh numbers are the channels listed when it began
+// (SetBusy(true)); its changes go to the row that shows that channel now, or
+// nowhere once the channel is no longer listed, so a reload during a refresh
+// never hands one channel's results to another.
 #pragma once
 
 #include <QAbstractListModel>
@@ -26,6 +30,12 @@ struct ChannelRow {
   int total = -1, unread = -1;  // -1 until known
 };
 
+// A channel as the refresh that began with it listed sees it.
+struct RefreshChannel {
+  int number = 0;  // 0: none
+  std::u16string url;
+};
+
 class CChannelListModel : public QAbstractListModel, public IChannelPanel {
   Q_OBJECT
 
@@ -46,16 +56,22 @@ class CChannelListModel : public QAbstractListModel, public IChannelPanel {
   // Sets both counts of a row and the texts derived from them.
   void SetCounts(int row, int total, int unread);
 
-  // IChannelPanel, any thread.
+  // The channel a refresh row stands for (number 0 when there is none).
+  RefreshChannel RefreshChannelAt(int refreshRow) const;
+  // The channel of the single-channel refresh asked for; 0 for all.
+  int TargetChannel() const { return targetChannel_; }
+
+  // IChannelPanel, any thread. Rows are refresh rows, except SetTarget's,
+  // which is a row of the list as shown.
   int RowCount() override;
   int ChannelNumber(int row) override;
   std::u16string Text(int row, int column) override;
   void SetText(int row, int column, const std::u16string& text) override;
   void SetIcon(int row, int icon) override;
   void RedrawRow(int row) override;
-  int Target() override { return target_; }
-  void SetTarget(int row) override { target_ = row; }
-  void SetBusy(bool busy) override { busy_ = busy; }
+  int Target() override;
+  void SetTarget(int row) override;
+  void SetBusy(bool busy) override;
   bool busy() const { return busy_; }
 
  signals:
@@ -68,10 +84,13 @@ class CChannelListModel : public QAbstractListModel, public IChannelPanel {
  private:
   // Emits dataChanged for the row on the GUI thread, from any thread.
   void QueueRowChanged(int row);
+  // The row that shows a refresh row's channel now, or -1. Under mutex_.
+  int ShownRowLocked(int refreshRow) const;
 
   mutable std::mutex mutex_;
   std::vector<ChannelRow> rows_;
-  std::atomic<int> target_{-1};
+  std::vector<RefreshChannel> refreshRows_;  // the channels when the refresh began
+  std::atomic<int> targetChannel_{0};
   std::atomic<bool> busy_{false};
 };
 

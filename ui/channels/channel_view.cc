@@ -31,6 +31,7 @@ namespace wrenly::ui {
 namespace {
 
 constexpr char16_t kCatalogUnreadable[] = u"The channel list could not be read. The file was left as it is.";
+constexpr char16_t kNoNetwork[] = u"There is no network connection. Nothing was refreshed.";
 
 std::string ItemFilePath(int number) { return ChannelDataPath(ChannelFileName(number, ".bin")); }
 
@@ -405,12 +406,21 @@ void CChannelView::contextMenuEvent(QContextMenuEvent* event) {
 // --- refresh ---
 
 void CChannelView::ToggleRefresh(int targetRow) {
-  if (!downloading_) model_.SetTarget(targetRow);
+  if (downloading_) {
+    // Cancel: a running refresh ends with WM_REFRESH_DONE; a wait for the
+    // connection ends here, and asks for no connection again.
+    refresh_->Abort();
+    if (!refresh_->running()) SetDownloading(false);
+    return;
+  }
+  model_.SetTarget(targetRow);
   refresh_->ToggleRefresh();
-  if (refresh_->running() || refresh_->waitingForConnection())
-    SetDownloading(true);
-  else if (!refresh_->running())
-    SetDownloading(false);  // a cancelled wait for the connection ends nothing else
+  SetDownloading(refresh_->running() || refresh_->waitingForConnection());
+}
+
+bool CChannelView::RefreshIncludes(int number) const {
+  const int target = model_.TargetChannel();
+  return target == 0 || target == number;
 }
 
 void CChannelView::SetDownloading(bool downloading) {
@@ -432,30 +442,38 @@ void CChannelView::OnEngineMessage(quint32 message, quint64 wParam, qint64 lPara
       FlushCounts();
       break;
     case WM_CHANNEL_COUNTS: {
-      const ChannelRow row = model_.Row(static_cast<int>(wParam));
-      if (row.number > 0)
-        StoreCounts(row.number, static_cast<int>(lParam & 0xFFFF), static_cast<int>((lParam >> 16) & 0xFFFF));
+      // wParam is a row of the refresh, which the list may have reloaded since.
+      const RefreshChannel channel = model_.RefreshChannelAt(static_cast<int>(wParam));
+      if (channel.number > 0)
+        StoreCounts(channel.number, channel.url, static_cast<int>(lParam & 0xFFFF),
+                    static_cast<int>((lParam >> 16) & 0xFFFF));
       break;
     }
     case WM_REFRESH_SCHEDULED:  // starts a refresh only when none runs
     case WM_NETCONNECTION_STATE:
-    case WM_CRADLE_CHANGED:
+    case WM_CRADLE_CHANGED: {
+      const bool waited = refresh_->waitingForConnection() && !refresh_->running();
       refresh_->Post(message, wParam, lParam);
       if (refresh_->running()) SetDownloading(true);
       if (message == WM_NETCONNECTION_STATE && !refresh_->running() && !refresh_->waitingForConnection() &&
-          downloading_ && !frame_.downloading())
+          downloading_ && !frame_.downloading()) {
         SetDownloading(false);
+        // The wait for the connection gave up: say why nothing was refreshed.
+        if (waited)
+          Dialogs().Inform(this, Tr(u"Refresh"), Tr(kNoNetwork), QMessageBox::Warning);
+      }
       break;
+    }
     default:
       break;
   }
 }
 
-void CChannelView::StoreCounts(int number, int total, int unread) {
+void CChannelView::StoreCounts(int number, const std::u16string& url, int total, int unread) {
+  // A channel the list hides now still gets its counts in the catalog.
   const int row = model_.RowOfChannel(number);
-  if (row < 0) return;
-  model_.SetCounts(row, total, unread);
-  pendingCounts_[model_.Row(row).url] = {total, unread};
+  if (row >= 0) model_.SetCounts(row, total, unread);
+  pendingCounts_[url] = {total, unread};
   if (!countsTimer_.isActive()) countsTimer_.start();
 }
 
@@ -576,14 +594,15 @@ void CChannelView::OpenSelected() {
   if (r < 0 || !Screens().headlines || frame_.TopPage() != this) return;
   const ChannelRow row = model_.Row(r);
   CPage* page = Screens().headlines(frame_, {row.number, ToQString(row.title), ToQString(row.url)});
-  OpenPage(page, [this, page](int) {
+  OpenPage(page, [this, number = row.number, url = row.url](int) {
     list_->setFocus();
-    const auto* source = dynamic_cast<IChannelCountsSource*>(page);
-    if (source == nullptr) return;
-    const ChannelCounts counts = source->Counts();
-    QTimer::singleShot(100, this, [this, counts] {
-      const ChannelRow selected = model_.Row(SelectedRow());
-      if (selected.number == counts.number) StoreCounts(counts.number, counts.total, counts.unread);
+    // The counts come from the item file, which a refresh may have changed
+    // while the screen was open; the screen's own would be older.
+    QTimer::singleShot(100, this, [this, number, url] {
+      // No item file (after Delete All, say) holds no items.
+      const std::string file = ItemFilePath(number);
+      const ItemCounts counts = FileExists(file) ? CountItems(file) : ItemCounts{0, 0, true};
+      if (counts.readable) StoreCounts(number, url, counts.total, counts.total - counts.read);
     });
   });
 }

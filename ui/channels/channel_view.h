@@ -49,6 +49,9 @@ class CChannelView : public CPage {
   CCategoryBar& categoryBar() { return *bar_; }
   CRefreshController& refresh() { return *refresh_; }
   bool downloading() const { return downloading_; }
+  // Whether a refresh running now covers this channel: it refreshes every
+  // channel or this one.
+  bool RefreshIncludes(int number) const;
   bool newOnly() const { return newOnly_; }
   // The categories of the drop-down, in catalog order.
   const std::vector<std::u16string>& categories() const { return categories_; }
@@ -91,7 +94,7 @@ class CChannelView : public CPage {
   void OpenPage(CPage* page, std::function<void(int)> done = {});
   void OpenSelectedSoon();
   void OpenSelected();
-  void StoreCounts(int number, int total, int unread);
+  void StoreCounts(int number, const std::u16string& url, int total, int unread);
   void FlushCounts();
   // Loads the catalog afresh and applies a change; false (after telling the
   // user) when the catalog cannot be read, so nothing is saved over it.

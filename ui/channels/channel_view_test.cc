@@ -1,4 +1,8 @@
 // The channel list driven through its real widgets on the offscreen platform.
+// The scripted backend comes before Qt, whose "signals" keyword is one of its
+// field names.
+#include "net/scripted_connection_backend.h"
+
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
@@ -12,6 +16,8 @@
 
 #include "engine/messages.h"
 #include "engine/refresh_test_support.h"
+#include "net/connection_backend.h"
+#include "net/network_connection.h"
 #include "platform/text.h"
 #include "store/channel_catalog.h"
 #include "store/channel_files.h"
@@ -270,18 +276,15 @@ class ChannelViewTest : public QObject {
     QCOMPARE(testsupport::ReadFile(CChannelView::CatalogPath()), std::string("<opml><body><outline text="));
   }
 
-  void openingAChannelHandsBackItsCounts() {
+  // Closing a channel's screen stores the counts of its item file, not any
+  // the screen held.
+  void closingAChannelScreenStoresTheCountsOfItsItemFile() {
     const std::vector<int> numbers = ThreeChannels();
-    struct CountsPage : CPage, IChannelCountsSource {
-      ChannelCounts counts;
-      ChannelCounts Counts() const override { return counts; }
-    };
+    WriteItems(numbers[0], {0, 0, 2, 2, 2, 2, 2, 2, 2});
     QString opened;
     Screens().headlines = [&](CMainFrame&, const ChannelRef& channel) {
       opened = channel.title;
-      auto* page = new CountsPage;
-      page->counts = {channel.number, 9, 2};
-      return page;
+      return new CPage;
     };
     StartWithList(3);
     QTest::keyClick(&View().list(), Qt::Key_Down);
@@ -292,6 +295,72 @@ class ChannelViewTest : public QObject {
     QTRY_COMPARE(CatalogAttribute(u"http://127.0.0.1:9/a", "itemCount"), QString("9"));
     QCOMPARE(CatalogAttribute(u"http://127.0.0.1:9/a", "newItemCount"), QString("2"));
     QCOMPARE(View().model().index(0).data(CChannelListModel::kCountsRole).toString(), QString("2/9"));
+  }
+
+  // Without a network the refresh only waits for the connection: Cancel
+  // ends the wait without asking again, and a request that gives up ends
+  // it with a message.
+  void withoutANetworkCancelAndAGiveUpEndTheWait() {
+    ThreeChannels();
+    ScriptedConnectionBackend backend;
+    backend.SetProbe({S_OK, true, kConnStatusNoPathToDestination});
+    backend.SetRequest({E_FAIL, kConnStatusConnectionCanceled, true});
+    TheNetworkConnection().UseBackend(backend);
+    // The connection lets go of the backend however the test ends.
+    const std::unique_ptr<void, void (*)(void*)> restore(
+        &backend, [](void*) { TheNetworkConnection().UseBackend(AlwaysConnectedBackend()); });
+    StartWithList(3);
+    QTest::keyClick(&View(), Qt::Key_F5);
+    QVERIFY(View().refresh().waitingForConnection());
+    QCOMPARE(View().softKeys().left().text(), QString("Cancel"));
+    QTRY_COMPARE(backend.requests().size(), size_t{1});
+    QTest::keyClick(&View(), Qt::Key_F1);  // Cancel
+    QCOMPARE(View().softKeys().left().text(), QString("Refresh"));
+    QVERIFY(!View().refresh().waitingForConnection());
+    QVERIFY(!TheNetworkConnection().WatcherRunning());
+    QCoreApplication::processEvents();
+    QCOMPARE(backend.requests().size(), size_t{1});
+    QVERIFY(env_->dialogs().asked.empty());
+
+    // The request gives up (no route within its time): the wait ends.
+    backend.SetRequest({E_FAIL, kConnStatusNoPathToDestination, false});
+    QTest::keyClick(&View(), Qt::Key_F5);
+    QTRY_COMPARE(View().softKeys().left().text(), QString("Refresh"));
+    QVERIFY(!View().refresh().waitingForConnection());
+    QVERIFY(!View().categoryBar().busy().running());
+    QCOMPARE(env_->dialogs().asked.size(), size_t{1});
+    QVERIFY(env_->dialogs().asked.back().contains("no network"));
+  }
+
+  // A reload while the feeds download (here: "New Headlines" hides a
+  // channel) leaves each channel's results with that channel.
+  void aReloadDuringARefreshKeepsEachChannelsResults() {
+    wrenly::testing::TestSite site;
+    std::atomic<bool> release{false};
+    site.Handle("/slow.xml", [&](const httplib::Request&, httplib::Response& response) {
+      for (int i = 0; i < 500 && !release; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      response.set_content(wrenly::testing::RssFeed("Slow", "http://127.0.0.1/", "",
+                                                    {{"S1", "http://127.0.0.1/s1", "s"},
+                                                     {"S2", "http://127.0.0.1/s2", "s"},
+                                                     {"S3", "http://127.0.0.1/s3", "s"}}),
+                           "text/xml");
+    });
+    site.Serve("/x.xml", wrenly::testing::RssFeed("X", "http://127.0.0.1/", "", {{"X1", "http://127.0.0.1/x1", "x"}}));
+    site.Serve("/y.xml", wrenly::testing::RssFeed("Y", "http://127.0.0.1/", "", {{"Y1", "http://127.0.0.1/y1", "y"}}));
+    const std::u16string x = site.Url("/x.xml"), slow = site.Url("/slow.xml"), y = site.Url("/y.xml");
+    WriteCatalog({{u"News", u"X", x, 5, 5}, {u"News", u"Slow", slow, 0, 0}, {u"News", u"Y", y, 5, 5}});
+    StartWithList(3);
+    QTest::keyClick(&View(), Qt::Key_F5);
+    QTRY_COMPARE(CatalogAttribute(x, "itemCount"), QString("1"));
+    QTRY_COMPARE(CatalogAttribute(y, "itemCount"), QString("1"));
+    View().RunCommand(cmd::kViewNew);  // Slow has no new headlines: hidden
+    QTRY_COMPARE(Titles(View().model()), QStringList({"X", "Y"}));
+    release = true;
+    QTRY_COMPARE(View().softKeys().left().text(), QString("Refresh"));
+    QTest::qWait(700);  // the gathered counts are saved
+    QCOMPARE(CatalogAttribute(slow, "itemCount"), QString("3"));
+    QCOMPARE(CatalogAttribute(y, "itemCount"), QString("1"));
+    QCOMPARE(View().model().index(1).data(CChannelListModel::kCountsRole).toString(), QString("1/1"));
   }
 
   void refreshStepsTheRowsThroughTheirImagesAndCancelEndsIt() {

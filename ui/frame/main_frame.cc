@@ -117,6 +117,8 @@ void CMainFrame::Retranslate() {
 void CMainFrame::OnEngineMessage(quint32 message, quint64 wParam, qint64 lParam) {
   const std::string name = RegisteredMessageName(message);
   if (name == kMsgDownloadStart) {
+    // Full texts finished and never collected belong to the refresh before.
+    downloadManager_->ClearFinishedUrls();
     downloading_ = true;
     emit downloadingChanged(true);
   } else if (name == kMsgDownloadFinished || name == kMsgHeadlinesFinished) {

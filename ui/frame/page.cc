@@ -6,6 +6,7 @@
 #include <QShortcut>
 
 #include "ui/frame/commands.h"
+#include "ui/frame/main_frame.h"
 #include "ui/frame/tr.h"
 
 namespace wrenly::ui {
@@ -42,6 +43,7 @@ CPage::CPage(QWidget* parent) : QWidget(parent), body_(new QVBoxLayout), softKey
   shortcut(Qt::Key_F1, [this] { PressKey(true); });
   shortcut(Qt::Key_F2, [this] { PressKey(false); });
   shortcut(Qt::Key_F5, [this] {
+    if (!OnTop()) return;
     if (softKeys_->leftCommand() == cmd::kRefresh || MenuHasCommand(MenuEntries(), cmd::kRefresh))
       RunCommand(cmd::kRefresh);
   });
@@ -49,6 +51,7 @@ CPage::CPage(QWidget* parent) : QWidget(parent), body_(new QVBoxLayout), softKey
 }
 
 void CPage::PressKey(bool left) {
+  if (!OnTop()) return;
   // A menu that shows takes the key itself, so the key reaches us only
   // through the shortcut: it closes the menu (and a submenu above it), as a
   // second press of "Menu" should, instead of opening another on top.
@@ -88,6 +91,10 @@ void CPage::Embed() {
 void CPage::keyPressEvent(QKeyEvent* event) {
   if (embedded_) {
     QWidget::keyPressEvent(event);
+    return;
+  }
+  if (!OnTop()) {
+    event->ignore();
     return;
   }
   const bool altLeft = event->key() == Qt::Key_Left && event->modifiers() == Qt::AltModifier;
@@ -136,8 +143,10 @@ QMenu* CPage::OpenMenu() {
   return menu;
 }
 
+bool CPage::OnTop() const { return frame_ == nullptr || frame_->TopPage() == this; }
+
 void CPage::Close(int result) {
-  if (closed_) return;
+  if (closed_ || !OnTop()) return;
   closed_ = true;
   emit finished(result);
 }

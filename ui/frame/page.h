@@ -4,6 +4,7 @@
 // handles it itself. Closing a page hands its result to whoever opened it.
 // Keys: F1 and F2 press the soft keys (while a menu shows, they close it), Esc and Alt+Left are the back action,
 // F5 is Refresh where the page has it, Delete runs the page's Delete command.
+// A page covered by another takes no keys and cannot close.
 #pragma once
 
 #include <QPointer>
@@ -39,8 +40,11 @@ class CPage : public QWidget {
   // Opens the right key's menu above the key; the menu deletes itself once
   // closed. Null when the page has no menu.
   QMenu* OpenMenu();
-  // Closes the page with a result for its opener.
+  // Closes the page with a result for its opener; only a page on top of
+  // its frame can close (one covered by another stays).
   void Close(int result);
+  // Whether the page is the top of its frame's stack, or in no frame.
+  bool OnTop() const;
   // Notes where the keyboard is, before another page covers this one.
   void RememberFocus();
   // Gives the keyboard back where it was noted, else to the page's focus

@@ -24,14 +24,6 @@ struct ChannelCounts {
   int unread = 0;
 };
 
-// A screen of one channel that hands back the channel's counts on closing
-// (the headline list does).
-class IChannelCountsSource {
- public:
-  virtual ~IChannelCountsSource() = default;
-  virtual ChannelCounts Counts() const = 0;
-};
-
 struct ScreenFactory {
   // The headline list of a channel.
   std::function<CPage*(CMainFrame&, const ChannelRef&)> headlines;

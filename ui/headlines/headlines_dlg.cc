@@ -97,6 +97,8 @@ CHeadlinesDlg::CHeadlinesDlg(CMainFrame& frame, ChannelRef channel)
   row->addWidget(logo_);
   row->addWidget(title_, 1);
   row->addWidget(busy_);
+  // A feed's title is text, never markup to render.
+  title_->setTextFormat(Qt::PlainText);
   title_->setText(channel_.title);
   QFont bold = title_->font();
   bold.setBold(true);
@@ -130,6 +132,9 @@ CHeadlinesDlg::CHeadlinesDlg(CMainFrame& frame, ChannelRef channel)
   openTimer_.setInterval(100);
   connect(&openTimer_, &QTimer::timeout, this, &CHeadlinesDlg::OpenArticle);
 
+  // Full texts that arrived before the list opened are in the item file
+  // already; marking them unread now would undo what was read since.
+  frame_.downloadManager().ClearFinishedUrls();
   Retranslate();
   UpdateBusy();
   loadTimer_.start();
@@ -212,7 +217,8 @@ void CHeadlinesDlg::Reload() {
   // stepping on from it goes on from the right place.
   const int found = keep.empty() ? -1 : model_.Find(keep);
   SelectRow(found >= 0 ? found : 0);
-  list_->setFocus();
+  // Under an article the list stays without the keyboard.
+  if (OnTop()) list_->setFocus();
 }
 
 // --- downloads ---
@@ -291,9 +297,11 @@ ArticleInfo CHeadlinesDlg::GetArticle(int direction) {
 void CHeadlinesDlg::OpenArticle() {
   if (SelectedRow() < 0 || frame_.TopPage() != this) return;
   auto* view = new CArticleViewDlg(*this, GetArticle(0));
-  frame_.PushPage(view, [this, view](int) {
-    if (view->deleteRequested()) DeleteSelected(false);
-    list_->setFocus();
+  frame_.PushPage(view, [self = QPointer<CHeadlinesDlg>(this), view](int) {
+    if (self == nullptr) return;
+    // The item the article shows, whichever row is selected by now.
+    if (view->deleteRequested()) self->DeleteItem(view->article().link);
+    self->list_->setFocus();
   });
 }
 
@@ -318,7 +326,9 @@ std::vector<MenuEntry> CHeadlinesDlg::MenuEntries() const {
 void CHeadlinesDlg::PrepareAction(QAction& action, int command) {
   // The menu is translated after this, so the English word is set here.
   if (command == cmd::kRefresh) action.setText(ToQString(Downloading() ? u"Cancel" : u"Refresh"));
-  if (command == cmd::kProperties && !Screens().channelProperties) action.setEnabled(false);
+  // The channel list opens no properties while a refresh runs.
+  if (command == cmd::kProperties && (!Screens().channelProperties || Downloading())) action.setEnabled(false);
+  if (command == cmd::kDeleteAllHeadlines && RefreshTouchesChannel()) action.setEnabled(false);
   const bool needsRow = command == cmd::kDeleteHeadline || command == cmd::kMarkRead || command == cmd::kMarkUnread;
   if (needsRow && SelectedRow() < 0) action.setEnabled(false);
 }
@@ -329,7 +339,7 @@ bool CHeadlinesDlg::OnCommand(int command) {
   switch (command) {
     case cmd::kChannels: Close(kResultOk); return true;
     case cmd::kRefresh: PassDown(cmd::kRefreshChannel); return true;
-    case cmd::kDeleteHeadline: DeleteSelected(true); return true;
+    case cmd::kDeleteHeadline: DeleteSelected(); return true;
     case cmd::kDeleteAllHeadlines: DeleteAll(); return true;
     case cmd::kMarkRead: Mark(true); return true;
     case cmd::kMarkUnread: Mark(false); return true;
@@ -353,24 +363,37 @@ void CHeadlinesDlg::contextMenuEvent(QContextMenuEvent* event) {
             event->globalPos());
 }
 
-void CHeadlinesDlg::DeleteSelected(bool ask) {
-  if (ask && !ConfirmDelete(this, u"Are you sure you want to delete this item?")) return;
+void CHeadlinesDlg::DeleteSelected() {
+  if (!ConfirmDelete(this, u"Are you sure you want to delete this item?")) return;
   const int r = SelectedRow();
-  if (r < 0) return;
-  const HeadlineRow row = model_.Row(r);
-  if (!CChannelStore(ItemFile(), false).DeleteItem(row.link)) return;
-  model_.Remove(r);
-  if (model_.rowCount() > 0) SelectRow(std::min(r, model_.rowCount() - 1));
-  list_->setFocus();
-  // The error entry was never counted.
-  if (!row.isError) {
-    --total_;
-    if (row.isNew) --unread_;
+  if (r >= 0) DeleteItem(model_.Row(r).link);
+}
+
+void CHeadlinesDlg::DeleteItem(const std::u16string& link) {
+  if (!CChannelStore(ItemFile(), false).DeleteItem(link)) return;
+  const int r = model_.Find(link);
+  if (r >= 0) {
+    const HeadlineRow row = model_.Row(r);
+    model_.Remove(r);
+    if (model_.rowCount() > 0) SelectRow(std::min(r, model_.rowCount() - 1));
+    // The error entry was never counted.
+    if (!row.isError) {
+      --total_;
+      if (row.isNew) --unread_;
+    }
   }
+  if (OnTop()) list_->setFocus();
   StoreCounts();
 }
 
+bool CHeadlinesDlg::RefreshTouchesChannel() const {
+  // Feeds are merged while the frame reports the download (the feed phase).
+  return frame_.downloading() && frame_.channelView().RefreshIncludes(channel_.number);
+}
+
 void CHeadlinesDlg::DeleteAll() {
+  // A running merge of this channel would bring the deleted items back.
+  if (RefreshTouchesChannel()) return;
   if (!ConfirmDelete(this, u"Are you sure you want to delete all these items?")) return;
   DeleteChannelItems(ChannelDataFolder(), channel_.number);
   model_.SetRows({});
@@ -406,10 +429,14 @@ void CHeadlinesDlg::MarkAll(bool read) {
 
 void CHeadlinesDlg::OnExit() { StoreCounts(); }
 
+// The counts stored are the item file's as it is now: a refresh may have
+// merged into it since the list was loaded.
 void CHeadlinesDlg::StoreCounts() {
+  // No item file (after Delete All, say) holds no items.
+  const ItemCounts counts = FileExists(ItemFile()) ? CountItems(ItemFile()) : ItemCounts{0, 0, true};
   CChannelCatalog catalog;
-  if (catalog.LoadAndReport(CChannelView::CatalogPath()) == 1)
-    StoreChannelCounts(catalog, {{ToU16(channel_.url), {total_, unread_}}});
+  if (counts.readable && catalog.LoadAndReport(CChannelView::CatalogPath()) == 1)
+    StoreChannelCounts(catalog, {{ToU16(channel_.url), {counts.total, counts.total - counts.read}}});
 }
 
 int CHeadlinesDlg::SelectedRow() const {

@@ -3,11 +3,13 @@
 // marks and the last update's error entry on top. Opens the article view,
 // marks, deletes, refreshes the channel (through the channel list below) and
 // reloads when a download ends; full texts arriving meanwhile turn their
-// rows unread. Hands the channel's counts back when it closes. GUI thread.
+// rows unread. Stores the channel's counts, read from its item file. A
+// covered list takes no keyboard. GUI thread.
 #pragma once
 
 #include <QLabel>
 #include <QListView>
+#include <QPointer>
 #include <QTimer>
 
 #include "ui/article/article_info.h"
@@ -20,13 +22,14 @@ namespace wrenly::ui {
 class CBusyIndicator;
 class CMainFrame;
 
-class CHeadlinesDlg : public CPage, public IChannelCountsSource, public IArticleSource {
+class CHeadlinesDlg : public CPage, public IArticleSource {
   Q_OBJECT
 
  public:
   CHeadlinesDlg(CMainFrame& frame, ChannelRef channel);
 
-  ChannelCounts Counts() const override { return {channel_.number, total_, unread_}; }
+  // The counts the list shows.
+  ChannelCounts Counts() const { return {channel_.number, total_, unread_}; }
   bool CanMove(int direction) const override;
   ArticleInfo GetArticle(int direction) override;
 
@@ -57,7 +60,12 @@ class CHeadlinesDlg : public CPage, public IChannelCountsSource, public IArticle
   void UpdateBusy();
   bool Downloading() const;
   void CollectFullTexts();
-  void DeleteSelected(bool ask);
+  // Asks, then deletes the selected row's item.
+  void DeleteSelected();
+  // Deletes the item with this link from the file and its row, if any.
+  void DeleteItem(const std::u16string& link);
+  // Whether a refresh is merging feeds now, this channel's among them.
+  bool RefreshTouchesChannel() const;
   void DeleteAll();
   void Mark(bool read);
   void MarkAll(bool read);

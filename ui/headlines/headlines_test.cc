@@ -3,8 +3,11 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QMenu>
+#include <QPointer>
 #include <QTest>
+#include <map>
 
 #include "engine/download_manager.h"
 #include "engine/messages.h"
@@ -44,6 +47,24 @@ QString CatalogAttribute(const char* name) {
 std::string Link(int i) { return "http://127.0.0.1/item/" + std::to_string(i); }
 std::u16string Link16(int i) { return Utf8ToUtf16(Link(i)); }
 std::string ItemFile(int channel) { return ChannelDataPath(ChannelFileName(channel, ".bin")); }
+
+// Pixels of exactly this colour in a widget's picture.
+int PixelsOfColour(QWidget& widget, QRgb colour) {
+  const QImage shot = widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
+  int count = 0;
+  for (int y = 0; y < shot.height(); ++y)
+    for (int x = 0; x < shot.width(); ++x) count += (shot.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF);
+  return count;
+}
+
+// The enabled state of a page's menu items, by command.
+std::map<int, bool> EnabledCommands(CPage& page) {
+  std::map<int, bool> enabled;
+  QMenu* menu = page.OpenMenu();
+  ForEachCommandAction(*menu, [&](QAction& action, int command) { enabled[command] = action.isEnabled(); });
+  menu->close();
+  return enabled;
+}
 
 // Three unread items, newest first: 3, 2, 1.
 std::vector<TestFeedItem> ThreeItems() {
@@ -258,6 +279,150 @@ class HeadlinesTest : public QObject {
     page.RunCommand(cmd::kMarkAllUnread);
     QCOMPARE(page.Counts().unread, 3);
     QCOMPARE(Images(page.model()), (std::vector<int>{kImageUnread, kImageUnreadFullText, kImageUnread}));
+  }
+
+  // A reload of the covered list leaves the keyboard with the article, and
+  // keys that reach the covered list anyway neither close it nor delete.
+  void aCoveredListNeitherTakesTheKeyboardNorCloses() {
+    RegisterReadingScreens();
+    StartFrame(3, 3);
+    MergeFeed(channel_, ThreeItems());
+    QPointer<CHeadlinesDlg> page = OpenFirstArticleFromChannelList();
+    QVERIFY(page != nullptr);
+    CPage* article = frame_->TopPage();
+    frame_->activateWindow();
+    article->TakeFocus();
+    page->Reload();
+    QVERIFY(!page->list().hasFocus());
+    QVERIFY(!page->isAncestorOf(QApplication::focusWidget()));
+
+    env_->dialogs().answers = {true};
+    QTest::keyClick(&page->list(), Qt::Key_Delete);
+    QTest::keyClick(&page->list(), Qt::Key_Escape);
+    page->Close(kResultOk);
+    QTest::qWait(50);
+    QVERIFY(page != nullptr);
+    QCOMPARE(frame_->TopPage(), article);
+    QCOMPARE(ReadFlags(channel_).size(), size_t{3});
+    QVERIFY(env_->dialogs().asked.empty());
+
+    // The article still steps through the list below it.
+    QVERIFY(page->CanMove(-1));
+    const std::u16string previous = page->model().Row(page->list().currentIndex().row() - 1).title;
+    QTest::keyClick(&static_cast<CArticleViewDlg*>(article)->viewer(), Qt::Key_Left);
+    QCOMPARE(static_cast<CArticleViewDlg*>(article)->article().title, previous);
+    QTest::keyClick(article, Qt::Key_F1);  // "Headlines"
+    QTRY_COMPARE(frame_->TopPage(), static_cast<CPage*>(page.data()));
+  }
+
+  // The article's Delete removes the item it shows, also after a reload
+  // lost its row and the selection fell back to the first one.
+  void theArticlesDeleteRemovesOnlyItsOwnItem() {
+    StartFrame(3, 3);
+    MergeFeed(channel_, ThreeItems());
+    CHeadlinesDlg& page = OpenHeadlines();
+    page.list().setCurrentIndex(page.model().index(1));
+    page.OpenArticle();
+    auto* view = qobject_cast<CArticleViewDlg*>(frame_->TopPage());
+    QVERIFY(view != nullptr);
+    QCOMPARE(view->article().title, std::u16string(u"Two"));
+    QVERIFY(CChannelStore(ItemFile(channel_), false).DeleteItem(Link16(2)));  // gone meanwhile
+    page.Reload();
+    env_->dialogs().answers = {true};
+    view->RunCommand(cmd::kDeleteHeadline);
+    QTRY_COMPARE(frame_->TopPage(), static_cast<CPage*>(&page));
+    QCOMPARE(Titles(page.model()), QStringList({"Three", "One"}));
+    QCOMPARE(ReadFlags(channel_).size(), size_t{2});
+  }
+
+  // A list closed while a refresh merged writes the item file's counts, not
+  // the ones it loaded.
+  void closingTheListKeepsTheCountsOfTheItemFile() {
+    RegisterReadingScreens();
+    StartFrame(3, 3);
+    MergeFeed(channel_, ThreeItems());
+    QListView& channels = frame_->channelView().list();
+    QTRY_COMPARE(channels.model()->rowCount(), 1);
+    channels.setCurrentIndex(channels.model()->index(0, 0));
+    QTest::keyClick(&channels, Qt::Key_Return);
+    QTRY_COMPARE(frame_->TopPage()->objectName(), QString("headlinesView"));
+    auto* page = static_cast<CHeadlinesDlg*>(frame_->TopPage());
+    QTRY_VERIFY(page->list().isVisible());
+    page->RunCommand(cmd::kMarkRead);
+    std::vector<TestFeedItem> more;
+    for (int i = 4; i < 14; ++i) more.push_back({"More", Link(i), "Sun, 04 May 2008 08:00:00 GMT", "x"});
+    MergeFeed(channel_, more);  // the refresh merges, and stores its counts
+    QTest::keyClick(&page->list(), Qt::Key_F1);  // "Channels"
+    QTRY_COMPARE(frame_->TopPage(), static_cast<CPage*>(&frame_->channelView()));
+    QTRY_COMPARE(CatalogAttribute("itemCount"), QString("13"));
+    QCOMPARE(CatalogAttribute("newItemCount"), QString("12"));
+    QCOMPARE(frame_->channelView().model().index(0).data(CChannelListModel::kCountsRole).toString(),
+             QString("12/13"));
+  }
+
+  // Full texts that arrived while no list was open do not turn items unread
+  // that were read since, when the next full text arrives.
+  void fullTextsFinishedBeforeTheListOpenedAreNotAppliedLater() {
+    StartFrame(3, 3);
+    MergeFeed(channel_, ThreeItems());
+    CDownloadManager& downloads = frame_->downloadManager();
+    const auto arrive = [&](int item) {
+      const std::string text = StoredFilePath(channel_, Link16(item), ".htm");
+      testsupport::WriteFile(text, "<p>the whole story</p>");
+      downloads.AddJob(Link16(item), text, "none.tpl", false, channel_, [] { return true; });
+      downloads.StartJobs();
+      QTRY_VERIFY(downloads.IsDrained());
+    };
+    arrive(2);  // no list open
+    QTest::qWait(50);
+    CHeadlinesDlg& page = OpenHeadlines();
+    page.RunCommand(cmd::kMarkAllRead);
+    QCOMPARE(ReadFlags(channel_), (std::vector<unsigned>{2, 2, 2}));
+    arrive(3);
+    QTRY_VERIFY(page.model().Row(0).isNew);  // "Three" turned unread
+    QTest::qWait(50);
+    QCOMPARE(ReadFlags(channel_)[1], 2u);    // "Two" stays read
+    QVERIFY(!page.model().Row(1).isNew);
+    QCOMPARE(page.Counts().unread, 1);
+  }
+
+  // During a refresh the properties cannot open and Delete All would be
+  // undone by the running merge: both are greyed.
+  void whatCannotRunDuringARefreshIsGreyed() {
+    Screens().channelProperties = [](CMainFrame&, const ChannelRef&) -> CPage* { return new CPage; };
+    StartFrame(3, 3);
+    MergeFeed(channel_, ThreeItems());
+    CHeadlinesDlg& page = OpenHeadlines();
+    QVERIFY(EnabledCommands(page)[cmd::kProperties]);
+    QVERIFY(EnabledCommands(page)[cmd::kDeleteAllHeadlines]);
+    Broadcast(RegisterMessage(kMsgDownloadStart), 0, 0);
+    QTRY_VERIFY(page.busy().running());
+    QVERIFY(!EnabledCommands(page)[cmd::kProperties]);
+    QVERIFY(!EnabledCommands(page)[cmd::kDeleteAllHeadlines]);
+    env_->dialogs().answers = {true};
+    page.RunCommand(cmd::kDeleteAllHeadlines);
+    QCOMPARE(page.model().rowCount(), 3);
+    Broadcast(RegisterMessage(kMsgDownloadFinished), 0, 0);
+    QTRY_VERIFY(!page.busy().running());
+    QVERIFY(EnabledCommands(page)[cmd::kProperties]);
+    QVERIFY(EnabledCommands(page)[cmd::kDeleteAllHeadlines]);
+  }
+
+  // The channel title in the header is plain text: markup in it shows as
+  // written, and no picture it names is drawn.
+  void theHeaderShowsTheChannelTitleAsPlainText() {
+    StartFrame(0, 0);
+    const QString picture = QString::fromStdString(env_->root() + "/red.png");
+    QImage red(40, 20, QImage::Format_RGB32);
+    red.fill(qRgb(255, 0, 0));
+    QVERIFY(red.save(picture, "PNG"));
+    auto* page = new CHeadlinesDlg(*frame_, {channel_, "<img src=\"" + picture + "\">Alpha", ToQString(kUrl)});
+    frame_->PushPage(page);
+    QTRY_VERIFY(page->list().isVisible());
+    auto* title = page->findChild<QLabel*>("channelTitle");
+    QVERIFY(title != nullptr);
+    QCOMPARE(PixelsOfColour(*title, qRgb(255, 0, 0)), 0);
+    QCOMPARE(title->textFormat(), Qt::PlainText);
   }
 
   void headerLogoSize() {

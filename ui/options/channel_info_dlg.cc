@@ -5,6 +5,7 @@
 #include "store/feed_parser.h"
 #include "store/full_text_mode.h"
 #include "store/paths.h"
+#include "ui/article/article_page.h"
 #include "ui/article/link_opener.h"
 #include "ui/frame/commands.h"
 #include "ui/frame/tr.h"
@@ -35,7 +36,9 @@ std::u16string ChannelDescriptionHtml(int channel) {
   if (!FileExists(path)) return {};
   CFeedParser parser;
   if (parser.Load(path) != 1) return {};
-  return parser.ChannelInfoHtml();
+  // The description is the feed's HTML: the sheet has no stored pictures,
+  // so none it names is shown, and its addresses are not fetched.
+  return SubstitutePictures(parser.ChannelInfoHtml(), [](const std::u16string&, int) { return false; });
 }
 
 COptionChannelInfoDlg::COptionChannelInfoDlg(const ChannelRef& channel)

@@ -42,8 +42,9 @@ class COptionChannelInfoDlg : public CPage {
   CHtmlViewDlg* details_;
 };
 
-// The channel description page of the channel's last downloaded feed; empty
-// when there is none.
+// The channel description page of the channel's last downloaded feed, its
+// pictures and addresses substituted as an article's are; empty when there
+// is none.
 std::u16string ChannelDescriptionHtml(int channel);
 
 }  // namespace wrenly::ui

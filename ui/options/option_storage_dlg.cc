@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QGridLayout>
+#include <filesystem>
 #include <set>
 
 #include "platform/text.h"
@@ -36,23 +37,52 @@ struct StorageSettings {
   }
 };
 
-std::set<std::string> Names(const std::string& folder) {
-  std::set<std::string> names;
-  for (const FoundFile& file : FindFiles(folder)) names.insert(file.name);
-  return names;
+// Every file under a folder, by its path relative to it; lock files are
+// left out: they belong to the running programs, not to the data.
+std::set<std::string> Files(const std::string& folder, const std::string& prefix = {}) {
+  std::set<std::string> files;
+  for (const FoundFile& entry : FindFiles(folder)) {
+    const std::string relative = prefix + entry.name;
+    if (entry.isFolder) {
+      files.merge(Files(folder + "/" + entry.name, relative + "/"));
+    } else if (!prefix.empty() || !entry.name.ends_with(".lock")) {
+      files.insert(relative);
+    }
+  }
+  return files;
 }
 
-// Moves the channel data; on a partial move puts the moved files back and
-// returns the names that could not be moved.
-std::vector<std::string> MoveChannelData(const std::string& from, const std::string& to) {
-  const std::set<std::string> before = Names(from);
-  const MoveResult result = MoveFolderFiles(from, to);
-  if (result.failed == 0) return {};
-  const std::set<std::string> left = Names(from);
+// Moves each entry of the root: whole, or entry by entry for a folder that
+// the target has already (a card's root comes with its ChannelData).
+void MoveRootEntries(const std::string& from, const std::string& to) {
+  for (const FoundFile& entry : FindFiles(from)) {
+    if (!entry.isFolder && entry.name.ends_with(".lock")) continue;
+    const std::string source = from + "/" + entry.name, target = to + "/" + entry.name;
+    if (entry.isFolder && std::filesystem::is_directory(target)) {
+      MoveFolderFiles(source, target);
+      std::error_code ec;
+      std::filesystem::remove(source, ec);  // only when it was emptied
+    } else {
+      const FileMoveOps ops = SystemFileMoveOps();
+      if (ops.rename(source, target) != 0 && ops.copy(source, target)) std::filesystem::remove_all(source);
+    }
+  }
+}
+
+// Moves everything the data root holds; on a partial move puts the moved
+// files back and returns the paths that could not be moved.
+std::vector<std::string> MoveDataRoot(const std::string& from, const std::string& to) {
+  const std::set<std::string> before = Files(from);
+  CreateFolder(to);
+  MoveRootEntries(from, to);
+  const std::set<std::string> left = Files(from);
+  if (left.empty()) return {};
   const FileMoveOps ops = SystemFileMoveOps();
   for (const std::string& name : before) {
     if (left.count(name)) continue;
     const std::string there = to + "/" + name, here = from + "/" + name;
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(here).parent_path(), ec);
     if (ops.rename(there, here) != 0 && ops.copy(there, here)) std::remove(there.c_str());
   }
   return {left.begin(), left.end()};
@@ -60,8 +90,9 @@ std::vector<std::string> MoveChannelData(const std::string& from, const std::str
 
 }  // namespace
 
-COptionStorageDlg::COptionStorageDlg(CardSource cards)
+COptionStorageDlg::COptionStorageDlg(CardSource cards, std::function<bool()> busy)
     : COptionPage("storagePage"),
+      busy_(std::move(busy)),
       useCard_(new QCheckBox(this)),
       card_(new QComboBox(this)),
       totalLabel_(new QLabel(this)),
@@ -126,9 +157,17 @@ bool COptionStorageDlg::Save() {
   now.storage = Utf8ToUtf16(newRoot);
   now.Write();
   if (newRoot == oldRoot) return true;
+  if (busy_ && busy_()) {
+    // A refresh or a full-text job would go on writing under the old root.
+    old.Write();
+    Dialogs().Inform(this, Tr(u"Data Storage"),
+                     Tr(u"The data cannot move while a refresh runs. Try again when it has ended."),
+                     QMessageBox::Warning);
+    return false;
+  }
 
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const std::vector<std::string> left = MoveChannelData(oldRoot + "/ChannelData", newRoot + "/ChannelData");
+  const std::vector<std::string> left = MoveDataRoot(oldRoot, newRoot);
   QApplication::restoreOverrideCursor();
   if (left.empty()) return true;
   old.Write();

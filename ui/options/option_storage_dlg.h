@@ -1,9 +1,11 @@
 // COptionStorageDlg, the "Data Storage" page: keep the data on a storage
 // card (one of at least 63 MiB) or in the home folder. OK stores the choice
-// and, when the data root changes, moves the channel data there. A move
-// never overwrites a file at the target; when some files cannot be moved,
-// the ones already moved go back, the page names the others, and the
-// settings keep the root where the data is, so the data is never split.
+// and, when the data root changes, moves everything the data root holds
+// (channel data, downloaded templates and channel lists) there. No move
+// starts while a refresh or a full-text job may still write under the old
+// root. A move never overwrites a file at the target; when some files cannot
+// be moved, the ones already moved go back, the page names the others, and
+// the settings keep the root where the data is, so the data is never split.
 #pragma once
 
 #include <QCheckBox>
@@ -24,7 +26,8 @@ class COptionStorageDlg : public COptionPage {
 
  public:
   using CardSource = std::function<std::vector<StorageCard>()>;
-  explicit COptionStorageDlg(CardSource cards = EnumerateStorageCards);
+  // busy: whether anything may write under the data root now.
+  explicit COptionStorageDlg(CardSource cards = EnumerateStorageCards, std::function<bool()> busy = {});
 
  protected:
   std::u16string_view HeadingText() const override { return u"Data Storage"; }
@@ -34,6 +37,7 @@ class COptionStorageDlg : public COptionPage {
  private:
   void ShowSpace();
 
+  std::function<bool()> busy_;
   std::vector<StorageCard> cards_;
   QCheckBox* useCard_;
   QComboBox* card_;

@@ -11,20 +11,26 @@
 #include <QTextFrame>
 #include <QTextDocument>
 
+#include "engine/messages.h"
 #include "engine/refresh_test_support.h"
+#include "platform/notifier.h"
 #include "platform/text.h"
 #include "store/full_text_mode.h"
 #include "store/paths.h"
 #include "store/settings.h"
 #include "testsupport/temp_dir.h"
 #include "ui/article/link_opener.h"
+#include "ui/channels/channel_view.h"
 #include "ui/frame/commands.h"
+#include "ui/frame/main_frame.h"
+#include "ui/frame/screens.h"
 #include "ui/frame/tr.h"
 #include "ui/options/channel_info_dlg.h"
 #include "ui/options/option_auto_update_dlg.h"
 #include "ui/options/option_download_dlg.h"
 #include "ui/options/option_network_dlg.h"
 #include "ui/options/option_storage_dlg.h"
+#include "ui/options/register_screens.h"
 #include "ui/test/ui_test_support.h"
 
 using namespace wrenly;
@@ -169,6 +175,51 @@ class OptionsTest : public QObject {
     QVERIFY(!FileExists(home + "/Channels.opml"));
   }
 
+  // No move starts while a refresh runs, and a move takes everything the
+  // data root holds: the channel data, downloaded templates and lists.
+  void storageMoveWaitsForTheRefreshAndTakesTheWholeRoot() {
+    testsupport::TempDir cards;
+    const std::string big = cards.path() + "/big";
+    CreateFolder(big);
+    testsupport::ScopedEnv folders("WRENLY_CARD_FOLDERS", cards.path());
+    WriteCatalog({{u"News", u"A", u"http://a"}});
+    const std::string home = GetDataRoot();
+    CreateFolder(home + "/Templates");
+    testsupport::WriteFile(home + "/Templates/site.tpl", "template");
+    testsupport::WriteFile(home + "/SampleChannels.opml", "<opml/>");
+    testsupport::WriteFile(home + "/OnlineTemplates.txt", "list");
+    RegisterSettingsScreens();
+    {
+      CMainFrame frame(FrameOptions{env_->root() + "/no-power"});
+      frame.show();
+      QTRY_VERIFY(frame.channelView().list().isVisible());
+      Broadcast(RegisterMessage(kMsgDownloadStart), 0, 0);
+      QTRY_VERIFY(frame.downloading());
+      frame.channelView().RunCommand(cmd::kOptionsDataStorage);
+      auto* page = qobject_cast<COptionStorageDlg*>(frame.TopPage());
+      QVERIFY(page != nullptr);
+      page->findChild<QCheckBox*>("useCard")->setChecked(true);
+      page->RunCommand(cmd::kOk);
+      QCOMPARE(frame.TopPage(), static_cast<CPage*>(page));
+      QVERIFY(!env_->dialogs().asked.empty() && env_->dialogs().asked.back().contains("refresh"));
+      QCOMPARE(GetDataRoot(), home);
+      QVERIFY(FileExists(home + "/ChannelData/Channels.opml"));
+
+      Broadcast(RegisterMessage(kMsgDownloadFinished), 0, 0);
+      QTRY_VERIFY(!frame.downloading());
+      page->RunCommand(cmd::kOk);
+      QTRY_COMPARE(frame.TopPage(), static_cast<CPage*>(&frame.channelView()));
+    }
+    Screens() = {};
+    const std::string card = big + "/Program Files/Wrenly Mobile";
+    QCOMPARE(GetDataRoot(), card);
+    for (const char* file : {"/ChannelData/Channels.opml", "/Templates/site.tpl", "/SampleChannels.opml",
+                             "/OnlineTemplates.txt"}) {
+      QVERIFY2(FileExists(card + file), file);
+      QVERIFY2(!FileExists(home + file), file);
+    }
+  }
+
   void propertiesShowTheStoredDescriptionAndChangeNothing() {
     const std::vector<int> numbers = WriteCatalog({{u"News", u"Alpha", u"http://127.0.0.1:9/a"}});
     testsupport::WriteFile(ChannelDataPath("Ch100.xml"),
@@ -207,13 +258,17 @@ class OptionsTest : public QObject {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    QImage(8, 8, QImage::Format_RGB32).save(&buffer, "PNG");
+    QImage red(40, 30, QImage::Format_RGB32);
+    red.fill(qRgb(255, 0, 0));
+    red.save(&buffer, "PNG");
     site.Serve("/pic.png", png.toStdString(), "image/png");
     const std::string localPicture = ChannelDataPath("local.png");
     testsupport::WriteFile(localPicture, png.toStdString());
     const QString remote = ToQString(site.Url("/pic.png"));
     const QString local = QUrl::fromLocalFile(QString::fromStdString(localPicture)).toString();
+    // Pictures by address, by file address, by path, and by a second src.
     const std::string description = "<img src=\"" + remote.toStdString() + "\"><img src=\"" + local.toStdString() +
+                                    "\"><img src=\"" + localPicture + "\"><img src=\"x.png\" src=\"" + localPicture +
                                     "\"><a href=\"file:///etc/passwd\">local</a> <a href=\"hxxp://127.0.0.1/s\">site</a>";
     const std::vector<int> numbers = WriteCatalog({{u"News", u"Alpha", u"http://127.0.0.1:9/a"}});
     testsupport::WriteFile(ChannelDataPath("Ch100.xml"),
@@ -227,7 +282,13 @@ class OptionsTest : public QObject {
     CHtmlViewer& viewer = sheet.details().viewer();
     QVERIFY(QTest::qWaitForWindowExposed(&sheet));
     QVERIFY(viewer.isVisible());
-    QVERIFY(viewer.toHtml().contains(remote) && viewer.toHtml().contains(local));
+    const QString shown = viewer.toHtml();
+    QVERIFY(!shown.contains(remote) && !shown.contains(local) && !shown.contains(QString::fromStdString(localPicture)));
+    const QImage shot = viewer.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int redPixels = 0;
+    for (int y = 0; y < shot.height(); ++y)
+      for (int x = 0; x < shot.width(); ++x) redPixels += (shot.pixel(x, y) & 0xFFFFFF) == 0xFF0000;
+    QCOMPARE(redPixels, 0);
     QVERIFY(viewer.document()->resource(QTextDocument::ImageResource, QUrl(remote)).isNull());
     QVERIFY(viewer.document()->resource(QTextDocument::ImageResource, QUrl(local)).isNull());
     QCOMPARE(site.Requests("/pic.png"), 0);

@@ -1,6 +1,8 @@
 #include "ui/options/register_screens.h"
 
 #include "engine/auto_update.h"
+#include "engine/download_manager.h"
+#include "ui/channels/channel_view.h"
 #include "ui/frame/commands.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/screens.h"
@@ -26,7 +28,10 @@ CPage* MakeOptionPage(CMainFrame& frame, int command) {
           StopAutoUpdate();
       });
     case cmd::kOptionsNetwork: return new COptionNetworkDlg;
-    case cmd::kOptionsDataStorage: return new COptionStorageDlg;
+    case cmd::kOptionsDataStorage:
+      return new COptionStorageDlg(EnumerateStorageCards, [&frame] {
+        return frame.downloading() || frame.channelView().downloading() || !frame.downloadManager().IsDrained();
+      });
     default: return nullptr;
   }
 }

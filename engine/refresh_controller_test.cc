@@ -72,6 +72,35 @@ TEST_F(Refresh, TheConnectionTestMayCallBackIntoTheController) {
   EXPECT_EQ(backend.requests().size(), 1u);
 }
 
+// Without a network the refresh waits for the connection. Cancel ends the
+// wait together with its connection request, and a request that gives up
+// (released) ends the wait too; neither starts a refresh.
+TEST_F(Refresh, CancelAndAGiveUpEndTheWaitForTheConnection) {
+  panel_.AddRow(100, u"One", site_.Url("/f.xml"));
+  ScriptedConnectionBackend backend;
+  backend.SetProbe({S_OK, true, kConnStatusNoPathToDestination});
+  backend.SetRequest({E_FAIL, kConnStatusConnectionCanceled, true});
+  TheNetworkConnection().UseBackend(backend);
+  {
+    CRefreshController controller(panel_, manager_, &view_);
+    controller.ToggleRefresh();
+    EXPECT_TRUE(controller.waitingForConnection());
+    EXPECT_TRUE(TheNetworkConnection().WatcherRunning());
+    controller.Abort();
+    EXPECT_FALSE(controller.waitingForConnection());
+    EXPECT_FALSE(TheNetworkConnection().WatcherRunning());
+
+    controller.ToggleRefresh();
+    EXPECT_TRUE(controller.waitingForConnection());
+    controller.Post(WM_NETCONNECTION_STATE, kConnectionReleased, 0);
+    EXPECT_FALSE(controller.waitingForConnection());
+    EXPECT_FALSE(controller.running());
+  }
+  TheNetworkConnection().UseBackend(DefaultConnectionBackend());
+  EXPECT_EQ(backend.requests().size(), 2u);
+  EXPECT_EQ(site_.Requests("/f.xml"), 0);
+}
+
 TEST_F(Refresh, TheAlwaysConnectedSettingChoosesTheConnectionBackend) {
   ASSERT_TRUE(SetSettingInt(setting::kDownloadFulltext, 0));
   site_.Serve("/f.xml", RssFeed("One", site_.UrlUtf8("/"), "", {Item("a1", "x")}));

@@ -192,7 +192,7 @@ TEST(ArticleExtractorTest, PagesBuiltAgainstTheParserEndWithTheirTextOrARefusal)
   // inside links, no article.
   EXPECT_FALSE(ExtractArticle(Repeat("<a><div>", 100000) + Paragraphs("Deep", 3), kUrl).refused);
   // Many siblings taken out one by one.
-  EXPECT_TRUE(Has(Article("<div>" + Repeat("<input><noscript><img src=a.png></noscript>", 40000) +
+  EXPECT_TRUE(Has(Article("<div>" + Repeat("<input><noscript><img src=a.png></noscript>", 10000) +
                               Paragraphs("Wide", 3) + "</div>", kUrl),
                   "Wide paragraph 3"));
   // Formatting elements the parser opens again in every paragraph, more of

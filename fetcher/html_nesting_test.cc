@@ -65,6 +65,9 @@ TEST(HtmlNestingTest, DeepNestingIsCutAtTheLimitWithItsText) {
     const std::string page = Repeat(step, 1000);
     EXPECT_LT(WithNestingLimit(page, 100).size(), page.size() / 2) << step;
   }
+  // A select inside a select only ends the first; option groups then pile up outside it.
+  const std::string groups = Repeat("<select><option><optgroup>", 1000);
+  EXPECT_NE(WithNestingLimit(groups, 100), groups);
 }
 
 }  // namespace

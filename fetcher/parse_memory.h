@@ -53,8 +53,21 @@ class ParseMemory {
 // asks for about ten times a page's size), far less than a page that makes
 // the parser build the same elements again and again.
 size_t ParseBudgetFor(size_t pageSize);
-// Far more than a real page's parse takes, even under a memory checker;
-// a page whose parse runs longer is built against the parser.
-constexpr double kParseCpuSeconds = 0.5;
+// How much slower a build with a memory or thread checker runs.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr double kCheckedBuildSlowdown = 4;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr double kCheckedBuildSlowdown = 4;
+#else
+constexpr double kCheckedBuildSlowdown = 1;
+#endif
+#else
+constexpr double kCheckedBuildSlowdown = 1;
+#endif
+
+// Far more than a real page's parse takes (a 2 MB page about 0.1 s); a page
+// whose parse runs longer is built against the parser.
+constexpr double kParseCpuSeconds = 0.5 * kCheckedBuildSlowdown;
 
 }  // namespace wrenly

@@ -2,10 +2,7 @@
 // and the catalog commands: whatever moment it dies at, the catalog, the
 // item files, the URL indexes and the settings stay readable, nothing stored
 // before is lost, and the next run succeeds. Runs the built program.
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
@@ -19,6 +16,7 @@
 #include <thread>
 
 #include "cli/cli_channel_panel.h"
+#include "cli/cli_process_support.h"
 #include "cli/cli_test_support.h"
 #include "engine/refresh_test_support.h"
 #include "platform/text.h"
@@ -26,8 +24,6 @@
 #include "store/paths.h"
 #include "store/settings.h"
 #include "testsupport/temp_dir.h"
-
-extern char** environ;
 
 namespace wrenly::cli {
 namespace {
@@ -40,49 +36,19 @@ using wrenly::testing::TestSite;
 constexpr int kChannels = 20;
 constexpr int kKills = 50;
 
-// wrenly-cli as a child process with its output thrown away.
-pid_t Start(const std::vector<std::string>& args) {
-  const std::string program = std::string(WRENLY_BIN_DIR) + "/wrenly-cli";
-  std::vector<std::string> copies{"wrenly-cli"};
-  copies.insert(copies.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : copies) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-int Wait(pid_t pid) {
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-int RunProgram(const std::vector<std::string>& args) {
-  const pid_t pid = Start(args);
-  return pid < 0 ? -1 : Wait(pid);
-}
-
 // Runs the command and kills it after `delay`; true when the kill ended it
 // (rather than the command ending first).
 bool RunAndKill(const std::vector<std::string>& args, Clock::duration delay) {
-  const pid_t pid = Start(args);
+  const pid_t pid = StartCli(args);
   EXPECT_GT(pid, 0);
   std::this_thread::sleep_for(delay);
   ::kill(pid, SIGKILL);
-  return Wait(pid) == 128 + SIGKILL;
+  return WaitCli(pid) == 128 + SIGKILL;
 }
 
 Clock::duration Timed(const std::vector<std::string>& args, int* status = nullptr) {
   const auto start = Clock::now();
-  const int s = RunProgram(args);
+  const int s = RunCliProgram(args);
   if (status != nullptr) *status = s;
   return Clock::now() - start;
 }
@@ -128,7 +94,7 @@ class KillAtAnyMoment : public ::testing::Test {
     });
     for (int i = 0; i < kChannels; ++i) {
       const std::string name = "F" + std::to_string(i);
-      ASSERT_EQ(RunProgram({"add", site_.UrlUtf8("/" + name + ".xml"), name}), 0);
+      ASSERT_EQ(RunCliProgram({"add", site_.UrlUtf8("/" + name + ".xml"), name}), 0);
     }
   }
 
@@ -176,7 +142,7 @@ TEST_F(KillAtAnyMoment, Refresh) {
     landed += RunAndKill({"refresh"}, delay);
     CheckStore(kept, "kill " + std::to_string(i) + " after " +
                          std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(delay).count()) + " us");
-    ASSERT_EQ(RunProgram({"refresh"}), 0) << "the refresh after kill " << i;
+    ASSERT_EQ(RunCliProgram({"refresh"}), 0) << "the refresh after kill " << i;
     if (HasFailure()) return;
   }
   // A fair share of the kills must land inside the run, or the test tests
@@ -191,7 +157,7 @@ TEST_F(KillAtAnyMoment, Refresh) {
 // store sound.
 TEST_F(KillAtAnyMoment, CtrlCEndsARefreshAtOnceAndKeepsTheStore) {
   std::map<int, std::set<std::u16string>> kept;
-  ASSERT_EQ(RunProgram({"refresh"}), 0);
+  ASSERT_EQ(RunCliProgram({"refresh"}), 0);
   CheckStore(kept, "before");
   // The handler may outlive the test body by one sleep, so it owns its flag.
   const auto release = std::make_shared<std::atomic<bool>>(false);
@@ -199,13 +165,13 @@ TEST_F(KillAtAnyMoment, CtrlCEndsARefreshAtOnceAndKeepsTheStore) {
     for (int i = 0; i < 3000 && !*release; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     res.set_content("", "text/xml");
   });
-  ASSERT_EQ(RunProgram({"add", site_.UrlUtf8("/stalled.xml"), "Stalled"}), 0);
-  const pid_t pid = Start({"refresh"});
+  ASSERT_EQ(RunCliProgram({"add", site_.UrlUtf8("/stalled.xml"), "Stalled"}), 0);
+  const pid_t pid = StartCli({"refresh"});
   ASSERT_GT(pid, 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   const auto interrupted = Clock::now();
   ::kill(pid, SIGINT);
-  const int status = Wait(pid);
+  const int status = WaitCli(pid);
   const auto took = Clock::now() - interrupted;
   *release = true;
   EXPECT_EQ(status, 1);
@@ -216,7 +182,7 @@ TEST_F(KillAtAnyMoment, CtrlCEndsARefreshAtOnceAndKeepsTheStore) {
 
 TEST_F(KillAtAnyMoment, ImportAndCatalogCommands) {
   std::map<int, std::set<std::u16string>> kept;
-  ASSERT_EQ(RunProgram({"refresh"}), 0);
+  ASSERT_EQ(RunCliProgram({"refresh"}), 0);
   // An import of 150 channels, killed part-way.
   const std::string opml = home_.root() + "/big.opml";
   std::string text = "<?xml version=\"1.0\"?><opml version=\"1.0\"><head/><body><outline text=\"Big\">";
@@ -238,7 +204,7 @@ TEST_F(KillAtAnyMoment, ImportAndCatalogCommands) {
     testsupport::WriteFile(catalog, before);
     landed += RunAndKill({"import", opml}, std::chrono::duration_cast<Clock::duration>(import * ((i + within(random_)) / kKills)));
     CheckStore(kept, "import kill " + std::to_string(i));
-    ASSERT_EQ(RunProgram({"import", opml}), 0) << "the import after kill " << i;
+    ASSERT_EQ(RunCliProgram({"import", opml}), 0) << "the import after kill " << i;
   }
   std::printf("%d of %d kills ended a running import\n", landed, kKills);
   EXPECT_GE(landed, kKills / 4);
@@ -258,9 +224,9 @@ TEST_F(KillAtAnyMoment, ImportAndCatalogCommands) {
     CheckStore(kept, "catalog command kill " + std::to_string(i));
     // Run to its end the command either did or did not do: it may report
     // "already there" or "not found", but it must not fail otherwise.
-    const int again = RunProgram(cycle[c]);
+    const int again = RunCliProgram(cycle[c]);
     EXPECT_TRUE(again == 0 || again == 1) << cycle[c][0] << " ended with " << again;
-    ASSERT_EQ(RunProgram({"channels"}), 0);
+    ASSERT_EQ(RunCliProgram({"channels"}), 0);
   }
   std::printf("%d kills in all ended a running import or catalog command\n", landed);
 }

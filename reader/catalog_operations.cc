@@ -72,6 +72,14 @@ Result ReaderData::Rename(std::u16string_view oldText, std::u16string_view newTe
   return Saved(catalog);
 }
 
+Result ReaderData::RenameChannel(std::u16string_view url, std::u16string_view title) {
+  const DataRootLock lock(root_, LockMode::kExclusive);
+  ListedCatalog catalog;
+  if (Result loaded = LoadCatalog(*this, catalog); !loaded.done()) return loaded;
+  if (catalog.SetOutlineAttribute(url, "text", title) == 0) return NotFound("no channel has the address " + Quoted(url));
+  return Saved(catalog);
+}
+
 Result ReaderData::Move(std::u16string_view url, std::u16string_view category) {
   const DataRootLock lock(root_, LockMode::kExclusive);
   ListedCatalog catalog;

@@ -38,7 +38,9 @@ TEST_F(CatalogOperations, SubscribeRenameMoveAndUnsubscribeWithTheChannelsFiles)
   EXPECT_EQ(b, a + 1);
   ASSERT_TRUE(data_.AddCategory(u"Later").done());
   EXPECT_EQ(data_.AddCategory(u"Later").refusal, Refusal::kExists);
-  ASSERT_TRUE(data_.Rename(u"A", u"A2").done());
+  ASSERT_TRUE(data_.Rename(u"A", u"A1").done());
+  ASSERT_TRUE(data_.RenameChannel(u"http://a/feed", u"A2").done());
+  EXPECT_EQ(data_.RenameChannel(u"http://x/feed", u"X").refusal, Refusal::kNotFound);
   ASSERT_TRUE(data_.Move(u"http://b/feed", u"Later").done());
   EXPECT_EQ(data_.Move(u"http://b/feed", u"Nowhere").refusal, Refusal::kNotFound);
   EXPECT_EQ(data_.Rename(u"Nobody", u"X").refusal, Refusal::kNotFound);

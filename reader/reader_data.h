@@ -65,6 +65,8 @@ class ReaderData {
   Result AddCategory(std::u16string_view name);
   // Renames a category, or else the first channel titled oldText.
   Result Rename(std::u16string_view oldText, std::u16string_view newText);
+  // Gives the channel with that feed address a new title.
+  Result RenameChannel(std::u16string_view url, std::u16string_view title);
   Result Move(std::u16string_view url, std::u16string_view category);
   // Removes the channel from the catalog, then its files.
   Result Unsubscribe(std::u16string_view url);

@@ -4,12 +4,12 @@
 #include <QActionGroup>
 #include <QContextMenuEvent>
 #include <QMenu>
-#include <filesystem>
 
 #include "engine/messages.h"
 #include "net/messages.h"
 #include "platform/text.h"
 #include "platform/trace.h"
+#include "reader/reader_data.h"
 #include "store/channel_catalog.h"
 #include "store/channel_files.h"
 #include "store/channel_store.h"
@@ -33,7 +33,6 @@ namespace {
 constexpr char16_t kCatalogUnreadable[] = u"The channel list could not be read. The file was left as it is.";
 constexpr char16_t kNoNetwork[] = u"There is no network connection. Nothing was refreshed.";
 
-std::string ItemFilePath(int number) { return ChannelDataPath(ChannelFileName(number, ".bin")); }
 
 // Whether a command works on the selected channel (and so needs a selection
 // and no running download).
@@ -481,25 +480,18 @@ void CChannelView::FlushCounts() {
   if (pendingCounts_.empty()) return;
   const auto counts = std::move(pendingCounts_);
   pendingCounts_.clear();
-  CChannelCatalog catalog;
-  if (catalog.LoadAndReport(CatalogPath()) == 1) StoreChannelCounts(catalog, counts);
+  reader::ReaderData::Current().StoreCounts(counts);
 }
 
 // --- channel commands ---
 
-bool CChannelView::EditCatalog(const std::function<void(CChannelCatalog&)>& change) {
-  FlushCounts();
-  CChannelCatalog catalog;
-  if (catalog.LoadAndReport(CatalogPath()) != 1 || !catalog.HasBody()) {
-    Dialogs().Inform(this, Tr(u"Error"), Tr(kCatalogUnreadable), QMessageBox::Critical);
-    return false;
-  }
-  change(catalog);
-  if (!catalog.LastSaveOk()) {
-    Dialogs().Inform(this, Tr(u"Error"), ToQString(Utf8ToUtf16(catalog.LastError())), QMessageBox::Critical);
-    return false;
-  }
-  return true;
+bool CChannelView::Done(const reader::Result& result) {
+  if (result.done()) return true;
+  Dialogs().Inform(this, Tr(u"Error"),
+                   result.refusal == reader::Refusal::kUnreadableCatalog ? Tr(kCatalogUnreadable)
+                                                                         : ToQString(Utf8ToUtf16(result.message)),
+                   QMessageBox::Critical);
+  return false;
 }
 
 void CChannelView::Mark(bool read, bool allRows) {
@@ -508,24 +500,14 @@ void CChannelView::Mark(bool read, bool allRows) {
     for (int r = 0; r < model_.rowCount(); ++r) rows.push_back(r);
   else
     rows.push_back(SelectedRow());
-  std::map<std::u16string, ChannelCountValues> counts;
-  EditCatalog([&](CChannelCatalog& catalog) {
-    for (int r : rows) {
-      const ChannelRow row = model_.Row(r);
-      std::u16string total;
-      catalog.GetOutlineAttribute(row.url, "itemCount", &total);
-      counts[row.url] = {ParseDecimal(total), read ? 0 : ParseDecimal(total)};
-    }
-    StoreChannelCounts(catalog, counts);
-  });
+  FlushCounts();
+  reader::ReaderData data = reader::ReaderData::Current();
   for (int r : rows) {
     const ChannelRow row = model_.Row(r);
-    const auto it = counts.find(row.url);
-    if (it != counts.end()) model_.SetCounts(r, it->second.total, it->second.unread);
-    // Both read values go through UpdateField, so 0<->2 and 1<->3.
-    CChannelStore store(ItemFilePath(row.number), false);
-    store.UpdateField(u"", ItemField::kReadFlag, read ? kFlagRead : kFlagUnread);
-    store.UpdateField(u"", ItemField::kReadFlag, read ? kFlagReadFullText : kFlagUnreadFullText);
+    // Nothing is marked when the catalog, which gets the counts, cannot be read.
+    if (!Done(data.Mark(row.number, read))) return;
+    const ItemCounts counts = data.Counts(row.number);
+    model_.SetCounts(r, counts.total, counts.total - counts.read);
   }
   if (!allRows) SelectRow(rows.front());
 }
@@ -535,10 +517,10 @@ void CChannelView::DeleteSelected() {
   const int r = SelectedRow();
   if (r < 0) return;
   const ChannelRow row = model_.Row(r);
-  if (!EditCatalog([&](CChannelCatalog& catalog) { catalog.DeleteByUrl(row.url); })) return;
+  FlushCounts();
+  if (!Done(reader::ReaderData::Current().Unsubscribe(row.url))) return;
   model_.RemoveRow(r);
   if (model_.rowCount() > 0) SelectRow(std::min(r, model_.rowCount() - 1));
-  DeleteChannelFiles(ChannelDataFolder(), row.number);
 }
 
 void CChannelView::StartRename() {
@@ -550,7 +532,8 @@ void CChannelView::StartRename() {
 
 void CChannelView::StoreTitle(int r) {
   const ChannelRow row = model_.Row(r);
-  EditCatalog([&](CChannelCatalog& catalog) { catalog.SetOutlineAttribute(row.url, "text", row.title); });
+  FlushCounts();
+  Done(reader::ReaderData::Current().RenameChannel(row.url, row.title));
 }
 
 void CChannelView::ChangeCategory() {
@@ -560,8 +543,8 @@ void CChannelView::ChangeCategory() {
     list_->setFocus();
     if (result != kResultOk || editor->chosen().empty()) return;
     const std::u16string category = editor->chosen();
-    if (EditCatalog([&](CChannelCatalog& catalog) { catalog.MoveToCategory(row.url, category); }))
-      ScheduleReload();
+    FlushCounts();
+    if (Done(reader::ReaderData::Current().Move(row.url, category))) ScheduleReload();
   });
 }
 
@@ -570,12 +553,7 @@ void CChannelView::Export() {
                                               Tr(u"Opml Files") + " (*.opml)", "opml");
   if (path.isEmpty()) return;
   FlushCounts();
-  CreateFolder(ChannelDataFolder());
-  std::error_code error;
-  std::filesystem::copy_file(CatalogPath(), path.toStdString(), std::filesystem::copy_options::overwrite_existing,
-                             error);
-  if (error)
-    Dialogs().Inform(this, Tr(u"Error"), ToQString(Utf8ToUtf16(error.message())), QMessageBox::Critical);
+  Done(reader::ReaderData::Current().Export(path.toStdString()));
 }
 
 // --- opening a channel ---

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/refresh_controller.h"
+#include "reader/result.h"
 #include "store/channel_counts.h"
 #include "ui/channels/category_bar.h"
 #include "ui/channels/channel_list_model.h"
@@ -96,9 +97,8 @@ class CChannelView : public CPage {
   void OpenSelected();
   void StoreCounts(int number, const std::u16string& url, int total, int unread);
   void FlushCounts();
-  // Loads the catalog afresh and applies a change; false (after telling the
-  // user) when the catalog cannot be read, so nothing is saved over it.
-  bool EditCatalog(const std::function<void(CChannelCatalog&)>& change);
+  // True when the operation was done; else tells the person what failed.
+  bool Done(const reader::Result& result);
   int SelectedRow() const;
   void SelectRow(int row);
   bool HasSelection() const { return SelectedRow() >= 0; }

@@ -246,14 +246,32 @@ class ChannelViewTest : public QObject {
     View().list().setCurrentIndex(View().model().index(0));
     View().RunCommand(cmd::kMarkRead);
     QCOMPARE(ReadFlags(numbers[0]), (std::vector<unsigned>{2, 3, 2, 3}));
+    // The counts come from the item file (4 items), not from what the
+    // catalog held before (10).
     QCOMPARE(CatalogAttribute(u"http://127.0.0.1:9/a", "newItemCount"), QString("0"));
-    QCOMPARE(View().model().index(0).data(CChannelListModel::kCountsRole).toString(), QString("0/10"));
+    QCOMPARE(CatalogAttribute(u"http://127.0.0.1:9/a", "itemCount"), QString("4"));
+    QCOMPARE(View().model().index(0).data(CChannelListModel::kCountsRole).toString(), QString("0/4"));
     QCOMPARE(ReadFlags(numbers[2]), (std::vector<unsigned>{0}));  // another channel stays
     View().RunCommand(cmd::kMarkAllUnread);
     QCOMPARE(ReadFlags(numbers[0]), (std::vector<unsigned>{0, 1, 0, 1}));
     QCOMPARE(ReadFlags(numbers[2]), (std::vector<unsigned>{0}));
-    QCOMPARE(CatalogAttribute(u"http://127.0.0.1:9/a", "newItemCount"), QString("10"));
+    QCOMPARE(CatalogAttribute(u"http://127.0.0.1:9/a", "newItemCount"), QString("4"));
     QVERIFY(View().model().index(0).data(CChannelListModel::kUnreadRole).toBool());
+  }
+
+  void markAfterTheCatalogTurnedUnreadableChangesNoItemAndSaysWhy() {
+    const std::vector<int> numbers = ThreeChannels();
+    WriteItems(numbers[0], {0, 1, 2, 3});
+    StartWithList(3);
+    testsupport::WriteFile(CChannelView::CatalogPath(), "<opml><body><outline text=");
+    View().list().setCurrentIndex(View().model().index(0));
+    View().RunCommand(cmd::kMarkRead);
+    QCOMPARE(ReadFlags(numbers[0]), (std::vector<unsigned>{0, 1, 2, 3}));
+    View().RunCommand(cmd::kMarkAllRead);
+    QCOMPARE(ReadFlags(numbers[0]), (std::vector<unsigned>{0, 1, 2, 3}));
+    QCOMPARE(testsupport::ReadFile(CChannelView::CatalogPath()), std::string("<opml><body><outline text="));
+    QVERIFY(!env_->dialogs().asked.empty());
+    QVERIFY(env_->dialogs().asked.back().contains("could not be read"));
   }
 
   void exportCopiesTheCatalog() {

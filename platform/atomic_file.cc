@@ -15,9 +15,10 @@ namespace {
 
 std::atomic<unsigned> g_counter{0};
 
-// A name beside path that no other writer of this or another process uses.
+// A name beside path that no other writer of this or another process uses;
+// platform/temp_files.h knows it, to remove what a killed process left.
 std::string TemporaryNameFor(const std::string& path) {
-  return path + std::string(kAtomicTempInfix) + std::to_string(getpid()) + "-" + std::to_string(g_counter++);
+  return path + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(g_counter++);
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -60,11 +61,6 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
   // Without this the rename itself may be lost in a power cut.
   if (durable && !SyncFolder(FolderOf(path))) return Fail(error, "cannot flush the folder", "");
   return true;
-}
-
-bool FlushFileSystemOf(const std::string& path) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  return fd && file_ops::SyncFileSystem(fd.get()) == 0;
 }
 
 }  // namespace wrenly

@@ -15,8 +15,9 @@ enum class Flush {
   // returned true, the new one.
   kFileAndFolder,
   // Renamed without waiting: a killed process still leaves old or new, but a
-  // power cut may lose the new version (or leave the file empty) until the
-  // caller flushes the file system (FlushFileSystemOf).
+  // power cut may lose the new version (or leave the file empty). For files
+  // that are cheap to lose; a caller writing many flushes their folder once
+  // afterwards (SyncFolder), which keeps the renames.
   kNone,
 };
 
@@ -25,12 +26,5 @@ enum class Flush {
 // temporary file is removed; error receives a short reason when given.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error = nullptr,
                          Flush flush = Flush::kFileAndFolder);
-
-// Flushes everything written to the file system that holds path (syncfs):
-// one wait for many files written with Flush::kNone.
-bool FlushFileSystemOf(const std::string& path);
-
-// The temporary files of WriteFileAtomically are named "<target><this><pid>-<n>".
-inline constexpr std::string_view kAtomicTempInfix = ".tmp-";
 
 }  // namespace wrenly

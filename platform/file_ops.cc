@@ -52,11 +52,6 @@ int Rename(const char* from, const char* to) {
   return ::rename(from, to);
 }
 
-int SyncFileSystem(int fd) {
-  if (Faulted(FileCall::kFsync)) return -1;
-  return ::syncfs(fd);
-}
-
 }  // namespace file_ops
 
 std::string FolderOf(const std::string& path) {

@@ -33,7 +33,6 @@ ssize_t Write(int fd, const void* data, std::size_t size);
 ssize_t PWrite(int fd, const void* data, std::size_t size, off_t offset);
 int Fsync(int fd);
 int Rename(const char* from, const char* to);
-int SyncFileSystem(int fd);  // syncfs
 
 }  // namespace file_ops
 

@@ -102,7 +102,10 @@ Result ReaderData::DeleteAllItems(int channel) {
 
 ItemCounts ReaderData::Counts(int channel) const {
   const DataRootLock lock(root_, LockMode::kShared);
-  return CountItems(ChannelPath(channel, ".bin"));
+  const std::string file = ChannelPath(channel, ".bin");
+  // No item file (after Delete All, say) holds no items.
+  if (!FileExists(file)) return ItemCounts{0, 0, true};
+  return CountItems(file);
 }
 
 }  // namespace wrenly::reader

@@ -96,7 +96,7 @@ class ReaderData {
   Result DeleteItem(int channel, std::u16string_view link);
   // Deletes every item of the channel with their files; the channel stays.
   Result DeleteAllItems(int channel);
-  // Read from the item file; not readable when it cannot be opened.
+  // Read from the item file (none: no items); not readable when it cannot be opened.
   ItemCounts Counts(int channel) const;
 
  private:

@@ -577,9 +577,7 @@ void CChannelView::OpenSelected() {
     // The counts come from the item file, which a refresh may have changed
     // while the screen was open; the screen's own would be older.
     QTimer::singleShot(100, this, [this, number, url] {
-      // No item file (after Delete All, say) holds no items.
-      const std::string file = ItemFilePath(number);
-      const ItemCounts counts = FileExists(file) ? CountItems(file) : ItemCounts{0, 0, true};
+      const ItemCounts counts = reader::ReaderData::Current().Counts(number);
       if (counts.readable) StoreCounts(number, url, counts.total, counts.total - counts.read);
     });
   });

@@ -113,6 +113,11 @@ CHtmlViewDlg::CHtmlViewDlg(QWidget* parent) : CPage(parent), viewer_(new CHtmlVi
           [this](const QUrl& url) { OnLinkClicked(url.toString(QUrl::FullyEncoded)); });
 }
 
+// The viewer, its document and its picture handler read the picture table,
+// so they go first: closing a shown page lays its text out once more while
+// QWidget's destructor runs, after the members are gone.
+CHtmlViewDlg::~CHtmlViewDlg() { delete viewer_; }
+
 void CHtmlViewDlg::RegisterImage(const QString& name, const QImage& image) { images_.insert(name, image); }
 
 void CHtmlViewDlg::ShowHtml(std::u16string_view html) {

@@ -44,6 +44,7 @@ class CHtmlViewDlg : public CPage {
 
  public:
   explicit CHtmlViewDlg(QWidget* parent = nullptr);
+  ~CHtmlViewDlg() override;
 
   // Enters or replaces a picture the page can name in an <img src>.
   void RegisterImage(const QString& name, const QImage& image);

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
@@ -409,8 +410,19 @@ class ChannelViewTest : public QObject {
     testsupport::WriteFile(feed, wrenly::testing::RssFeed("Beta", "http://127.0.0.1/", "",
                                                           {{"B1", "http://127.0.0.1/b1", "b"},
                                                            {"B2", "http://127.0.0.1/b2", "b"}}));
+    // A title being edited meanwhile stays open; the list reloads after it.
+    View().RunCommand(cmd::kRename);
+    const QPointer<QLineEdit> editor = View().list().findChild<QLineEdit*>();
+    QVERIFY(editor != nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, "Gamma 2");
     QCOMPARE(RunCli({"merge", QString::number(numbers[1]), QString::fromStdString(feed)}), 0);
+    QTest::qWait(1000);
+    QVERIFY(editor != nullptr);
+    QCOMPARE(model.index(3).data(CChannelListModel::kCountsRole).toString(), QString());
+    QTest::keyClick(editor, Qt::Key_Return);
     QTRY_COMPARE_WITH_TIMEOUT(model.index(3).data(CChannelListModel::kCountsRole).toString(), QString("2/2"), 10000);
+    QCOMPARE(Titles(model), QStringList({"Alpha", "Gamma 2", "Delta", "Beta"}));
     QCOMPARE(View().list().currentIndex().data(CChannelListModel::kNumberRole).toInt(), numbers[2]);
   }
 

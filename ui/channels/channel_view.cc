@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
 
@@ -96,6 +97,13 @@ CChannelView::CChannelView(CMainFrame& frame)
   countsTimer_.setSingleShot(true);
   countsTimer_.setInterval(500);
   connect(&countsTimer_, &QTimer::timeout, this, &CChannelView::FlushCounts);
+  // A burst of changes (a save writes a temporary file and renames it over
+  // the old one) ends in one reload.
+  diskTimer_.setSingleShot(true);
+  diskTimer_.setInterval(300);
+  connect(&diskTimer_, &QTimer::timeout, this, &CChannelView::ReloadFromDisk);
+  connect(&watcher_, &QFileSystemWatcher::directoryChanged, &diskTimer_, qOverload<>(&QTimer::start));
+  connect(&watcher_, &QFileSystemWatcher::fileChanged, &diskTimer_, qOverload<>(&QTimer::start));
 
   ResetDropDown();
   Retranslate();
@@ -171,10 +179,13 @@ void CChannelView::EnsureCatalogFile() {
 
 void CChannelView::ScheduleReload() { reloadTimer_.start(); }
 
-void CChannelView::Reload() {
+void CChannelView::Reload() { Load(true); }
+
+void CChannelView::Load(bool takeFocus) {
   reloadTimer_.stop();
   bar_->setEnabled(false);
   const int remembered = SelectedRow();
+  const int rememberedNumber = model_.Row(remembered).number;
   const bool filling = !filter_.has_value();
   if (filling) categories_.clear();
 
@@ -217,11 +228,38 @@ void CChannelView::Reload() {
   list_->setVisible(readable);
   unsetCursor();
   if (model_.rowCount() > 0) {
-    SelectRow(std::clamp(remembered, 0, model_.rowCount() - 1));
-    list_->setFocus();
+    // Rows may have moved: the channel stays selected wherever it is now.
+    const int row = model_.RowOfChannel(rememberedNumber);
+    SelectRow(row >= 0 && rememberedNumber > 0 ? row : std::clamp(remembered, 0, model_.rowCount() - 1));
+    if (takeFocus) list_->setFocus();
   }
   bar_->setEnabled(!frame_.downloading());
+  WatchDisk();
   emit reloaded();
+}
+
+void CChannelView::WatchDisk() {
+  const QString folder = QString::fromStdString(ChannelDataFolder());
+  const QString catalog = QString::fromStdString(CatalogPath());
+  if (!watcher_.directories().contains(folder)) watcher_.addPath(folder);
+  // A save renames a new file over the catalog, and the watcher drops the
+  // file it watched.
+  if (!watcher_.files().contains(catalog) && FileExists(CatalogPath())) watcher_.addPath(catalog);
+}
+
+void CChannelView::ReloadFromDisk() {
+  WatchDisk();
+  // A running refresh writes item files and stores its counts as it goes,
+  // and a reload would close a title being edited (its editor, inside the
+  // list, has the focus): both wait their end.
+  const QWidget* focus = QApplication::focusWidget();
+  const bool editing = focus && focus != list_ && list_->isAncestorOf(focus);
+  if (refresh_->running() || downloading_ || editing) {
+    diskTimer_.start();
+    return;
+  }
+  FlushCounts();
+  Load(false);
 }
 
 // --- category drop-down ---

@@ -3,9 +3,12 @@
 // new headlines. It runs the first-start sequence (welcome screen, empty
 // catalog, wizard), carries out every channel command of the main menu,
 // starts and cancels refreshes, and opens a channel's headline screen.
+// It follows the catalog and item files on disk, so changes made by another
+// process show without a restart.
 // GUI thread; the refresh works on its model from its own threads.
 #pragma once
 
+#include <QFileSystemWatcher>
 #include <QLabel>
 #include <QListView>
 #include <QTimer>
@@ -79,6 +82,15 @@ class CChannelView : public CPage {
   // Saves an empty catalog when there is no catalog file.
   void EnsureCatalogFile();
   void ScheduleReload();
+  // Loads the catalog into the list, keeping the selected channel; takes
+  // the focus when asked.
+  void Load(bool takeFocus);
+  // Watches the data folder and the catalog file (again after a save
+  // replaced it).
+  void WatchDisk();
+  // Reloads what another process (or a save of this one) changed on disk,
+  // once no refresh runs and no title is being edited.
+  void ReloadFromDisk();
   void ResetDropDown();
   void FillDropDown(QMenu* menu);
   bool MatchesFilter(const std::u16string& category) const;
@@ -113,6 +125,8 @@ class CChannelView : public CPage {
   QTimer reloadTimer_;
   QTimer openTimer_;
   QTimer countsTimer_;
+  QFileSystemWatcher watcher_;
+  QTimer diskTimer_;
   std::optional<std::u16string> filter_;  // none: drop-down not filled yet
   std::vector<std::u16string> categories_;
   std::map<std::u16string, ChannelCountValues> pendingCounts_;

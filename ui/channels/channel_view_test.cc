@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 #include <filesystem>
@@ -57,6 +59,14 @@ std::map<int, bool> EnabledCommands(QMenu& menu) {
   std::map<int, bool> enabled;
   ForEachCommandAction(menu, [&](QAction& action, int command) { enabled[command] = action.isEnabled(); });
   return enabled;
+}
+
+// Runs wrenly-cli on the test's data and returns its exit code.
+int RunCli(const QStringList& arguments) {
+  QProcess cli;
+  cli.start(QString(WRENLY_BIN_DIR) + "/wrenly-cli", arguments);
+  if (!cli.waitForFinished(30000) || cli.exitStatus() != QProcess::NormalExit) return -1;
+  return cli.exitCode();
 }
 
 }  // namespace
@@ -378,7 +388,42 @@ class ChannelViewTest : public QObject {
     QTest::qWait(700);  // the gathered counts are saved
     QCOMPARE(CatalogAttribute(slow, "itemCount"), QString("3"));
     QCOMPARE(CatalogAttribute(y, "itemCount"), QString("1"));
-    QCOMPARE(View().model().index(1).data(CChannelListModel::kCountsRole).toString(), QString("1/1"));
+    // The saved counts reload the list: Slow has new headlines now.
+    QTRY_COMPARE(Titles(View().model()), QStringList({"X", "Slow", "Y"}));
+    QCOMPARE(View().model().index(2).data(CChannelListModel::kCountsRole).toString(), QString("1/1"));
+  }
+
+  void changesByAnotherProcessShowWithoutARestartKeepingTheSelection() {
+    const std::vector<int> numbers = ThreeChannels();
+    StartWithList(3);
+    CChannelListModel& model = View().model();
+    View().list().setCurrentIndex(model.index(1));  // Gamma
+    View().list().setFocus();
+
+    QCOMPARE(RunCli({"add", "http://127.0.0.1:9/d", "Delta", "--category", "News"}), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(Titles(model), QStringList({"Alpha", "Gamma", "Delta", "Beta"}), 10000);
+    QCOMPARE(View().list().currentIndex().data(CChannelListModel::kNumberRole).toInt(), numbers[2]);
+    QVERIFY(View().list().hasFocus());
+
+    // Beta (shown last) gets two new items.
+    const std::string feed = env_->root() + "/feed.xml";
+    testsupport::WriteFile(feed, wrenly::testing::RssFeed("Beta", "http://127.0.0.1/", "",
+                                                          {{"B1", "http://127.0.0.1/b1", "b"},
+                                                           {"B2", "http://127.0.0.1/b2", "b"}}));
+    // A title being edited meanwhile stays open; the list reloads after it.
+    View().RunCommand(cmd::kRename);
+    const QPointer<QLineEdit> editor = View().list().findChild<QLineEdit*>();
+    QVERIFY(editor != nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, "Gamma 2");
+    QCOMPARE(RunCli({"merge", QString::number(numbers[1]), QString::fromStdString(feed)}), 0);
+    QTest::qWait(1000);
+    QVERIFY(editor != nullptr);
+    QCOMPARE(model.index(3).data(CChannelListModel::kCountsRole).toString(), QString());
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(model.index(3).data(CChannelListModel::kCountsRole).toString(), QString("2/2"), 10000);
+    QCOMPARE(Titles(model), QStringList({"Alpha", "Gamma 2", "Delta", "Beta"}));
+    QCOMPARE(View().list().currentIndex().data(CChannelListModel::kNumberRole).toInt(), numbers[2]);
   }
 
   void refreshStepsTheRowsThroughTheirImagesAndCancelEndsIt() {

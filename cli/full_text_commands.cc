@@ -10,8 +10,7 @@
 #include "fetcher/html_page_bytes.h"
 #include "net/transfer.h"
 #include "platform/text.h"
-#include "store/channel_catalog.h"
-#include "store/channel_files.h"
+#include "reader/reader_data.h"
 #include "store/full_text_mode.h"
 #include "store/paths.h"
 
@@ -41,10 +40,11 @@ bool ReadPage(const std::string& path, std::string& bytes, std::ostream& err) {
 }
 
 // The feed address of the channel named by number, title or address.
-std::optional<std::u16string> FindChannel(const std::string& name) {
-  for (const ChannelRow& row : LoadCatalogChannels())
-    if (std::to_string(row.number) == name || Utf16ToUtf8(row.title) == name || Utf16ToUtf8(row.url) == name)
-      return row.url;
+std::optional<std::u16string> FindChannel(const std::vector<reader::CatalogEntry>& entries, const std::string& name) {
+  for (const reader::CatalogEntry& entry : entries)
+    if (std::to_string(entry.Number()) == name || Utf16ToUtf8(entry.Get(u"text")) == name ||
+        Utf16ToUtf8(entry.Get(u"xmlUrl")) == name)
+      return entry.Get(u"xmlUrl");
   return std::nullopt;
 }
 
@@ -52,20 +52,19 @@ int RunFullText(const std::vector<std::string>& args, std::ostream&, std::ostrea
   if (args.size() != 2) return UsageError("fulltext", err);
   const std::optional<FullTextMode> mode = ParseFullTextMode(Utf8ToUtf16(args[1]));
   if (!mode) return UsageError("fulltext", err);
-  const std::string path = ChannelDataPath("Channels.opml");
-  CChannelCatalog catalog;
-  if (!FileExists(path) || catalog.LoadAndReport(path) != 1 || !catalog.HasBody()) {
-    err << "wrenly-cli fulltext: cannot read the catalog " << path << '\n';
+  reader::ReaderData data = reader::ReaderData::Current();
+  std::vector<reader::CatalogEntry> entries;
+  if (!FileExists(data.CatalogPath()) || !data.ListChannels(entries).done()) {
+    err << "wrenly-cli fulltext: cannot read the catalog " << data.CatalogPath() << '\n';
     return kExitFailed;
   }
-  catalog.SetPath(path);
-  const std::optional<std::u16string> url = FindChannel(args[0]);
-  if (!url || SetFullTextMode(catalog, *url, *mode) != 1) {
+  const std::optional<std::u16string> url = FindChannel(entries, args[0]);
+  if (!url) {
     err << "wrenly-cli fulltext: no channel \"" << args[0] << "\"\n";
     return kExitFailed;
   }
-  if (!catalog.LastSaveOk()) {
-    err << "wrenly-cli fulltext: " << catalog.LastError() << '\n';
+  if (const reader::Result set = data.SetFullText(*url, *mode); !set.done()) {
+    err << "wrenly-cli fulltext: " << set.message << '\n';
     return kExitFailed;
   }
   return kExitOk;

@@ -6,7 +6,8 @@
 #include <QPushButton>
 
 #include "platform/text.h"
-#include "store/channel_catalog.h"
+#include "reader/reader_data.h"
+#include "ui/channels/refusal_box.h"
 #include "ui/frame/commands.h"
 #include "ui/frame/dialogs.h"
 #include "ui/frame/pictures.h"
@@ -14,9 +15,8 @@
 
 namespace wrenly::ui {
 
-CCategoryEditDlg::CCategoryEditDlg(Mode mode, const std::vector<std::u16string>& names, std::string catalogPath)
+CCategoryEditDlg::CCategoryEditDlg(Mode mode, const std::vector<std::u16string>& names)
     : mode_(mode),
-      catalogPath_(std::move(catalogPath)),
       heading_(new QLabel(this)),
       prompt_(new QLabel(this)),
       new_(new QPushButton(this)),
@@ -135,9 +135,9 @@ void CCategoryEditDlg::EditEnded() {
   item->setText(text);
   const std::u16string name = ToU16(text);
   if (editingNew_)
-    ChangeCatalog([&](CChannelCatalog& catalog) { catalog.AddCategory(name); });
+    ShowIfRefused(this, reader::ReaderData::Current().AddCategory(name));
   else if (name != oldName_)
-    ChangeCatalog([&](CChannelCatalog& catalog) { catalog.RenameCategory(oldName_, name); });
+    ShowIfRefused(this, reader::ReaderData::Current().Rename(oldName_, name));
   chosen_ = name;
 }
 
@@ -147,20 +147,7 @@ void CCategoryEditDlg::DeleteCategory() {
   if (!ConfirmDelete(this, u"Are you sure you want to delete this category?")) return;
   const std::u16string name = ToU16(item->text());
   delete item;
-  ChangeCatalog([&](CChannelCatalog& catalog) { catalog.DeleteCategory(name); });
-}
-
-void CCategoryEditDlg::ChangeCatalog(const std::function<void(CChannelCatalog&)>& change) {
-  if (catalogPath_.empty()) return;
-  CChannelCatalog catalog;
-  if (catalog.LoadAndReport(catalogPath_) != 1 || !catalog.HasBody()) {
-    Dialogs().Inform(this, Tr(u"Error"), Tr(u"The channel list could not be read. The file was left as it is."),
-                     QMessageBox::Critical);
-    return;
-  }
-  change(catalog);
-  if (!catalog.LastSaveOk())
-    Dialogs().Inform(this, Tr(u"Error"), ToQString(Utf8ToUtf16(catalog.LastError())), QMessageBox::Critical);
+  ShowIfRefused(this, reader::ReaderData::Current().DeleteCategory(name));
 }
 
 }  // namespace wrenly::ui

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QListWidget>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,10 +12,6 @@
 
 class QLabel;
 class QPushButton;
-
-namespace wrenly {
-class CChannelCatalog;
-}
 
 namespace wrenly::ui {
 
@@ -26,9 +21,9 @@ class CCategoryEditDlg : public CPage {
  public:
   enum Mode { kEdit = 0, kChoose = 1 };
 
-  // names: the categories in order; catalogPath: the catalog the edit mode
-  // changes (unused in the choose mode).
-  CCategoryEditDlg(Mode mode, const std::vector<std::u16string>& names, std::string catalogPath);
+  // names: the categories in order. The edit mode changes the catalog
+  // through the reader library; the choose mode changes nothing.
+  CCategoryEditDlg(Mode mode, const std::vector<std::u16string>& names);
   ~CCategoryEditDlg() override;
 
   const std::u16string& chosen() const { return chosen_; }
@@ -47,11 +42,8 @@ class CCategoryEditDlg : public CPage {
   static constexpr int kDeleteCommand = 1012;
   void EditEnded();
   void CommitEdit(QListWidgetItem* item);
-  // Loads the catalog afresh and applies a change (edit mode only).
-  void ChangeCatalog(const std::function<void(CChannelCatalog&)>& change);
 
   const Mode mode_;
-  const std::string catalogPath_;
   QLabel* heading_;
   QLabel* prompt_;
   QPushButton* new_;

@@ -52,8 +52,7 @@ class CategoryEditTest : public QObject {
   std::unique_ptr<CCategoryEditDlg> editor_;
 
   CCategoryEditDlg& OpenEditor() {
-    editor_ = std::make_unique<CCategoryEditDlg>(CCategoryEditDlg::kEdit, CatalogCategories(),
-                                                 CChannelView::CatalogPath());
+    editor_ = std::make_unique<CCategoryEditDlg>(CCategoryEditDlg::kEdit, CatalogCategories());
     editor_->show();
     return *editor_;
   }
@@ -108,7 +107,7 @@ class CategoryEditTest : public QObject {
   }
 
   void chooseModeOffersNamesThatCannotBeEdited() {
-    CCategoryEditDlg editor(CCategoryEditDlg::kChoose, {u"News", u"Tech"}, std::string());
+    CCategoryEditDlg editor(CCategoryEditDlg::kChoose, {u"News", u"Tech"});
     editor.show();
     QVERIFY(!editor.findChild<QPushButton*>("newButton")->isVisible());
     QVERIFY(editor.findChild<QLabel*>("prompt")->isVisible());

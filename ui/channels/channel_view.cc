@@ -18,6 +18,7 @@
 #include "store/paths.h"
 #include "store/translation.h"
 #include "ui/channels/category_edit_dlg.h"
+#include "ui/channels/refusal_box.h"
 #include "ui/channels/channel_delegate.h"
 #include "ui/channels/welcome_dlg.h"
 #include "ui/frame/commands.h"
@@ -31,7 +32,6 @@
 namespace wrenly::ui {
 namespace {
 
-constexpr char16_t kCatalogUnreadable[] = u"The channel list could not be read. The file was left as it is.";
 constexpr char16_t kNoNetwork[] = u"There is no network connection. Nothing was refreshed.";
 
 
@@ -313,7 +313,7 @@ void CChannelView::ChooseCategory(int command) {
     bar_->SetCaption(CategoryIconFor(CategoryIcon::kAll), Tr(u"All Categories"));
     ScheduleReload();
   } else if (command == cmd::kAddDeleteCategories) {
-    OpenPage(new CCategoryEditDlg(CCategoryEditDlg::kEdit, categories_, CatalogPath()), [this](int) {
+    OpenPage(new CCategoryEditDlg(CCategoryEditDlg::kEdit, categories_), [this](int) {
       list_->setFocus();
       ResetDropDown();
       ScheduleReload();
@@ -523,14 +523,7 @@ void CChannelView::FlushCounts() {
 
 // --- channel commands ---
 
-bool CChannelView::Done(const reader::Result& result) {
-  if (result.done()) return true;
-  Dialogs().Inform(this, Tr(u"Error"),
-                   result.refusal == reader::Refusal::kUnreadableCatalog ? Tr(kCatalogUnreadable)
-                                                                         : ToQString(Utf8ToUtf16(result.message)),
-                   QMessageBox::Critical);
-  return false;
-}
+bool CChannelView::Done(const reader::Result& result) { return !ShowIfRefused(this, result); }
 
 void CChannelView::Mark(bool read, bool allRows) {
   std::vector<int> rows;
@@ -576,7 +569,7 @@ void CChannelView::StoreTitle(int r) {
 
 void CChannelView::ChangeCategory() {
   const ChannelRow row = model_.Row(SelectedRow());
-  auto* editor = new CCategoryEditDlg(CCategoryEditDlg::kChoose, categories_, std::string());
+  auto* editor = new CCategoryEditDlg(CCategoryEditDlg::kChoose, categories_);
   OpenPage(editor, [this, editor, row](int result) {
     list_->setFocus();
     if (result != kResultOk || editor->chosen().empty()) return;

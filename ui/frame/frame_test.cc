@@ -7,6 +7,9 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -32,6 +35,14 @@ using namespace wrenly::ui;
 using namespace wrenly::ui::testing;
 
 namespace {
+
+// The number of a process that has ended.
+pid_t DeadProcessId() {
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  waitpid(child, nullptr, 0);
+  return child;
+}
 
 // A page that records the commands it is offered and handles one of them.
 class RecordingPage : public CPage {
@@ -269,7 +280,18 @@ class FrameTest : public QObject {
     }
   }
 
-  void theProgramRunsOnceAndEndsCleanlyOnSigterm() {
+  // Start-up also removes the temporary files a killed process left in the
+  // data and settings folders, and nothing else.
+  void theProgramRunsOnceCleansUpAfterAKilledProcessAndEndsOnSigterm() {
+    const std::string data = env_->root() + "/data/Wrenly Mobile/ChannelData/";
+    const std::string config = env_->root() + "/config/Dalwick Software Lab/";
+    std::filesystem::create_directories(data);
+    std::filesystem::create_directories(config);
+    const std::string dead = std::to_string(DeadProcessId());
+    const std::vector<std::string> stale = {data + "Ch001.bin.tmp-" + dead + "-1", data + "Ch001~.xml.part" + dead + "-2",
+                                            config + "Wrenly Mobile.conf.tmp-" + dead + "-3"};
+    for (const std::string& path : stale) std::ofstream(path) << "left over";
+    std::ofstream(data + "Ch001.bin") << "kept";
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_CONFIG_HOME", QString::fromStdString(env_->root() + "/config"));
     environment.insert("XDG_DATA_HOME", QString::fromStdString(env_->root() + "/data"));
@@ -279,9 +301,9 @@ class FrameTest : public QObject {
     first.setProcessEnvironment(environment);
     first.start(QString(WRENLY_BIN_DIR) + "/Wrenly", {});
     QVERIFY(first.waitForStarted());
-    // Up and showing the welcome screen: the data folder is made.
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(QString::fromStdString(env_->root() + "/data/Wrenly Mobile/ChannelData")),
-                             10000);
+    // Up: the single-instance lock is held once the clean-up ran.
+    for (const std::string& path : stale) QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(QString::fromStdString(path)), 10000);
+    QVERIFY(QFileInfo::exists(QString::fromStdString(data + "Ch001.bin")));
     QProcess second;
     second.setProcessEnvironment(environment);
     second.start(QString(WRENLY_BIN_DIR) + "/Wrenly", {});

@@ -1,6 +1,5 @@
 #include "engine/feed_discovery.h"
 
-#include <gumbo.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 #include <optional>
 #include <string_view>
 
+#include "engine/page_links.h"
 #include "net/transfer.h"
 #include "net/web_address.h"
 #include "platform/text.h"
@@ -80,11 +80,6 @@ std::string ReadHead(const std::string& path) {
   return text;
 }
 
-std::string Attribute(const GumboElement& element, const char* name) {
-  const GumboAttribute* attribute = gumbo_get_attribute(&element.attributes, name);
-  return attribute ? attribute->value : "";
-}
-
 bool HasToken(const std::string& list, std::string_view token) {
   std::size_t start = 0;
   const std::string lower = AsciiLower(list);
@@ -96,6 +91,11 @@ bool HasToken(const std::string& list, std::string_view token) {
   return false;
 }
 
+std::string Attribute(const PageTag& tag, const std::string& name) {
+  const auto found = tag.attributes.find(name);
+  return found == tag.attributes.end() ? std::string() : found->second;
+}
+
 bool IsFeedType(const std::string& type) {
   const std::string lower = AsciiLower(type.substr(0, type.find(';')));
   return std::find(std::begin(kFeedTypes), std::end(kFeedTypes), lower) != std::end(kFeedTypes);
@@ -104,24 +104,15 @@ bool IsFeedType(const std::string& type) {
 // The <link rel="alternate"> feeds of a page, resolved against its <base
 // href> or else its own address, in page order.
 std::vector<DiscoveredFeed> AlternateLinks(const std::string& html, const std::u16string& pageUrl) {
-  GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, html.data(), html.size());
   std::string base = Utf16ToUtf8(pageUrl);
   std::vector<std::pair<std::string, std::string>> links;  // href, title
-  std::vector<const GumboNode*> pending = {output->root};
-  while (!pending.empty()) {
-    const GumboNode* node = pending.back();
-    pending.pop_back();
-    if (node->type != GUMBO_NODE_ELEMENT) continue;
-    const GumboElement& element = node->v.element;
-    if (element.tag == GUMBO_TAG_BASE && !Attribute(element, "href").empty())
-      base = ResolveWebAddress(base, Attribute(element, "href"));
-    if (element.tag == GUMBO_TAG_LINK && HasToken(Attribute(element, "rel"), "alternate") &&
-        IsFeedType(Attribute(element, "type")) && !Attribute(element, "href").empty())
-      links.emplace_back(Attribute(element, "href"), Attribute(element, "title"));
-    for (unsigned i = element.children.length; i > 0; --i)
-      pending.push_back(static_cast<const GumboNode*>(element.children.data[i - 1]));
+  for (const PageTag& tag : LinkAndBaseTags(html)) {
+    const std::string href = Attribute(tag, "href");
+    if (href.empty()) continue;
+    if (tag.name == "base") base = ResolveWebAddress(base, href);
+    else if (HasToken(Attribute(tag, "rel"), "alternate") && IsFeedType(Attribute(tag, "type")))
+      links.emplace_back(href, Attribute(tag, "title"));
   }
-  gumbo_destroy_output(&kGumboDefaultOptions, output);
   std::vector<DiscoveredFeed> feeds;
   for (const auto& [href, title] : links) {
     const std::string url = ResolveWebAddress(base, href);

@@ -128,6 +128,21 @@ class ChannelViewTest : public QObject {
     QCOMPARE(View().model().rowCount(), 0);
   }
 
+  void returnOnTheWelcomeScreenContinuesIntoTheWizard() {
+    bool wizardOpened = false;
+    Screens().newChannelWizard = [&](CMainFrame&) {
+      wizardOpened = true;
+      auto* page = new CPage;
+      QTimer::singleShot(0, page, [page] { page->Close(kResultCancel); });
+      return page;
+    };
+    StartFrame();
+    QTRY_COMPARE(frame_->TopPage()->objectName(), QString("welcomePage"));
+    QTRY_VERIFY(QApplication::focusWidget() != nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTRY_VERIFY(wizardOpened);
+  }
+
   void backFromTheWelcomeScreenLeavesAnEmptyListAndNoCatalog() {
     StartFrame();
     QTRY_COMPARE(frame_->TopPage()->objectName(), QString("welcomePage"));

@@ -4,6 +4,9 @@
 #include <QDirIterator>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
@@ -26,6 +29,7 @@
 #include "store/translation.h"
 #include "ui/channels/channel_view.h"
 #include "ui/frame/commands.h"
+#include "ui/frame/dialogs.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/page.h"
 #include "ui/test/ui_test_support.h"
@@ -35,6 +39,15 @@ using namespace wrenly::ui;
 using namespace wrenly::ui::testing;
 
 namespace {
+
+// Switches the program to the Chinese table it ships.
+void UseShippedChinese() {
+  const std::string folder = Utf16ToUtf8(GetSettingString(setting::kRoot)) + "/Localization/CHS";
+  std::filesystem::create_directories(folder);
+  std::filesystem::copy_file(std::string(WRENLY_SOURCE_DIR) + "/data/Localization/CHS/Default.txt",
+                             folder + "/Default.txt");
+  SetSettingString(setting::kLanguage, u"CHS");
+}
 
 // The number of a process that has ended.
 pid_t DeadProcessId() {
@@ -249,6 +262,43 @@ class FrameTest : public QObject {
     QVERIFY2(missing.isEmpty(), qPrintable(missing.join(" | ")));
   }
 
+  // The question box answers to Alt+Y and Alt+N, in English and in Chinese.
+  void yesAndNoKeepTheirMnemonicsInEveryLanguage() {
+    SetDialogs(nullptr);
+    // Presses Alt+key on the box once it shows and notes its Yes button's
+    // text; "stuck" when the key left the box open.
+    const auto answer = [](Qt::Key key, QString* yesText) -> QString {
+      QTimer poll;
+      bool stuck = false;
+      QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+          auto* box = qobject_cast<QMessageBox*>(widget);
+          if (box == nullptr || !box->isVisible()) continue;
+          poll.stop();
+          *yesText = box->button(QMessageBox::Yes)->text();
+          QApplication::setActiveWindow(box);
+          QTest::keyClick(box, key, Qt::AltModifier);
+          QTimer::singleShot(2000, box, [box, &stuck] {
+            stuck = true;
+            box->reject();
+          });
+        }
+      });
+      poll.start(10);
+      const bool yes = Dialogs().AskYesNo(nullptr, "Question", "Go on?");
+      return stuck ? "stuck" : yes ? "yes" : "no";
+    };
+    QString yes;
+    QCOMPARE(answer(Qt::Key_Y, &yes), QString("yes"));
+    QCOMPARE(yes, QString("&Yes"));
+    QCOMPARE(answer(Qt::Key_N, &yes), QString("no"));
+
+    UseShippedChinese();
+    QCOMPARE(answer(Qt::Key_N, &yes), QString("no"));
+    QCOMPARE(yes, QString::fromUtf8("\xE6\x98\xAF(&Y)"));
+    QCOMPARE(answer(Qt::Key_Y, &yes), QString("yes"));
+  }
+
   void transferErrorsShowInChinese() {
     const TranslationTable table = ShippedChineseTable();
     QStringList missing;
@@ -260,10 +310,7 @@ class FrameTest : public QObject {
 
     // The error entry of a channel's headlines is written in the language of
     // the moment, its reason included.
-    std::filesystem::create_directories(Utf16ToUtf8(GetSettingString(setting::kRoot)) + "/Localization/CHS");
-    std::filesystem::copy_file(std::string(WRENLY_SOURCE_DIR) + "/data/Localization/CHS/Default.txt",
-                               Utf16ToUtf8(GetSettingString(setting::kRoot)) + "/Localization/CHS/Default.txt");
-    SetSettingString(setting::kLanguage, u"CHS");
+    UseShippedChinese();
     CreateFolder(ChannelDataFolder());
     const std::string items = ChannelDataPath("Ch100.bin");
     for (const std::u16string& reason : {InternetErrorText(ERROR_INTERNET_NAME_NOT_RESOLVED),

@@ -4,6 +4,7 @@
 #include "net/scripted_connection_backend.h"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -165,6 +166,13 @@ class ChannelViewTest : public QObject {
     QCOMPARE(model.index(2).data(CChannelListModel::kCountsRole).toString(), QString());
     QCOMPARE(model.index(2).data(CChannelListModel::kImageRole).toInt(), 1);
     QCOMPARE(View().categories(), (std::vector<std::u16string>{u"News", u"Tech"}));
+
+    // A screen reader reads each row as its title and its counts.
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&View().list());
+    QVERIFY(list != nullptr && list->childCount() >= 3);
+    QCOMPARE(list->child(0)->text(QAccessible::Name), QString("Alpha"));
+    QCOMPARE(list->child(0)->text(QAccessible::Description), QString("3 unread of 10"));
+    QCOMPARE(list->child(2)->text(QAccessible::Description), QString());
   }
 
   void categoryFilterAlsoMatchesTranslatedNames() {

@@ -520,6 +520,26 @@ class ChannelViewTest : public QObject {
     QCOMPARE(View().softKeys().left().text(), QString("Refresh"));
   }
 
+  void altDownOpensTheCategoryDropDownFromTheList() {
+    ThreeChannels();
+    StartWithList(3);
+    QApplication::setActiveWindow(frame_.get());
+    View().list().setFocus();
+    QMenu& dropDown = View().categoryBar().dropDown();
+    QStringList shown;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+      if (!dropDown.isVisible()) return;
+      poll.stop();
+      for (QAction* action : dropDown.actions()) shown << action->text();
+      dropDown.close();
+    });
+    poll.start(10);
+    QTest::keyClick(&View().list(), Qt::Key_Down, Qt::AltModifier);
+    QTRY_VERIFY(!shown.isEmpty());
+    QCOMPARE(shown.mid(0, 3), QStringList({"All Categories", "News", "Tech"}));
+  }
+
   void aTranslationFileWithoutItsMarkIsIgnored() {
     WriteTranslation("CHS", u"Refresh=\u5237\u65B0\n", false);
     SetSettingString(setting::kLanguage, u"CHS");

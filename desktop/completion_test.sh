@@ -40,6 +40,8 @@ expect "wrenly-cli move http://127.0.0.1:1/b.xml W" "World news"
 expect "wrenly-cli add http://x T --cat" "--category"
 expect "wrenly-cli channels " "--json"
 expect "wrenly-cli get DownloadF" "DownloadFulltext"
+expect "wrenly-cli search news --ch" "--channel"
+expect "wrenly-cli search news --channel " "$numbers"
 
 # Every setting name of the store is offered.
 all=$(set +u; COMP_WORDS=("$cli" set ""); COMP_CWORD=2; _wrenly_cli; printf '%s\n' "${COMPREPLY[@]}")

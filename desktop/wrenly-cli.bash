@@ -27,6 +27,10 @@ _wrenly_cli() {
         COMPREPLY=($(compgen -W "$commands --help --version" -- "$cur"))
         return
     fi
+    if [[ $prev == --channel ]]; then
+        COMPREPLY=($(compgen -W "$(_wrenly_cli_column "$program" 1)" -- "$cur"))
+        return
+    fi
     if [[ $prev == --category ]]; then
         _wrenly_cli_offer_lines "$cur" "$(_wrenly_cli_column "$program" 2)"
         return
@@ -59,6 +63,8 @@ _wrenly_cli() {
             fi ;;
         rename|delete-category)
             [[ $position -eq 1 ]] && _wrenly_cli_offer_lines "$cur" "$(_wrenly_cli_column "$program" 2)" ;;
+        search)
+            [[ $cur == -* ]] && COMPREPLY=($(compgen -W "--json --channel" -- "$cur")) ;;
         set|get)
             [[ $position -eq 1 ]] && COMPREPLY=($(compgen -W "$_wrenly_cli_settings" -- "$cur")) ;;
         import|export)

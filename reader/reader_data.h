@@ -25,6 +25,10 @@
 #include "store/item_record.h"
 #include "store/opml_import.h"
 
+namespace wrenly {
+class Receiver;
+}
+
 namespace wrenly::reader {
 
 // The category channels go to when none is named.
@@ -40,6 +44,38 @@ struct CatalogEntry {
   std::u16string Get(std::u16string_view name) const;
   // "uniqueID" as a channel number; 0 when missing or not a number.
   int Number() const;
+};
+
+// One channel for SubscribeAll.
+struct NewChannel {
+  std::u16string category;  // empty: at the top
+  std::u16string title;
+  // Empty: an outline without an address, the way the wizard makes a
+  // category (nothing when the title is there already).
+  std::u16string url;
+  // The extraction script to store as the channel's template copy.
+  std::optional<std::u16string> script;
+};
+
+// What SubscribeAll did with one NewChannel.
+struct Subscription {
+  Result result;
+  int number = 0;  // the new channel's number; 0 for an outline without address or when refused
+  // kDuplicateAddress: the title of the channel that has the address.
+  std::u16string holder;
+};
+
+// A channel of a template file, with the script that extracts its articles'
+// full texts (empty when the file gives none after it).
+struct TemplateChannel {
+  std::u16string title, url, script;
+};
+
+// The channels of one template file; a file whose root names no group puts
+// its channels at the top.
+struct TemplateGroup {
+  std::optional<std::u16string> name;
+  std::vector<TemplateChannel> channels;
 };
 
 class ReaderData {
@@ -98,6 +134,39 @@ class ReaderData {
   Result DeleteAllItems(int channel);
   // Read from the item file (none: no items); not readable when it cannot be opened.
   ItemCounts Counts(int channel) const;
+
+  // --- the wizard and the channel properties (reader/new_channels.cc,
+  // reader/channel_sources.cc) ---
+
+  // True once the catalog file exists.
+  bool HasCatalog() const;
+  // Adds the channels in order, in one change of the catalog, and stores
+  // each one's extraction script as its template copy ("Ch%03d.tpl", UTF-8
+  // with a byte-order mark) once the catalog is saved. Each channel is
+  // refused alone (an address already subscribed or met earlier in the list,
+  // a title already in its category); an unreadable catalog refuses them all
+  // and nothing is changed.
+  ValueResult<std::vector<Subscription>> SubscribeAll(const std::vector<NewChannel>& channels);
+  // The channel's full-text choice; refused when no channel has the address.
+  ValueResult<FullTextMode> FullText(std::u16string_view url) const;
+  // The description page built from the channel's last downloaded feed
+  // (its HTML as the feed gives it); empty when there is none.
+  std::u16string ChannelDescriptionHtml(int channel) const;
+  // Downloads the feed at the address (into a scratch file of the data root,
+  // without the lock) and gives its title, empty when it has none. Refused
+  // when the download fails or the answer is no feed.
+  ValueResult<std::u16string> DownloadFeedTitle(std::u16string_view url, Receiver& progress) const;
+  // The sample channel list to offer: the data root's copy (downloaded) when
+  // there is one, else the program folder's.
+  std::string SampleChannelsPath() const;
+  // The outlines of an OPML file such as the sample list; nothing when it
+  // cannot be read.
+  static std::optional<std::vector<OpmlEntry>> ReadOpml(const std::string& path);
+  // The template files ("*.xml") of the folders, a file name found in more
+  // than one read from the first; by default the data root's "Templates"
+  // (downloaded), then the program folder's. Files that cannot be read are
+  // left out.
+  std::vector<TemplateGroup> ListTemplates(std::vector<std::string> folders = {}) const;
 
  private:
   std::string root_;

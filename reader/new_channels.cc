@@ -34,10 +34,10 @@ Subscription Add(ListedCatalog& catalog, std::map<std::u16string, std::u16string
   const int number = catalog.AddChannel(add.category, add.title, add.url);
   if (number == 0) {
     const std::string message = "a channel titled \"" + Utf16ToUtf8(add.title) + "\" is already in its category";
-    return {Result::Refused(Refusal::kExists, message)};
+    return {Result::Refused(Refusal::kExists, message), 0, {}};
   }
   holders.emplace(address, add.title);
-  return {Result::Done(), number};
+  return {Result::Done(), number, {}};
 }
 
 // Writes the template copies of the added channels; a copy that cannot be

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QTest>
+#include <algorithm>
 #include <map>
 
 #include "engine/download_manager.h"
@@ -20,6 +21,7 @@
 #include "ui/article/article_view_dlg.h"
 #include "ui/channels/category_bar.h"
 #include "ui/channels/channel_view.h"
+#include "ui/channels/refusal_box.h"
 #include "ui/frame/commands.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/pictures.h"
@@ -406,6 +408,31 @@ class HeadlinesTest : public QObject {
     QTRY_VERIFY(!page.busy().running());
     QVERIFY(EnabledCommands(page)[cmd::kProperties]);
     QVERIFY(EnabledCommands(page)[cmd::kDeleteAllHeadlines]);
+  }
+
+  // A catalog that cannot be read refuses marking, deleting and opening:
+  // each says so in an error box, and the items and rows stay as they are.
+  void anUnreadableCatalogIsShownAndChangesNothing() {
+    StartFrame(3, 3);
+    MergeFeed(channel_, ThreeItems());
+    CHeadlinesDlg& page = OpenHeadlines();
+    testsupport::WriteFile(CChannelView::CatalogPath(), "not a catalog");
+    const QString refused = "Error|" + Tr(kCatalogUnreadable);
+    const auto& asked = env_->dialogs().asked;
+    page.RunCommand(cmd::kMarkRead);
+    QCOMPARE(std::count(asked.begin(), asked.end(), refused), 1);
+    page.RunCommand(cmd::kMarkAllRead);
+    env_->dialogs().answers = {true};
+    page.RunCommand(cmd::kDeleteHeadline);
+    page.OpenArticle();
+    auto* view = qobject_cast<CArticleViewDlg*>(frame_->TopPage());
+    QVERIFY(view != nullptr);
+    QCOMPARE(view->article().title, std::u16string(u"Three"));
+    QCOMPARE(std::count(asked.begin(), asked.end(), refused), 4);
+    QCOMPARE(ReadFlags(channel_), (std::vector<unsigned>{0, 0, 0}));
+    QCOMPARE(page.model().rowCount(), 3);
+    QVERIFY(page.model().Row(0).isNew);
+    QCOMPARE(page.Counts().unread, 3);
   }
 
   // The channel title in the header is plain text: markup in it shows as

@@ -84,7 +84,8 @@ ValueResult<StoredArticle> ReaderData::OpenArticle(int channel, std::u16string_v
   const std::map<std::u16string, IndexEntry> index = ReadUrlIndex(itemFile);
   const auto stored = [&](const std::u16string& address, std::string_view extension) {
     const auto it = index.find(address);
-    return it == index.end() ? std::string() : StampedFilePath(itemFile, it->second.stamp, it->second.sequence, extension);
+    if (it == index.end()) return std::string();
+    return StampedFilePath(itemFile, it->second.stamp, it->second.sequence, extension);
   };
   std::u16string fullText;
   if (const std::string file = stored(std::u16string(link), ".htm");

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "reader/reading.h"
 #include "reader/result.h"
 #include "store/channel_counts.h"
 #include "store/channel_store.h"
@@ -167,6 +168,29 @@ class ReaderData {
   // (downloaded), then the program folder's. Files that cannot be read are
   // left out.
   std::vector<TemplateGroup> ListTemplates(std::vector<std::string> folders = {}) const;
+
+  // --- reading: the headline list and the article (reader/reading_operations.cc) ---
+  // Each refuses a catalog that cannot be read (kUnreadableCatalog) and a
+  // channel it does not name (kNotFound), and then changes nothing.
+
+  // The channel's items for its list and its logo. A channel without an
+  // item file has no items; one that cannot be opened is refused (kFile).
+  ValueResult<ChannelItems> ReadChannel(int channel) const;
+  // Opens an item: marks it read, keeping its full-text bit (the error record
+  // stays as it is), and gives its body with the stored files of its
+  // pictures. Refused when the link names no item. The catalog's counts are
+  // left to StoreItemCounts: its save waits for the disk, too long for every
+  // step from article to article.
+  ValueResult<StoredArticle> OpenArticle(int channel, std::u16string_view link);
+  // A full-text job for the item finished: when the URL index names a full
+  // text for its link, the item turns unread, keeping its full-text bit, so
+  // the person sees there is more to read. Refused when the link names no
+  // item. The counts are left to StoreItemCounts, as for OpenArticle.
+  ValueResult<FullTextState> FullTextFinished(int channel, std::u16string_view link);
+  // Stores the channel's counts, read from its item file as it is now, in
+  // the catalog (read-modify-write). Refused (kFile) when the item file
+  // cannot be read or the catalog not saved.
+  Result StoreItemCounts(int channel);
 
  private:
   std::string root_;

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <unordered_set>
 #include <vector>
 
 namespace wrenly {
@@ -17,6 +16,7 @@ constexpr size_t kMaxOpenElements = 99;
 // Names are compared by length and hash; only this much of one is kept to
 // tell feeds, channels and items.
 constexpr size_t kKeptNameBytes = 64;
+constexpr size_t kComparedAttributes = 32;
 // Estimated tree cost of an element (with its text) and of an attribute.
 constexpr size_t kElementCost = 128;
 constexpr size_t kAttributeCost = 64;
@@ -130,8 +130,7 @@ class Scanner {
         while (i < chunk_.size() && IsNameChar(static_cast<unsigned char>(chunk_[i]))) ++i;
         attribute_.Add(chunk_.substr(from, i - from));
         if (i == chunk_.size()) return i;
-        // The tree parser refuses an attribute named twice in one tag.
-        if (!attributes_.insert(attribute_.hash ^ attribute_.length).second) return Fail("an attribute named twice");
+        if (NamedBefore(attribute_)) return Fail("an attribute named twice");
         return Go(State::kAfterAttributeName, i);
       }
       case State::kAfterAttributeName:
@@ -143,9 +142,8 @@ class Scanner {
         quote_ = static_cast<char>(c);
         return Go(State::kValue, i + 1);
       case State::kValue: {
-        const void* end = std::memchr(chunk_.data() + i, quote_, chunk_.size() - i);
-        if (end == nullptr) return chunk_.size();
-        return Go(State::kTagSpace, static_cast<size_t>(static_cast<const char*>(end) - chunk_.data()) + 1);
+        const size_t end = Find(i, quote_);
+        return end == chunk_.size() ? end : Go(State::kTagSpace, end + 1);
       }
       case State::kSlash:
         if (c != '>') return Fail("'/' not followed by '>' in a tag");
@@ -168,14 +166,19 @@ class Scanner {
     return chunk_.size();
   }
 
+  // The index of the first `c` from i on, or the chunk's size.
+  size_t Find(size_t i, char c) const {
+    const void* found = std::memchr(chunk_.data() + i, c, chunk_.size() - i);
+    return found == nullptr ? chunk_.size() : static_cast<size_t>(static_cast<const char*>(found) - chunk_.data());
+  }
+
   size_t AfterText(size_t i) {
-    const void* less = std::memchr(chunk_.data() + i, '<', chunk_.size() - i);
-    const size_t at = less == nullptr ? chunk_.size() : static_cast<size_t>(static_cast<const char*>(less) - chunk_.data());
+    const size_t at = Find(i, '<');
     if (InFullFeed()) {
       Flush(i);
       keepFrom_ = at;
     }
-    if (less == nullptr) return at;
+    if (at == chunk_.size()) return at;
     tagOut_ = keeping_ ? out_.size() + (at - keepFrom_) : 0;
     return Go(State::kLess, at + 1);
   }
@@ -211,6 +214,16 @@ class Scanner {
     return AfterLessSpace(i, c);
   }
 
+  // The tree parser refuses an attribute named twice in one tag. Only the
+  // first attributes of a tag are compared, so that a tag with very many
+  // costs neither memory nor time.
+  bool NamedBefore(const Name& attribute) {
+    for (const Name& earlier : attributes_)
+      if (earlier == attribute) return true;
+    if (attributes_.size() < kComparedAttributes) attributes_.push_back(attribute);
+    return false;
+  }
+
   // The tree parser allows blanks between '<' and a tag's name or its '/'.
   size_t AfterLessSpace(size_t i, unsigned char c) {
     attributes_.clear();
@@ -225,12 +238,11 @@ class Scanner {
   // Skips to the end of a comment, CDATA section, declaration or other
   // markup: the first '>' after `needed` copies of `mark`.
   size_t Until(size_t i, char mark, size_t needed) {
-    const void* found = std::memchr(chunk_.data() + i, '>', chunk_.size() - i);
-    const size_t end = found == nullptr ? chunk_.size() : static_cast<size_t>(static_cast<const char*>(found) - chunk_.data());
+    const size_t end = Find(i, '>');
     size_t marks = 0;
     while (marks < end - i && chunk_[end - 1 - marks] == mark) ++marks;
     if (marks == end - i) marks += run_;
-    if (found == nullptr) {
+    if (end == chunk_.size()) {
       run_ = marks;
       return end;
     }
@@ -414,7 +426,7 @@ class Scanner {
   Name name_;
   bool closing_ = false;  // the tag started "</"
   Name attribute_;
-  std::unordered_set<std::uint64_t> attributes_;  // of the tag being read
+  std::vector<Name> attributes_;  // the first ones of the tag being read
   OpenElement pending_;
   std::vector<OpenElement> open_;
   bool keeping_ = true;

@@ -99,7 +99,8 @@ TEST(BoundedFeedDocument, DamagedFeedsFailAsTheyWouldWhole) {
     ASSERT_TRUE(ParsesWhole(feed));
     ASSERT_TRUE(ParsesBounded(feed, 1));
     for (size_t cut = 0; cut < feed.size(); ++cut)
-      EXPECT_EQ(ParsesBounded(feed.substr(0, cut), 1), ParsesWhole(feed.substr(0, cut))) << feed.substr(0, cut);
+      EXPECT_EQ(ParsesBounded(feed.substr(0, cut), 1), ParsesWhole(feed.substr(0, cut)))
+          << feed.substr(0, cut);
     for (size_t at = 0; at < feed.size(); ++at) {
       for (const char c : std::string("<>/\"'=!?-[] a\0", 14)) {
         std::string damaged = feed;
@@ -198,7 +199,8 @@ TEST(BoundedFeedDocument, ItemsPastTheCostLimitAreLeftOutAndAHugeChannelFails) {
   EXPECT_EQ(ChildElements(channel), 4u);  // title, two items, link
   EXPECT_STREQ(channel->LastChildElement("item")->FirstChildElement("link")->GetText(), "1");
 
-  const std::string hugeChannel = "<rss><channel><description>" + big + big + big + "</description></channel></rss>";
+  const std::string hugeChannel =
+      "<rss><channel><description>" + big + big + big + "</description></channel></rss>";
   EXPECT_FALSE(BoundFeedDocument(hugeChannel, 100, &error, 1u << 20));
   EXPECT_NE(error.find("besides its items"), std::string::npos) << error;
 }

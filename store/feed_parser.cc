@@ -90,7 +90,8 @@ int CFeedParser::Load(const std::string& path, size_t maxItems) {
   std::ifstream in(path, std::ios::binary);
   char start[64] = {};
   in.read(start, sizeof start);
-  if (!LooksLikeJson(std::string_view(start, static_cast<size_t>(in.gcount())))) return LoadXml(path, maxItems);
+  if (!LooksLikeJson(std::string_view(start, static_cast<size_t>(in.gcount()))))
+    return LoadXml(path, maxItems);
   ResetDocument();
   SetPath(path);
   // A JSON Feed is read from the file whenever it is needed, never held.

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/text.h"
+#include "platform/trace.h"
 #include "store/channel_files.h"
 #include "store/dates.h"
 #include "store/feed_document.h"
@@ -108,6 +109,7 @@ int CFeedParser::LoadXml(const std::string& path, size_t maxItems) {
   std::string error;
   std::optional<BoundedFeedDocument> kept = ReadBoundedFeedDocument(path, maxItems, &error);
   if (!kept) {
+    TraceF("CFeedParser: %s\n", error.c_str());
     ResetDocument();
     EnsureDocument();
     SetPath(path);

@@ -62,7 +62,8 @@ class CFeedParser : public CEXML {
   // document is not a feed (no file is touched) or when the merge could not
   // write its files (merged().written is false).
   int MergeItems();
-  // The article limit the next merges use instead of reading the setting.
+  // The article limit the next merges use instead of reading the setting
+  // (no more items than Load loaded: kMaxArticlesNumber by default).
   void SetArticleLimit(int limit) { articleLimit_ = limit; }
   // Runs the store part of each merge (after the items are read from the
   // document) inside the guard, e.g. under the data root's lock.

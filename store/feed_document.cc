@@ -48,8 +48,7 @@ struct OpenElement {
   Name name;
   bool rss = false;      // a top-level "rss", whose "channel" holds items
   std::string itemName;  // the name of the items it holds; empty when none
-  size_t items = 0;      // items met so far
-  bool full = false;     // no more items are kept
+  size_t items = 0;      // items kept so far
 };
 
 class Scanner {
@@ -189,7 +188,7 @@ class Scanner {
   bool InFullFeed() const {
     if (!keeping_ || open_.empty()) return false;
     const OpenElement& feed = open_.back();
-    return !feed.itemName.empty() && (feed.full || feed.items >= maxItems_);
+    return !feed.itemName.empty() && feed.items >= maxItems_;
   }
 
   // At the "<!" that starts a comment, CDATA section or other markup.
@@ -302,7 +301,7 @@ class Scanner {
     if (depth == 0 || !keeping_) return;
     OpenElement& parent = open_.back();
     if (parent.itemName.empty() || !name_.Is(parent.itemName)) return;
-    if (parent.full || parent.items >= maxItems_) {
+    if (parent.items >= maxItems_) {
       Flush(i);
       out_.resize(tagOut_);
       nodeCost_ = tagCost;
@@ -329,7 +328,7 @@ class Scanner {
     nodeCost_ += kElementCost;
     OpenElement& parent = open_.back();
     if (parent.itemName.empty() || !name_.Is(parent.itemName)) return;
-    if (parent.full || parent.items >= maxItems_) {
+    if (parent.items >= maxItems_) {
       Flush(i + 1);
       out_.resize(tagOut_);
       return;
@@ -377,8 +376,8 @@ class Scanner {
     keepFrom_ = end;
   }
 
-  // Over the limit, the item being kept is left out with every later item
-  // of its feed; without one, the document is refused.
+  // Over the limit, the item being kept is left out; without one, the
+  // document is refused.
   bool CheckCost() {
     if (Cost() <= maxCost_) return true;
     if (item_.depth == 0) {
@@ -394,12 +393,11 @@ class Scanner {
 
   size_t Cost() const { return out_.size() + nodeCost_; }
 
-  // Takes the item being kept out of the output; no later item of its feed
-  // is kept.
+  // Takes the item being kept out of the output; it does not count as kept.
   void DropItem() {
     out_.resize(item_.out);
     nodeCost_ = item_.cost;
-    open_[item_.depth - 2].full = true;
+    --open_[item_.depth - 2].items;
   }
 
   struct KeptItem {

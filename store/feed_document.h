@@ -15,8 +15,9 @@
 namespace wrenly {
 
 // What the kept part of a document may cost: its bytes plus an estimate of
-// the parsed tree's nodes. An item that would pass it is left out with every
-// later item; anything else that passes it fails the document.
+// the parsed tree's nodes. An item that would pass it is left out (and a
+// later one that fits is kept); anything else that passes it fails the
+// document.
 constexpr size_t kMaxFeedDocumentCost = 8u * 1024 * 1024;
 
 struct BoundedFeedDocument {

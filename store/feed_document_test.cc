@@ -188,7 +188,7 @@ TEST(BoundedFeedDocument, ItemsPastTheCostLimitAreLeftOutAndAHugeChannelFails) {
   const std::string big(400 * 1024, 'x');
   std::string feed = "<rss><channel><title>T</title>";
   for (int i = 0; i < 5; ++i) feed += "<item><link>" + std::to_string(i) + "</link><b>" + big + "</b></item>";
-  feed += "<link>L</link></channel></rss>";
+  feed += "<item><link>5</link></item><link>L</link></channel></rss>";
   std::string error;
   std::optional<BoundedFeedDocument> kept = BoundFeedDocument(feed, 100, &error, 1u << 20);
   ASSERT_TRUE(kept) << error;
@@ -196,8 +196,11 @@ TEST(BoundedFeedDocument, ItemsPastTheCostLimitAreLeftOutAndAHugeChannelFails) {
   tinyxml2::XMLDocument doc;
   ASSERT_EQ(doc.Parse(kept->text.data(), kept->text.size()), tinyxml2::XML_SUCCESS);
   const tinyxml2::XMLElement* channel = doc.RootElement()->FirstChildElement("channel");
-  EXPECT_EQ(ChildElements(channel), 4u);  // title, two items, link
-  EXPECT_STREQ(channel->LastChildElement("item")->FirstChildElement("link")->GetText(), "1");
+  // The title, the two big items that fit, the small last item and the link.
+  EXPECT_EQ(ChildElements(channel), 5u);
+  const tinyxml2::XMLElement* second = channel->FirstChildElement("item")->NextSiblingElement();
+  EXPECT_STREQ(second->FirstChildElement("link")->GetText(), "1");
+  EXPECT_STREQ(channel->LastChildElement("item")->FirstChildElement("link")->GetText(), "5");
 
   const std::string hugeChannel =
       "<rss><channel><description>" + big + big + big + "</description></channel></rss>";

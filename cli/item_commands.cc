@@ -110,7 +110,9 @@ int RunParse(const std::vector<std::string>& args, std::ostream& out, std::ostre
   const std::string& path = parsed->positional[0];
   CFeedParser feed;
   if (!FileExists(path)) return Failed(err, "cannot read " + path);
-  if (feed.Load(path) == 0) err << "wrenly-cli: " << path << ": " << feed.LastError() << '\n';
+  // Every item is listed, so the whole document is loaded.
+  if (feed.Load(path, CFeedParser::kWholeDocument) == 0)
+    err << "wrenly-cli: " << path << ": " << feed.LastError() << '\n';
   if (feed.Kind() == FeedKind::kNotAFeed) {
     if (parsed->json)
       out << nlohmann::json{{"kind", FeedKindName(FeedKind::kNotAFeed)}}.dump() << '\n';

@@ -162,7 +162,15 @@ tinyxml2::XMLDocument& CEXML::EnsureDocument() {
 int CEXML::LoadFile(const std::string& path, bool traverse) {
   doc_ = std::make_unique<tinyxml2::XMLDocument>();
   const std::string head = ReadHead(path);
-  const tinyxml2::XMLError rc = doc_->LoadFile(path.c_str());
+  return Loaded(doc_->LoadFile(path.c_str()), path, head, traverse);
+}
+
+int CEXML::LoadDocument(const std::string& path, std::string_view head, std::string_view bytes) {
+  doc_ = std::make_unique<tinyxml2::XMLDocument>();
+  return Loaded(doc_->Parse(bytes.data(), bytes.size()), path, head, false);
+}
+
+int CEXML::Loaded(tinyxml2::XMLError rc, const std::string& path, std::string_view head, bool traverse) {
   path_ = path;
   if (rc != tinyxml2::XML_SUCCESS) {
     lastError_ = doc_->ErrorStr();

@@ -42,6 +42,9 @@ class CEXML {
   // left in place. The encoding is taken from "encoding=" within the file's
   // first 127 bytes; without it the previous load's encoding stays.
   int LoadFile(const std::string& path, bool traverse);
+  // The same with the file's bytes, or the part of them to parse, read by
+  // the caller: `head` is the file's first 127 bytes.
+  int LoadDocument(const std::string& path, std::string_view head, std::string_view bytes);
   // Parses built-in text into the document (made when there is none); the
   // encoding is not touched. 1 when it parsed.
   int ParseText(std::string_view text);
@@ -87,6 +90,9 @@ class CEXML {
   void SetLastError(std::string text) { lastError_ = std::move(text); }
 
  private:
+  // Finishes a load whose parse returned rc.
+  int Loaded(tinyxml2::XMLError rc, const std::string& path, std::string_view head, bool traverse);
+
   std::string path_;
   std::unique_ptr<tinyxml2::XMLDocument> doc_;
   int mode_ = kModeUtf8;

@@ -6,8 +6,10 @@
 #include <string_view>
 
 #include "platform/text.h"
+#include "platform/trace.h"
 #include "store/channel_files.h"
 #include "store/dates.h"
+#include "store/feed_document.h"
 #include "store/picture_addresses.h"
 #include "store/settings.h"
 #include "store/translation.h"
@@ -85,12 +87,13 @@ const char* FeedKindName(FeedKind kind) {
 CFeedParser::CFeedParser(AbortCallback abort, void* context)
     : abort_(std::move(abort)), context_(context) {}
 
-int CFeedParser::Load(const std::string& path) {
+int CFeedParser::Load(const std::string& path, size_t maxItems) {
   json_.reset();
   std::ifstream in(path, std::ios::binary);
   char start[64] = {};
   in.read(start, sizeof start);
-  if (!LooksLikeJson(std::string_view(start, static_cast<size_t>(in.gcount())))) return LoadFile(path, false);
+  if (!LooksLikeJson(std::string_view(start, static_cast<size_t>(in.gcount()))))
+    return LoadXml(path, maxItems);
   ResetDocument();
   SetPath(path);
   // A JSON Feed is read from the file whenever it is needed, never held.
@@ -100,6 +103,21 @@ int CFeedParser::Load(const std::string& path) {
   if (json_) return 1;
   SetLastError("not a JSON Feed");
   return 0;
+}
+
+int CFeedParser::LoadXml(const std::string& path, size_t maxItems) {
+  if (maxItems == kWholeDocument) return LoadFile(path, false);
+  std::string error;
+  std::optional<BoundedFeedDocument> kept = ReadBoundedFeedDocument(path, maxItems, &error);
+  if (!kept) {
+    TraceF("CFeedParser: %s\n", error.c_str());
+    ResetDocument();
+    EnsureDocument();
+    SetPath(path);
+    SetLastError(error);
+    return 0;
+  }
+  return LoadDocument(path, kept->head, kept->text);
 }
 
 void CFeedParser::Visit(const XMLElement*, const XMLElement* element) {

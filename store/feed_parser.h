@@ -19,6 +19,7 @@
 #include "store/channel_merge.h"
 #include "store/feed_items.h"
 #include "store/json_feed.h"
+#include "store/settings.h"
 
 namespace wrenly {
 
@@ -41,7 +42,12 @@ class CFeedParser : public CEXML {
   // starts like a JSON object is read as a JSON Feed instead: 1 when it is
   // one, else 0 with LastError() saying so. A JSON Feed's items stay in the
   // file and are read from it by each merge or walk.
-  int Load(const std::string& path);
+  // Of an XML feed only the first `maxItems` items (as many as any merge
+  // takes by default) are loaded, with the rest of the document, and the
+  // file is read in pieces (feed_document.h); kWholeDocument loads all of
+  // it at once.
+  static constexpr size_t kWholeDocument = static_cast<size_t>(-1);
+  int Load(const std::string& path, size_t maxItems = kMaxArticlesNumber);
 
   // On the root element: rdf:RDF -> 1, rss version 2.0 -> 0, rss version
   // 0.91 -> 2, anything else leaves VersionKind as it is.
@@ -56,14 +62,15 @@ class CFeedParser : public CEXML {
   // document is not a feed (no file is touched) or when the merge could not
   // write its files (merged().written is false).
   int MergeItems();
-  // The article limit the next merges use instead of reading the setting.
+  // The article limit the next merges use instead of reading the setting
+  // (no more items than Load loaded: kMaxArticlesNumber by default).
   void SetArticleLimit(int limit) { articleLimit_ = limit; }
   // Runs the store part of each merge (after the items are read from the
   // document) inside the guard, e.g. under the data root's lock.
   using MergeGuard = std::function<void(const std::function<void()>& merge)>;
   void SetMergeGuard(MergeGuard guard) { mergeGuard_ = std::move(guard); }
 
-  // Every item of the document in document order, fields read as a merge
+  // Every loaded item of the document in document order, fields read as a merge
   // reads them, without touching any store.
   std::vector<FeedItem> ReadItems() const;
   // The same, one item at a time, without holding them all.
@@ -93,6 +100,7 @@ class CFeedParser : public CEXML {
     const tinyxml2::XMLElement* element = nullptr;
     std::string prefix;  // Atom namespace prefix, e.g. "atom:"
   };
+  int LoadXml(const std::string& path, size_t maxItems);
   Container FindContainer() const;
   bool IsItem(const Container& container, const tinyxml2::XMLElement* element) const;
   bool ReadItem(const Container& container, const tinyxml2::XMLElement* element,

@@ -123,10 +123,12 @@ int AddDiscovered(const std::string& address, const std::string& category, std::
     for (const DiscoveredFeed& feed : found.feeds) out << Utf16ToUtf8(feed.url) << '\t' << Utf16ToUtf8(feed.title) << '\n';
     return kExitUsage;
   }
+  const DiscoveredFeed& feed = found.feeds[0];
+  const std::u16string title = feed.title.empty() ? feed.url : feed.title;
   const reader::ValueResult<int> added =
-      reader::ReaderData::Current().Subscribe(Utf8ToUtf16(category), found.feeds[0].title, found.feeds[0].url);
+      reader::ReaderData::Current().Subscribe(Utf8ToUtf16(category), title, feed.url);
   if (Report(added.result, err) != kExitOk) return kExitFailed;
-  out << added.value << '\t' << Utf16ToUtf8(found.feeds[0].url) << '\t' << Utf16ToUtf8(found.feeds[0].title) << '\n';
+  out << added.value << '\t' << Utf16ToUtf8(feed.url) << '\t' << Utf16ToUtf8(title) << '\n';
   return kExitOk;
 }
 

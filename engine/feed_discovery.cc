@@ -54,11 +54,11 @@ struct Download {
   std::u16string error;
 };
 
-Download Fetch(const std::u16string& url, ScratchFolder& scratch) {
+Download Fetch(const std::u16string& url, ScratchFolder& scratch, Receiver* progress) {
   Download d;
   d.path = scratch.NewFile();
   std::uint32_t code = 0;
-  d.ok = DownloadUrlToFile(url, d.path, &code, &d.error, nullptr, nullptr, nullptr, nullptr, &d.finalUrl) == S_OK &&
+  d.ok = DownloadUrlToFile(url, d.path, &code, &d.error, progress, nullptr, nullptr, nullptr, &d.finalUrl) == S_OK &&
          std::filesystem::exists(d.path);
   return d;
 }
@@ -128,40 +128,32 @@ std::vector<DiscoveredFeed> UsualPlaces(const std::u16string& pageUrl) {
   return places;
 }
 
-// The host of an address, for a feed that has no title anywhere.
-std::u16string HostOf(const std::u16string& url) {
-  const std::size_t start = url.find(u"://");
-  if (start == std::u16string::npos) return url;
-  return url.substr(start + 3, url.find(u'/', start + 3) - start - 3);
-}
-
 std::string FileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Downloads each candidate once and keeps those that read as feeds, titled
-// by the feed, else by the link, else by the host. A feed served again under
+// by the feed, else by the link. A feed served again under
 // another address (/feed and /rss of one site) is kept once.
-void KeepFeeds(const std::vector<DiscoveredFeed>& candidates, ScratchFolder& scratch, FeedDiscovery& result,
-               std::vector<std::size_t>& bodies) {
+void KeepFeeds(const std::vector<DiscoveredFeed>& candidates, ScratchFolder& scratch, Receiver* progress,
+               FeedDiscovery& result, std::vector<std::size_t>& bodies) {
   for (const DiscoveredFeed& candidate : candidates) {
     if (std::find(result.tried.begin(), result.tried.end(), candidate.url) != result.tried.end()) continue;
     result.tried.push_back(candidate.url);
-    const Download d = Fetch(candidate.url, scratch);
+    const Download d = Fetch(candidate.url, scratch, progress);
     if (!d.ok) continue;
     const std::optional<std::u16string> title = FeedTitle(d.path);
     const std::size_t body = std::hash<std::string>{}(FileBytes(d.path));
     if (!title || std::find(bodies.begin(), bodies.end(), body) != bodies.end()) continue;
     bodies.push_back(body);
-    const std::u16string& named = title->empty() ? candidate.title : *title;
-    result.feeds.push_back({candidate.url, named.empty() ? HostOf(candidate.url) : named});
+    result.feeds.push_back({candidate.url, title->empty() ? candidate.title : *title});
   }
 }
 
 }  // namespace
 
-FeedDiscovery DiscoverFeeds(const std::u16string& typed) {
+FeedDiscovery DiscoverFeeds(const std::u16string& typed, Receiver* progress) {
   FeedDiscovery result;
   ScratchFolder scratch;
   if (!scratch.ok()) {
@@ -171,19 +163,19 @@ FeedDiscovery DiscoverFeeds(const std::u16string& typed) {
   // "example.org" means the site's secure address.
   const std::u16string address = UrlScheme(Utf16ToUtf8(typed)).empty() ? u"https://" + typed : typed;
   result.tried.push_back(address);
-  const Download page = Fetch(address, scratch);
+  const Download page = Fetch(address, scratch, progress);
   if (!page.ok) {
     result.error = page.error.empty() ? u"the download failed" : page.error;
     return result;
   }
   if (const std::optional<std::u16string> title = FeedTitle(page.path)) {
-    result.feeds.push_back({address, title->empty() ? HostOf(address) : *title});
+    result.feeds.push_back({address, *title});
     return result;
   }
   const std::u16string pageUrl = page.finalUrl.empty() ? address : page.finalUrl;
   std::vector<std::size_t> bodies;  // hashes of the feeds kept
-  KeepFeeds(AlternateLinks(ReadHead(page.path), pageUrl), scratch, result, bodies);
-  if (result.feeds.empty()) KeepFeeds(UsualPlaces(pageUrl), scratch, result, bodies);
+  KeepFeeds(AlternateLinks(ReadHead(page.path), pageUrl), scratch, progress, result, bodies);
+  if (result.feeds.empty()) KeepFeeds(UsualPlaces(pageUrl), scratch, progress, result, bodies);
   return result;
 }
 

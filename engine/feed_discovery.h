@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/notifier.h"
+
 namespace wrenly {
 
 struct DiscoveredFeed {
   std::u16string url;    // the feed's address, as the page names it (resolved)
-  std::u16string title;  // the feed's own title, else the link's
+  std::u16string title;  // the feed's own title, else the link's; empty when neither has one
 };
 
 struct FeedDiscovery {
@@ -27,7 +29,8 @@ struct FeedDiscovery {
 // Candidates at the usual paths, tried when a page names no feed.
 inline constexpr const char* kUsualFeedPaths[] = {"/feed", "/rss", "/rss.xml", "/atom.xml", "/index.xml", "/feed.json"};
 
-// An address without a scheme is taken as https.
-FeedDiscovery DiscoverFeeds(const std::u16string& address);
+// An address without a scheme is taken as https. `progress` receives the
+// downloads' WM_DOWNLOAD_PROGRESS messages (none: every broadcast receiver).
+FeedDiscovery DiscoverFeeds(const std::u16string& address, Receiver* progress = nullptr);
 
 }  // namespace wrenly

@@ -1,10 +1,8 @@
 // What the wizard and the channel properties read: the template files and
 // the sample list that offer channels, a feed's own title, a channel's
 // description page and its full-text choice.
-#include <filesystem>
 #include <set>
 
-#include "net/transfer.h"
 #include "platform/program_folder.h"
 #include "platform/text.h"
 #include "reader/catalog_file.h"
@@ -57,26 +55,6 @@ std::string ReaderData::SampleChannelsPath() const {
 
 std::optional<std::vector<OpmlEntry>> ReaderData::ReadOpml(const std::string& path) {
   return ReadOpmlEntries(path, nullptr);
-}
-
-ValueResult<std::u16string> ReaderData::DownloadFeedTitle(std::u16string_view url, Receiver& progress) const {
-  CreateFolder(root_);
-  CreateFolder(root_ + "/ChannelData");
-  const std::string path = root_ + "/ChannelData/Validate~.xml";
-  std::uint32_t code = 0;
-  std::u16string error;
-  const HRESULT hr = DownloadUrlToFile(url, path, &code, &error, &progress);
-  if (hr != S_OK || !FileExists(path))
-    return {Result::Refused(Refusal::kFile, "the feed could not be downloaded")};
-  CFeedParser parser;
-  ValueResult<std::u16string> title;
-  if (parser.Load(path) == 1 && parser.Kind() != FeedKind::kNotAFeed)
-    title.value = parser.ChannelTitle().value_or(u"");
-  else
-    title.result = Result::Refused(Refusal::kInvalid, "the address gives no feed");
-  std::error_code ec;
-  std::filesystem::remove(path, ec);
-  return title;
 }
 
 std::u16string ReaderData::ChannelDescriptionHtml(int channel) const {

@@ -26,10 +26,6 @@
 #include "store/item_record.h"
 #include "store/opml_import.h"
 
-namespace wrenly {
-class Receiver;
-}
-
 namespace wrenly::reader {
 
 // The category channels go to when none is named.
@@ -153,10 +149,6 @@ class ReaderData {
   // The description page built from the channel's last downloaded feed
   // (its HTML as the feed gives it); empty when there is none.
   std::u16string ChannelDescriptionHtml(int channel) const;
-  // Downloads the feed at the address (into a scratch file of the data root,
-  // without the lock) and gives its title, empty when it has none. Refused
-  // when the download fails or the answer is no feed.
-  ValueResult<std::u16string> DownloadFeedTitle(std::u16string_view url, Receiver& progress) const;
   // The sample channel list to offer: the data root's copy (downloaded) when
   // there is one, else the program folder's.
   std::string SampleChannelsPath() const;

@@ -1,6 +1,7 @@
 #include "ui/frame/dialogs.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QPushButton>
 
 #include "ui/frame/tr.h"
@@ -30,6 +31,19 @@ class CQtDialogs : public IDialogs {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(suffix);
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+  }
+
+  int ChooseOne(QWidget* parent, const QString& caption, const QString& text, const QStringList& items) override {
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(text);
+    dialog.setComboBoxItems(items);
+    dialog.setComboBoxEditable(false);
+    dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
+    dialog.setOkButtonText(Tr(u"OK"));
+    dialog.setCancelButtonText(Tr(u"Cancel"));
+    if (dialog.exec() != QDialog::Accepted) return -1;
+    return static_cast<int>(items.indexOf(dialog.textValue()));
   }
 };
 

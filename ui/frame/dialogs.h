@@ -4,6 +4,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 #include <string_view>
 
 namespace wrenly::ui {
@@ -19,6 +20,8 @@ class IDialogs {
   // A file name to save to; empty when the user cancelled.
   virtual QString SaveFileName(QWidget* parent, const QString& title, const QString& filter,
                                const QString& suffix) = 0;
+  // One of the items, by its index; -1 when the user cancelled.
+  virtual int ChooseOne(QWidget* parent, const QString& caption, const QString& text, const QStringList& items) = 0;
 };
 
 IDialogs& Dialogs();

@@ -2,6 +2,7 @@
 
 #include <QVBoxLayout>
 
+#include "engine/feed_discovery.h"
 #include "engine/refresh_abort.h"
 #include "net/messages.h"
 #include "net/transfer_control.h"
@@ -144,17 +145,15 @@ bool COptionChannelInfoMainDlg::StartTitleDownload() {
   status_->show();
   GetTransferControl().ClearAbortFlag();
   const int generation = ++generation_;
-  worker_ = std::jthread([this, generation, address = ToU16(url), data = reader::ReaderData::Current()] {
+  worker_ = std::jthread([this, generation, address = ToU16(url)] {
     ProgressReceiver progress(
         [this](qint64 bytes) { QMetaObject::invokeMethod(this, [this, bytes] { OnProgress(bytes); }); });
-    const reader::ValueResult<std::u16string> title = data.DownloadFeedTitle(address, progress);
-    const bool ok = title.done();
-    const QString shown = ToQString(title.value.empty() ? address : title.value);
+    FeedDiscovery found = DiscoverFeeds(address, &progress);
     QMetaObject::invokeMethod(
         this,
-        [this, generation, ok, shown] {
+        [this, generation, found = std::move(found)] {
           // A result of a download that was stopped meanwhile is dropped.
-          if (generation == generation_ && downloading_) OnTitleDownloaded(ok, shown);
+          if (generation == generation_ && downloading_) OnFeedsFound(found);
         },
         Qt::QueuedConnection);
   });
@@ -166,23 +165,45 @@ void COptionChannelInfoMainDlg::OnProgress(qint64 bytes) {
   status_->setText(Tr(u"Download %dKB...").replace("%d", QString::number(bytes / 1000)));
 }
 
-void COptionChannelInfoMainDlg::OnTitleDownloaded(bool ok, const QString& title) {
+void COptionChannelInfoMainDlg::OnFeedsFound(const FeedDiscovery& found) {
   if (worker_.joinable()) worker_.join();
   downloading_ = false;
   status_->hide();
   ShowFields(true);
   const bool finish = finishAfterDownload_;
   finishAfterDownload_ = false;
-  if (!ok) {
-    Dialogs().Inform(this, Tr(u"Error"),
-                     Tr(u"Download failed. Please check the feed's URL and the network connection."),
-                     QMessageBox::Critical);
+  const int chosen = ChooseFeed(found);
+  if (chosen < 0) {
     emit titleDownloaded(false);
     return;
   }
-  title_->setText(title);
+  const DiscoveredFeed& feed = found.feeds[static_cast<std::size_t>(chosen)];
+  url_->setText(ToQString(feed.url));
+  title_->setText(ToQString(feed.title.empty() ? feed.url : feed.title));
   emit titleDownloaded(true);
   if (finish) Finish();
+}
+
+int COptionChannelInfoMainDlg::ChooseFeed(const FeedDiscovery& found) {
+  if (!found.error.empty()) {
+    Dialogs().Inform(this, Tr(u"Error"),
+                     Tr(u"Download failed. Please check the feed's URL and the network connection."),
+                     QMessageBox::Critical);
+    return -1;
+  }
+  if (found.feeds.empty()) {
+    QStringList tried;
+    for (const std::u16string& address : found.tried) tried << ToQString(address);
+    Dialogs().Inform(this, Tr(u"Error"), Tr(u"No feed was found. These addresses were tried:") + "\n" + tried.join("\n"),
+                     QMessageBox::Warning);
+    url_->setFocus();
+    return -1;
+  }
+  if (found.feeds.size() == 1) return 0;
+  QStringList items;
+  for (const DiscoveredFeed& feed : found.feeds)
+    items << (feed.title.empty() ? ToQString(feed.url) : ToQString(feed.title) + " (" + ToQString(feed.url) + ")");
+  return Dialogs().ChooseOne(this, Tr(u"Choose a Feed"), Tr(u"This page offers several feeds. Choose one:"), items);
 }
 
 void COptionChannelInfoMainDlg::ShowFields(bool show) {

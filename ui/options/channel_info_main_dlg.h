@@ -2,8 +2,10 @@
 // is the feed address page: both fields editable, Finish adds the channel to
 // "Others" through the reader library (an address already subscribed is
 // refused by name, and the page stays so that it can be corrected), and with
-// no title it first downloads the feed for its own title
-// (also offered as the "Download Default Name" button). On the channel
+// no title it first looks the address up for its own title (also offered as
+// the "Download Default Name" button): a web page's address gives the feed
+// it names (engine/feed_discovery.h), chosen from a list when it offers
+// several, and that feed's address replaces the page's. On the channel
 // properties sheet it is the read-only "Info" page. The title download runs
 // on a thread of its own that reports through queued calls; the page stops
 // and waits for it before it goes.
@@ -15,6 +17,7 @@
 #include <atomic>
 #include <thread>
 
+#include "engine/feed_discovery.h"
 #include "ui/frame/screens.h"
 #include "ui/wizard/wizard_page.h"
 
@@ -45,7 +48,10 @@ class COptionChannelInfoMainDlg : public CWizardPage {
   // message) when the address is not one to download.
   bool StartTitleDownload();
   void OnProgress(qint64 bytes);
-  void OnTitleDownloaded(bool ok, const QString& title);
+  void OnFeedsFound(const FeedDiscovery& found);
+  // The feed to take of those found, by index; -1 (after a message or the
+  // person's cancel) for none.
+  int ChooseFeed(const FeedDiscovery& found);
   void ShowFields(bool show);
   void StopDownload();
   // Adds the channel; emits done unless the page stays for a correction.

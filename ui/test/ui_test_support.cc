@@ -31,6 +31,15 @@ QString CScriptedDialogs::SaveFileName(QWidget*, const QString&, const QString&,
   return saveFileName;
 }
 
+int CScriptedDialogs::ChooseOne(QWidget*, const QString& caption, const QString& text, const QStringList& items) {
+  asked.push_back(caption + "|" + text);
+  offered = items;
+  if (choices.empty()) return -1;
+  const int choice = choices.front();
+  choices.pop_front();
+  return choice;
+}
+
 UiTestEnvironment::UiTestEnvironment(const std::string& locale)
     : lang_("LANG", locale), all_("LC_ALL", ""), messages_("LC_MESSAGES", "") {
   SetDialogs(&dialogs_);

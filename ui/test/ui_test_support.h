@@ -21,9 +21,12 @@ class CScriptedDialogs : public IDialogs {
   void Inform(QWidget* parent, const QString& caption, const QString& text, QMessageBox::Icon icon) override;
   QString SaveFileName(QWidget* parent, const QString& title, const QString& filter,
                        const QString& suffix) override;
+  int ChooseOne(QWidget* parent, const QString& caption, const QString& text, const QStringList& items) override;
 
   std::deque<bool> answers;   // for AskYesNo, in order; an empty queue answers No
   QString saveFileName;       // what SaveFileName returns
+  std::deque<int> choices;    // for ChooseOne, in order; an empty queue cancels
+  QStringList offered;        // the items of the last ChooseOne
   std::vector<QString> asked;     // "caption|text" of every question and message
 };
 

@@ -335,6 +335,47 @@ class WizardTest : public QObject {
     QCOMPARE(SavedCatalog().back(), (Added{u"Others", u"Feed's own title", site.Url("/feed")}));
   }
 
+  // A web page's address is enough: the feed it names is added with the
+  // feed's own address and title, or chosen from those it offers.
+  void aSitesAddressFindsItsFeed() {
+    wrenly::testing::TestSite site;
+    site.Serve("/news.rss", wrenly::testing::RssFeed("Daily News", "http://x", "", {}));
+    site.Serve("/blog.rss", wrenly::testing::RssFeed("The Blog", "http://x", "", {}));
+    const auto page = [](const std::string& links) { return "<html><head>" + links + "</head><body></body></html>"; };
+    const std::string news = R"(<link rel="alternate" type="application/rss+xml" href="/news.rss">)";
+    site.Serve("/", page(news), "text/html");
+    site.Serve("/two/", page(news + R"(<link rel="alternate" type="application/rss+xml" href="/blog.rss">)"),
+               "text/html");
+    site.Serve("/none/", page(""), "text/html");
+    COptionChannelInfoMainDlg wizardPage;
+    wizardPage.show();
+    auto* url = wizardPage.findChild<QLineEdit*>("urlField");
+    QSignalSpy done(&wizardPage, &CWizardPage::done);
+
+    url->setText(ToQString(site.Url("/none/")));
+    wizardPage.OnCommand(cmd::kFinish);
+    QTRY_COMPARE(env_->dialogs().asked.size(), 1u);
+    QVERIFY(env_->dialogs().asked.back().contains("No feed was found."));
+    QVERIFY(env_->dialogs().asked.back().contains(ToQString(site.Url("/feed.json"))));
+    QCOMPARE(done.count(), 0);
+
+    url->setText(ToQString(site.Url("/two/")));
+    env_->dialogs().choices = {1};
+    wizardPage.OnCommand(cmd::kFinish);
+    QTRY_COMPARE(done.count(), 1);
+    QCOMPARE(env_->dialogs().offered.size(), 2);
+    QVERIFY(env_->dialogs().offered[0].startsWith("Daily News"));
+    QCOMPARE(SavedCatalog().back(), (Added{u"Others", u"The Blog", site.Url("/blog.rss")}));
+
+    COptionChannelInfoMainDlg second;
+    second.show();
+    QSignalSpy secondDone(&second, &CWizardPage::done);
+    second.findChild<QLineEdit*>("urlField")->setText(ToQString(site.Url("/")));
+    second.OnCommand(cmd::kFinish);
+    QTRY_COMPARE(secondDone.count(), 1);
+    QCOMPARE(SavedCatalog().back(), (Added{u"Others", u"Daily News", site.Url("/news.rss")}));
+  }
+
   // The wizard changes the catalog as it is on disk when it finishes: a
   // channel and counts that another program stored while it was open stay.
   void finishKeepsWhatChangedOnDiskMeanwhile() {

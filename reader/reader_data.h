@@ -99,6 +99,18 @@ class ReaderData {
   // Read from the item file (none: no items); not readable when it cannot be opened.
   ItemCounts Counts(int channel) const;
 
+  // --- the channel list (reader/channel_listing.cc) ---
+
+  // The channels as ListChannels gives them and the categories (outlines
+  // at the top with a title and no feed address), from one reading.
+  Result ListCatalog(std::vector<CatalogEntry>& channels, std::vector<std::u16string>& categories) const;
+  // Whether there is a catalog file (a first start has none).
+  bool HasCatalog() const;
+  // Saves an empty catalog when there is no catalog file.
+  Result CreateCatalog();
+  // The folder of the catalog and of the channels' files.
+  std::string ChannelFolder() const;
+
  private:
   std::string root_;
 };

@@ -20,10 +20,15 @@ Result ReaderData::ListCatalog(std::vector<CatalogEntry>& channels, std::vector<
 
 bool ReaderData::HasCatalog() const { return FileExists(CatalogPath()); }
 
+Result ReaderData::CreateFolders() const {
+  if (CreateFolder(root_) && CreateFolder(ChannelFolder())) return Result::Done();
+  return Result::Refused(Refusal::kFile, "cannot make the folder " + ChannelFolder());
+}
+
 Result ReaderData::CreateCatalog() {
   const DataRootLock lock(root_, LockMode::kExclusive);
   if (HasCatalog()) return Result::Done();
-  CreateFolder(ChannelFolder());
+  if (Result made = CreateFolders(); !made.done()) return made;
   CChannelCatalog catalog;
   catalog.CreateEmpty();
   catalog.SetPath(CatalogPath());

@@ -106,6 +106,8 @@ class ReaderData {
   Result ListCatalog(std::vector<CatalogEntry>& channels, std::vector<std::u16string>& categories) const;
   // Whether there is a catalog file (a first start has none).
   bool HasCatalog() const;
+  // Makes the data root and the channels' folder where they are missing.
+  Result CreateFolders() const;
   // Saves an empty catalog when there is no catalog file.
   Result CreateCatalog();
   // The folder of the catalog and of the channels' files.

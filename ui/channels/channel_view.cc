@@ -130,7 +130,9 @@ void CChannelView::Retranslate() {
 void CChannelView::StartUp() {
   SetDownloading(false);
   bar_->setEnabled(false);
-  if (!reader::ReaderData::Current().HasCatalog()) {
+  const reader::ReaderData data = reader::ReaderData::Current();
+  data.CreateFolders();
+  if (!data.HasCatalog()) {
     OpenPage(new CWelcomeDlg, [this](int result) { AfterWelcome(result); });
   } else {
     list_->hide();

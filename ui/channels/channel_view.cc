@@ -176,8 +176,6 @@ void CChannelView::Load(bool takeFocus) {
   const int remembered = SelectedRow();
   const int rememberedNumber = model_.Row(remembered).number;
   const bool filling = !filter_.has_value();
-  if (filling) categories_.clear();
-
   const reader::ReaderData data = reader::ReaderData::Current();
   std::vector<reader::CatalogEntry> channels;
   std::vector<std::u16string> categories;

@@ -6,8 +6,8 @@
 #include <set>
 
 #include "platform/text.h"
-#include "store/paths.h"
 #include "reader/settings.h"
+#include "store/paths.h"
 #include "ui/frame/dialogs.h"
 #include "ui/frame/tr.h"
 

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "platform/text.h"
-#include "store/channel_catalog.h"
 #include "store/paths.h"
 #include "store/settings.h"
 #include "testsupport/temp_dir.h"
@@ -75,10 +74,8 @@ int main(int argc, char* argv[]) {
 
   std::vector<double> opml, templates;
   for (int run = 0; run < 7; ++run) {
-    CChannelCatalog catalog;
-    catalog.CreateEmpty();
-    opml.push_back(OpenMs(new COpmlDisplayDlg(dir.path() + "/big.opml", catalog)));
-    templates.push_back(OpenMs(new CTemplatesDisplayDlg({dir.path() + "/Templates"}, catalog)));
+    opml.push_back(OpenMs(new COpmlDisplayDlg(dir.path() + "/big.opml")));
+    templates.push_back(OpenMs(new CTemplatesDisplayDlg({dir.path() + "/Templates"})));
   }
   std::printf("OPML chooser, 1000 outlines: median %.1f ms (max %.1f)\n", Median(opml),
               *std::max_element(opml.begin(), opml.end()));

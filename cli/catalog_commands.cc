@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 
+#include "engine/feed_discovery.h"
 #include "platform/text.h"
 #include "reader/reader_data.h"
 #include "store/full_text_mode.h"
@@ -103,18 +104,49 @@ int RunChannels(const std::vector<std::string>& args, std::ostream& out, std::os
 
 // --- changes --------------------------------------------------------------
 
+// A site's address is enough: the one feed it offers is subscribed, with
+// the feed's title; several are listed for the person to choose from.
+int AddDiscovered(const std::string& address, const std::string& category, std::ostream& out, std::ostream& err) {
+  const FeedDiscovery found = DiscoverFeeds(Utf8ToUtf16(address));
+  if (!found.error.empty()) {
+    err << "wrenly-cli add: " << address << " could not be downloaded: " << Utf16ToUtf8(found.error) << '\n';
+    return kExitFailed;
+  }
+  if (found.feeds.empty()) {
+    err << "wrenly-cli add: no feed found at " << address << "; tried:\n";
+    for (const std::u16string& tried : found.tried) err << "  " << Utf16ToUtf8(tried) << '\n';
+    return kExitFailed;
+  }
+  if (found.feeds.size() > 1) {
+    err << "wrenly-cli add: " << address << " offers " << found.feeds.size()
+        << " feeds; add one of them by its address:\n";
+    for (const DiscoveredFeed& feed : found.feeds) out << Utf16ToUtf8(feed.url) << '\t' << Utf16ToUtf8(feed.title) << '\n';
+    return kExitUsage;
+  }
+  const reader::ValueResult<int> added =
+      reader::ReaderData::Current().Subscribe(Utf8ToUtf16(category), found.feeds[0].title, found.feeds[0].url);
+  if (Report(added.result, err) != kExitOk) return kExitFailed;
+  out << added.value << '\t' << Utf16ToUtf8(found.feeds[0].url) << '\t' << Utf16ToUtf8(found.feeds[0].title) << '\n';
+  return kExitOk;
+}
+
+// With a title the address is stored as given, without going on line; with
+// none it is looked up (AddDiscovered).
 int RunAdd(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  const auto parsed = Parse(args, 2, {"--category"});
+  auto parsed = Parse(args, 2, {"--category"});
+  if (!parsed) parsed = Parse(args, 1, {"--category"});
   if (!parsed) return UsageError("add", err);
   const std::string url = std::string(Trim(parsed->positional[0]));
-  const std::string title = std::string(Trim(parsed->positional[1]));
+  const bool titled = parsed->positional.size() == 2;
+  const std::string title = titled ? std::string(Trim(parsed->positional[1])) : std::string();
   const auto category = parsed->options.find("--category");
   const std::string categoryName =
       category != parsed->options.end() ? std::string(Trim(category->second)) : kOthers;
-  if (url.empty() || title.empty() || categoryName.empty()) {
+  if (url.empty() || (titled && title.empty()) || categoryName.empty()) {
     err << "wrenly-cli: URL, TITLE and the category must not be empty\n";
     return kExitUsage;
   }
+  if (!titled) return AddDiscovered(url, categoryName, out, err);
   const reader::ValueResult<int> added = reader::ReaderData::Current().Subscribe(
       Utf8ToUtf16(categoryName), Utf8ToUtf16(title), Utf8ToUtf16(url));
   if (Report(added.result, err) != kExitOk) return kExitFailed;
@@ -184,9 +216,12 @@ const std::vector<Command>& Table() {
        "Lists every channel: number, category, title, feed address, itemCount, newItemCount "
        "(tab-separated, or one JSON object per line with --json, which adds the full-text choice).",
        RunChannels},
-      {"add", "URL TITLE [--category NAME]",
+      {"add", "URL [TITLE] [--category NAME]",
        "Adds a channel (to \"Others\" unless a category is given; a missing category is made) "
-       "and prints its number. An address already subscribed is refused.",
+       "and prints its number. An address already subscribed is refused. Without TITLE, URL may "
+       "also be a web page's address: the feed the page names (or serves at a usual path) is "
+       "subscribed with its own title, and number, feed address and title are printed; when the "
+       "page offers several feeds they are listed, one per line, and nothing is added (exit 2).",
        RunAdd},
       {"add-category", "NAME", "Adds an empty category.", RunAddCategory},
       {"rename", "OLD NEW", "Renames a category, or else the first channel titled OLD.", RunRename},

@@ -2,8 +2,10 @@
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "cli/cli_test_support.h"
+#include "engine/refresh_test_support.h"
 #include "store/channel_catalog.h"
 #include "store/paths.h"
 #include "testsupport/temp_dir.h"
@@ -140,9 +142,52 @@ TEST_F(CatalogCommandsTest, AnUnreadableCatalogIsReportedAndLeftAlone) {
   }
 }
 
+// On a thread of its own, as the discovery's kept-alive connections then end
+// with it and the test site stops at once.
+CliResult RunOnThread(const std::vector<std::string>& args) {
+  CliResult result;
+  std::thread([&] { result = RunArgs(args); }).join();
+  return result;
+}
+
+TEST_F(CatalogCommandsTest, AddWithoutTitleFindsTheFeedOfASiteAndAddsNothingWhenItCannotChoose) {
+  testing::TestSite site;
+  site.Serve("/news.rss", testing::RssFeed("Daily News", "", "", {{"One", "http://127.0.0.1:9/1", "x"}}));
+  site.Serve("/blog.rss", testing::RssFeed("The Blog", "", "", {{"Two", "http://127.0.0.1:9/2", "y"}}));
+  const auto page = [](const std::string& links) { return "<html><head>" + links + "</head><body></body></html>"; };
+  site.Serve("/", page(R"(<link rel="alternate" type="application/rss+xml" href="/news.rss">)"), "text/html");
+  site.Serve("/two/", page(R"(<link rel="alternate" type="application/rss+xml" href="/news.rss">)"
+                           R"(<link rel="alternate" type="application/rss+xml" href="/blog.rss">)"),
+             "text/html");
+  site.Serve("/none/", page(""), "text/html");
+
+  CliResult r = RunOnThread({"add", site.UrlUtf8("/"), "--category", "News"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "100\t" + site.UrlUtf8("/news.rss") + "\tDaily News\n");
+  r = RunArgs({"channels"});
+  EXPECT_EQ(r.out, "100\tNews\tDaily News\t" + site.UrlUtf8("/news.rss") + "\t\t\n");  // the feed's address, not the page's
+
+  r = RunOnThread({"add", site.UrlUtf8("/two/")});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, site.UrlUtf8("/news.rss") + "\tDaily News\n" + site.UrlUtf8("/blog.rss") + "\tThe Blog\n");
+  EXPECT_NE(r.err.find("offers 2 feeds"), std::string::npos) << r.err;
+
+  r = RunOnThread({"add", site.UrlUtf8("/none/")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("no feed found at " + site.UrlUtf8("/none/")), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(site.UrlUtf8("/feed.json")), std::string::npos) << r.err;  // says what was tried
+
+  r = RunOnThread({"add", site.UrlUtf8("/news.rss")});
+  EXPECT_EQ(r.status, 1);  // already subscribed
+  r = RunOnThread({"add", "http://127.0.0.1:1/"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("could not be downloaded"), std::string::npos) << r.err;
+  EXPECT_EQ(RunArgs({"channels"}).out.find("blog"), std::string::npos);  // nothing else was added
+}
+
 TEST_F(CatalogCommandsTest, UsageErrorsAndHelp) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"add", "http://only-url"},
+           {"add"},
            {"add", "http://x", "T", "--category"},
            {"add", "http://x", "T", "--colour", "red"},
            {"add", " ", "T"},

@@ -4,6 +4,7 @@
 #include "cli/engine_commands.h"
 #include "cli/full_text_commands.h"
 #include "cli/item_commands.h"
+#include "cli/search_command.h"
 
 namespace wrenly::cli {
 
@@ -11,6 +12,7 @@ std::vector<Command> AllCommands() {
   std::vector<Command> all;
   for (const Command& c : CatalogCommands()) all.push_back(c);
   for (const Command& c : ItemCommands()) all.push_back(c);
+  for (const Command& c : SearchCommands()) all.push_back(c);
   for (const Command& c : EngineCommands()) all.push_back(c);
   for (const Command& c : FullTextCommands()) all.push_back(c);
   return all;

@@ -184,3 +184,33 @@ TEST_F(ItemCommandsTest, DeletingAChannelDeletesOnlyItsFiles) {
 
 }  // namespace
 }  // namespace wrenly::cli
+
+namespace wrenly::cli {
+namespace {
+
+TEST_F(ItemCommandsTest, SearchListsMatchingHeadlinesNewestFirst) {
+  ASSERT_EQ(RunArgs({"add", "http://127.0.0.1:9/a", "Alpha"}).out, "100\n");
+  ASSERT_EQ(RunArgs({"add", "http://127.0.0.1:9/b", "Beta"}).out, "101\n");
+  ASSERT_EQ(RunArgs({"merge", "100", Feed(Item(1) + Item(3))}).status, 0);
+  ASSERT_EQ(RunArgs({"merge", "101", Feed(Item(2))}).status, 0);
+
+  CliResult r = RunArgs({"search", "t", "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<nlohmann::json> hits = JsonLines(r.out);
+  ASSERT_EQ(hits.size(), 3u);
+  EXPECT_EQ(hits[0]["title"], "T3");
+  EXPECT_EQ(hits[1]["title"], "T2");
+  EXPECT_EQ(hits[1]["channel"], 101);
+  EXPECT_EQ(hits[1]["channelTitle"], "Beta");
+  EXPECT_EQ(hits[2]["link"], "http://c/1");
+
+  r = RunArgs({"search", "T1", "--channel", "100"});
+  EXPECT_EQ(r.out.substr(0, r.out.find('\t')), "100 Alpha");
+  EXPECT_EQ(RunArgs({"search", "T1", "--channel", "101"}).out, "");
+  EXPECT_EQ(RunArgs({"search", "T1", "--channel", "7"}).status, 1);
+  EXPECT_EQ(RunArgs({"search"}).status, 2);
+  EXPECT_EQ(RunArgs({"search", "T1", "--channel"}).status, 2);
+}
+
+}  // namespace
+}  // namespace wrenly::cli

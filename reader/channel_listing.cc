@@ -18,8 +18,6 @@ Result ReaderData::ListCatalog(std::vector<CatalogEntry>& channels, std::vector<
   return loaded;
 }
 
-bool ReaderData::HasCatalog() const { return FileExists(CatalogPath()); }
-
 Result ReaderData::CreateFolders() const {
   if (CreateFolder(root_) && CreateFolder(ChannelFolder())) return Result::Done();
   return Result::Refused(Refusal::kFile, "cannot make the folder " + ChannelFolder());

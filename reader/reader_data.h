@@ -18,12 +18,17 @@
 #include <string_view>
 #include <vector>
 
+#include "reader/reading.h"
 #include "reader/result.h"
 #include "store/channel_counts.h"
 #include "store/channel_store.h"
 #include "store/full_text_mode.h"
 #include "store/item_record.h"
 #include "store/opml_import.h"
+
+namespace wrenly {
+class Receiver;
+}
 
 namespace wrenly::reader {
 
@@ -40,6 +45,38 @@ struct CatalogEntry {
   std::u16string Get(std::u16string_view name) const;
   // "uniqueID" as a channel number; 0 when missing or not a number.
   int Number() const;
+};
+
+// One channel for SubscribeAll.
+struct NewChannel {
+  std::u16string category;  // empty: at the top
+  std::u16string title;
+  // Empty: an outline without an address, the way the wizard makes a
+  // category (nothing when the title is there already).
+  std::u16string url;
+  // The extraction script to store as the channel's template copy.
+  std::optional<std::u16string> script;
+};
+
+// What SubscribeAll did with one NewChannel.
+struct Subscription {
+  Result result;
+  int number = 0;  // the new channel's number; 0 for an outline without address or when refused
+  // kDuplicateAddress: the title of the channel that has the address.
+  std::u16string holder;
+};
+
+// A channel of a template file, with the script that extracts its articles'
+// full texts (empty when the file gives none after it).
+struct TemplateChannel {
+  std::u16string title, url, script;
+};
+
+// The channels of one template file; a file whose root names no group puts
+// its channels at the top.
+struct TemplateGroup {
+  std::optional<std::u16string> name;
+  std::vector<TemplateChannel> channels;
 };
 
 class ReaderData {
@@ -99,16 +136,70 @@ class ReaderData {
   // Read from the item file (none: no items); not readable when it cannot be opened.
   ItemCounts Counts(int channel) const;
 
+  // --- the wizard and the channel properties (reader/new_channels.cc,
+  // reader/channel_sources.cc) ---
+
+  // True once the catalog file exists.
+  bool HasCatalog() const;
+  // Adds the channels in order, in one change of the catalog, and stores
+  // each one's extraction script as its template copy ("Ch%03d.tpl", UTF-8
+  // with a byte-order mark) once the catalog is saved. Each channel is
+  // refused alone (an address already subscribed or met earlier in the list,
+  // a title already in its category); an unreadable catalog refuses them all
+  // and nothing is changed.
+  ValueResult<std::vector<Subscription>> SubscribeAll(const std::vector<NewChannel>& channels);
+  // The channel's full-text choice; refused when no channel has the address.
+  ValueResult<FullTextMode> FullText(std::u16string_view url) const;
+  // The description page built from the channel's last downloaded feed
+  // (its HTML as the feed gives it); empty when there is none.
+  std::u16string ChannelDescriptionHtml(int channel) const;
+  // Downloads the feed at the address (into a scratch file of the data root,
+  // without the lock) and gives its title, empty when it has none. Refused
+  // when the download fails or the answer is no feed.
+  ValueResult<std::u16string> DownloadFeedTitle(std::u16string_view url, Receiver& progress) const;
+  // The sample channel list to offer: the data root's copy (downloaded) when
+  // there is one, else the program folder's.
+  std::string SampleChannelsPath() const;
+  // The outlines of an OPML file such as the sample list; nothing when it
+  // cannot be read.
+  static std::optional<std::vector<OpmlEntry>> ReadOpml(const std::string& path);
+  // The template files ("*.xml") of the folders, a file name found in more
+  // than one read from the first; by default the data root's "Templates"
+  // (downloaded), then the program folder's. Files that cannot be read are
+  // left out.
+  std::vector<TemplateGroup> ListTemplates(std::vector<std::string> folders = {}) const;
+
+  // --- reading: the headline list and the article (reader/reading_operations.cc) ---
+  // Each refuses a catalog that cannot be read (kUnreadableCatalog) and a
+  // channel it does not name (kNotFound), and then changes nothing.
+
+  // The channel's items for its list and its logo. A channel without an
+  // item file has no items; one that cannot be opened is refused (kFile).
+  ValueResult<ChannelItems> ReadChannel(int channel) const;
+  // Opens an item: marks it read, keeping its full-text bit (the error record
+  // stays as it is), and gives its body with the stored files of its
+  // pictures. Refused when the link names no item. The catalog's counts are
+  // left to StoreItemCounts: its save waits for the disk, too long for every
+  // step from article to article.
+  ValueResult<StoredArticle> OpenArticle(int channel, std::u16string_view link);
+  // A full-text job for the item finished: when the URL index names a full
+  // text for its link, the item turns unread, keeping its full-text bit, so
+  // the person sees there is more to read. Refused when the link names no
+  // item. The counts are left to StoreItemCounts, as for OpenArticle.
+  ValueResult<FullTextState> FullTextFinished(int channel, std::u16string_view link);
+  // Stores the channel's counts, read from its item file as it is now, in
+  // the catalog (read-modify-write). Refused (kFile) when the item file
+  // cannot be read or the catalog not saved.
+  Result StoreItemCounts(int channel);
+
   // --- the channel list (reader/channel_listing.cc) ---
 
   // The channels as ListChannels gives them and the categories (outlines
   // at the top with a title and no feed address), from one reading.
   Result ListCatalog(std::vector<CatalogEntry>& channels, std::vector<std::u16string>& categories) const;
-  // Whether there is a catalog file (a first start has none).
-  bool HasCatalog() const;
   // Makes the data root and the channels' folder where they are missing.
   Result CreateFolders() const;
-  // Saves an empty catalog when there is no catalog file.
+  // Saves an empty catalog when there is no catalog file (HasCatalog).
   Result CreateCatalog();
   // The folder of the catalog and of the channels' files.
   std::string ChannelFolder() const;

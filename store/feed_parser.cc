@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <optional>
 #include <string_view>
 
 #include "platform/text.h"
@@ -141,6 +142,30 @@ bool CFeedParser::ReadItem(const Container& container, const XMLElement* element
   return ReadRssItem(*this, element, abort_, out);
 }
 
+namespace {
+
+// Items up to this many bytes of text are read from the document before the
+// merge guard (the data root's lock during a refresh) is taken, so the lock
+// covers only the work on the files. Larger feeds are read item by item
+// under it, as a whole copy would cost their size again in memory.
+constexpr std::size_t kItemsReadAheadBytes = 2 * 1024 * 1024;
+
+std::optional<std::vector<FeedItem>> ReadItemsWithin(const FeedItemSource& source, std::size_t budget) {
+  std::vector<FeedItem> items;
+  std::size_t units = 0;
+  bool fits = true;
+  source([&](const FeedItem& item) {
+    units += item.title.size() + item.link.size() + item.date.size() + item.description.size();
+    fits = units * sizeof(char16_t) <= budget;
+    if (fits) items.push_back(item);
+    return fits;
+  });
+  if (!fits) return std::nullopt;
+  return items;
+}
+
+}  // namespace
+
 int CFeedParser::MergeItems() {
   merged_ = {};
   const Container container = json_ ? Container{} : FindContainer();
@@ -163,7 +188,12 @@ int CFeedParser::MergeItems() {
       if (++taken >= limit) break;
     }
   };
-  const auto merge = [&] { merged_ = MergeChannelItemsFrom(ItemFilePathForFeed(GetPath()), source, limit, abort_); };
+  const std::string itemFile = ItemFilePathForFeed(GetPath());
+  std::optional<std::vector<FeedItem>> items = ReadItemsWithin(source, kItemsReadAheadBytes);
+  const auto merge = [&] {
+    merged_ = items ? MergeChannelItems(itemFile, *items, limit, abort_)
+                    : MergeChannelItemsFrom(itemFile, source, limit, abort_);
+  };
   if (mergeGuard_)
     mergeGuard_(merge);
   else

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 namespace wrenly::ui {
@@ -16,6 +17,11 @@ struct ArticleInfo {
   std::u16string published;  // the date text as the list shows it
   bool wasRead = false;      // read before this opening
   bool hasFullText = false;  // body holds the full-text file's text
+  // The stored picture file of each picture address of the body that has
+  // one, and the channel's stored logo (empty: none), as the reader's data
+  // named them when the article was opened.
+  std::map<std::u16string, std::string> pictures;
+  std::string logoFile;
 };
 
 // The headline list as the article view sees it. direction: +1 next,

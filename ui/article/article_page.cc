@@ -2,8 +2,7 @@
 
 #include <map>
 
-#include "store/item_record.h"
-#include "store/picture_addresses.h"
+#include "reader/reading.h"
 
 namespace wrenly::ui {
 namespace {

@@ -10,9 +10,7 @@
 #include <map>
 
 #include "platform/text.h"
-#include "store/channel_files.h"
-#include "store/item_record.h"
-#include "store/paths.h"
+#include "reader/reading.h"
 #include "store/settings.h"
 #include "ui/article/article_page.h"
 #include "ui/article/article_view_dlg.h"
@@ -297,7 +295,7 @@ class ArticleTest : public QObject {
     QVERIFY(ToQString(view.page()).contains("<P><p>全文 full text</p></P><P><font color=\"#C0C0C0\">Published: "));
 
     // Without a URL index every picture shows the filler.
-    std::remove(ChannelDataPath(ChannelFileName(channel_, ".iid")).c_str());
+    std::remove(ChannelFile(channel_, ".iid").c_str());
     QTest::keyClick(&viewer, Qt::Key_Left);
     QCOMPARE(view.article().title, std::u16string(u"New"));
     QVERIFY(!ToQString(view.page()).contains("newscontent"));

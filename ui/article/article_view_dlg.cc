@@ -7,10 +7,7 @@
 #include <QTextDocument>
 #include <algorithm>
 
-#include "store/channel_files.h"
-#include "store/item_record.h"
-#include "store/paths.h"
-#include "store/picture_addresses.h"
+#include "reader/reading.h"
 #include "store/settings.h"
 #include "ui/article/article_page.h"
 #include "ui/article/link_opener.h"
@@ -40,10 +37,6 @@ int FontLevelOf(int command) {
 void RemoveAll(std::u16string& text, std::u16string_view what) {
   if (what.empty()) return;
   for (size_t at = text.find(what); at != std::u16string::npos; at = text.find(what, at)) text.erase(at, what.size());
-}
-
-std::string ChannelFile(int channel, std::string_view suffix) {
-  return ChannelDataPath(ChannelFileName(channel, suffix));
 }
 
 }  // namespace
@@ -104,7 +97,8 @@ void CArticleViewDlg::RegisterFixedImages() {
   RegisterImage("news-unread", ArticleMarkImage(error ? ArticleMark::kError : ArticleMark::kUnread, ratio));
   RegisterImage("newsfiller", ArticleMarkImage(ArticleMark::kFiller, 1.0));
   if (imagesRegistered_) return;
-  QImage logo(QString::fromStdString(ChannelFile(article_.channel, "-Logo.img")));
+  const QImage logo =
+      article_.logoFile.empty() ? QImage() : QImage(QString::fromStdString(article_.logoFile));
   hasLogo_ = !logo.isNull();
   if (hasLogo_) RegisterImage("logo", logo);
 }
@@ -115,17 +109,13 @@ bool CArticleViewDlg::LoadStoredPicture(const std::u16string& address, int slot)
   if (decoded != decoded_.end()) {
     image = decoded->second;
   } else {
-    const auto it = urlIndex_.find(address);
-    if (it == urlIndex_.end()) return false;
-    image = ReadStoredPicture(StoredPictureFile(it->second), PictureRoom());
+    const auto it = article_.pictures.find(address);
+    if (it == article_.pictures.end()) return false;
+    image = ReadStoredPicture(it->second, PictureRoom());
   }
   if (image.isNull()) return false;
   RegisterImage(ToQString(PictureName(slot)), image);
   return true;
-}
-
-std::string CArticleViewDlg::StoredPictureFile(const UrlIndexEntry& entry) const {
-  return StampedFilePath(ChannelFile(article_.channel, ".bin"), entry.stamp, entry.sequence, ".img");
 }
 
 // Decodes the first stored pictures the body names, all at once, before the
@@ -133,12 +123,14 @@ std::string CArticleViewDlg::StoredPictureFile(const UrlIndexEntry& entry) const
 void CArticleViewDlg::DecodeStoredPictures() {
   std::vector<std::u16string> addresses;
   std::vector<std::string> files;
-  for (const std::u16string& address : PictureAddresses(article_.body)) {
-    if (addresses.size() == kMaxArticlePictures) break;
-    const auto it = urlIndex_.find(address);
-    if (it == urlIndex_.end() || std::find(addresses.begin(), addresses.end(), address) != addresses.end()) continue;
-    addresses.push_back(address);
-    files.push_back(StoredPictureFile(it->second));
+  PictureAddress found;
+  for (size_t pos = 0; addresses.size() < kMaxArticlePictures && NextPictureAddress(article_.body, pos, found);) {
+    const auto it = article_.pictures.find(found.address);
+    if (it == article_.pictures.end() ||
+        std::find(addresses.begin(), addresses.end(), found.address) != addresses.end())
+      continue;
+    addresses.push_back(found.address);
+    files.push_back(it->second);
   }
   std::vector<QImage> images = ReadStoredPictures(files, PictureRoom());
   for (std::size_t i = 0; i < addresses.size(); ++i) decoded_.emplace(std::move(addresses[i]), std::move(images[i]));
@@ -157,12 +149,6 @@ void CArticleViewDlg::Compose() {
   // The marks follow the article shown: moving onto the error entry shows
   // the error mark, moving off it the read marks again.
   RegisterFixedImages();
-  urlIndex_.clear();
-  {
-    RecordReader reader(ChannelFile(article_.channel, ".iid"));
-    for (ItemRecord record; reader.Next(record, RecordReader::kLink);)
-      if (IsLive(record)) urlIndex_.emplace(record.link, UrlIndexEntry{record.flag, record.type});
-  }
   ArticleInfo shown = article_;
   if (IsErrorEntry(shown)) {
     RemoveAll(shown.title, kTapForDetails);
@@ -174,7 +160,6 @@ void CArticleViewDlg::Compose() {
   decoded_.clear();
   page_ = ComposeArticlePage(shown, hasLogo_, {ToU16(Tr(u"Read More Online")), ToU16(Tr(u"Published"))});
   ShowHtml(PageForViewer(page_));
-  urlIndex_.clear();
   ShowLoading(false);
 }
 

@@ -4,7 +4,9 @@
 // next headline (Left and Right keys, greyed menu items at the ends),
 // deletes the headline (the list does it once the view has closed), sets the
 // application-wide font size (0 to 4, "HtmlFontSize"; Ctrl+plus and
-// Ctrl+minus) and opens links in the desktop's browser. GUI thread only.
+// Ctrl+minus) and opens links in the desktop's browser. The headline list
+// hands it each article with its stored files named; it reads no other file
+// of the reader's data. GUI thread only.
 #pragma once
 
 #include <QLabel>
@@ -65,13 +67,7 @@ class CArticleViewDlg : public CHtmlViewDlg {
   bool imagesRegistered_ = false;
   bool deleteRequested_ = false;
   std::u16string page_;
-  struct UrlIndexEntry {
-    uint32_t stamp = 0;
-    uint32_t sequence = 0;
-  };
-  std::string StoredPictureFile(const UrlIndexEntry& entry) const;
-  std::map<std::u16string, UrlIndexEntry> urlIndex_;  // during a composition
-  std::map<std::u16string, QImage> decoded_;           // during a composition
+  std::map<std::u16string, QImage> decoded_;  // during a composition
 };
 
 // The application-wide font size level of article pages (0 to 4).

@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QShortcut>
 
 #include "ui/frame/tr.h"
 
@@ -73,6 +74,12 @@ CCategoryBar::CCategoryBar(QWidget* parent)
     emit dropDownAboutToShow(dropDown_);
   });
   connect(dropDown_, &QMenu::aboutToHide, this, [this] { button_->setText(caption_); });
+  // Alt+Down opens the drop-down from anywhere on the screen the bar is part of.
+  auto* open = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Down), parent != nullptr ? parent : this);
+  open->setContext(Qt::WidgetWithChildrenShortcut);
+  connect(open, &QShortcut::activated, this, [this] {
+    if (isEnabled()) button_->showMenu();
+  });
 }
 
 void CCategoryBar::SetCaption(const QIcon& icon, const QString& caption) {

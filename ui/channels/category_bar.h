@@ -1,6 +1,6 @@
 // The header bar of the channel list: the current category's icon and name
 // on a button that opens the category drop-down (which reads "Show" while it
-// is open), and the busy animation at the right end while downloads run.
+// is open; Alt+Down opens it from the keyboard), and the busy animation at the right end while downloads run.
 // Greyed (disabled) while the list loads and while a download runs.
 #pragma once
 

@@ -1,5 +1,7 @@
 #include "ui/channels/channel_list_model.h"
 
+#include <algorithm>
+
 #include "platform/text.h"
 #include "ui/frame/tr.h"
 
@@ -17,6 +19,16 @@ int CChannelListModel::rowCount(const QModelIndex& parent) const {
   return static_cast<int>(rows_.size());
 }
 
+namespace {
+
+// What a screen reader says after the title: "3 unread of 10".
+QString AccessibleCounts(const ChannelRow& row) {
+  if (row.total <= 0) return {};
+  return Tr(u"%1 unread of %2").arg(std::max(row.unread, 0)).arg(row.total);
+}
+
+}  // namespace
+
 QVariant CChannelListModel::data(const QModelIndex& index, int role) const {
   std::lock_guard lock(mutex_);
   if (!index.isValid() || index.row() >= static_cast<int>(rows_.size())) return {};
@@ -30,6 +42,8 @@ QVariant CChannelListModel::data(const QModelIndex& index, int role) const {
     case kUnreadRole: return row.hasUnread == u"1";
     case kImageRole: return row.image;
     case kIconPathRole: return ToQString(row.iconPath);
+    case Qt::AccessibleTextRole: return ToQString(row.title);
+    case Qt::AccessibleDescriptionRole: return AccessibleCounts(row);
     default: return {};
   }
 }

@@ -4,6 +4,7 @@
 #include "net/scripted_connection_backend.h"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -128,6 +129,21 @@ class ChannelViewTest : public QObject {
     QCOMPARE(View().model().rowCount(), 0);
   }
 
+  void returnOnTheWelcomeScreenContinuesIntoTheWizard() {
+    bool wizardOpened = false;
+    Screens().newChannelWizard = [&](CMainFrame&) {
+      wizardOpened = true;
+      auto* page = new CPage;
+      QTimer::singleShot(0, page, [page] { page->Close(kResultCancel); });
+      return page;
+    };
+    StartFrame();
+    QTRY_COMPARE(frame_->TopPage()->objectName(), QString("welcomePage"));
+    QTRY_VERIFY(QApplication::focusWidget() != nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTRY_VERIFY(wizardOpened);
+  }
+
   void backFromTheWelcomeScreenLeavesAnEmptyListAndNoCatalog() {
     StartFrame();
     QTRY_COMPARE(frame_->TopPage()->objectName(), QString("welcomePage"));
@@ -150,6 +166,13 @@ class ChannelViewTest : public QObject {
     QCOMPARE(model.index(2).data(CChannelListModel::kCountsRole).toString(), QString());
     QCOMPARE(model.index(2).data(CChannelListModel::kImageRole).toInt(), 1);
     QCOMPARE(View().categories(), (std::vector<std::u16string>{u"News", u"Tech"}));
+
+    // A screen reader reads each row as its title and its counts.
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&View().list());
+    QVERIFY(list != nullptr && list->childCount() >= 3);
+    QCOMPARE(list->child(0)->text(QAccessible::Name), QString("Alpha"));
+    QCOMPARE(list->child(0)->text(QAccessible::Description), QString("3 unread of 10"));
+    QCOMPARE(list->child(2)->text(QAccessible::Description), QString());
   }
 
   void categoryFilterAlsoMatchesTranslatedNames() {
@@ -530,6 +553,26 @@ class ChannelViewTest : public QObject {
     QCOMPARE(entries.mid(0, 3), QStringList({QString::fromUtf16(u"\u6240\u6709\u5206\u7C7B"), "News", "Tech"}));
     frame_->OnCommand(cmd::kEnglish);
     QCOMPARE(View().softKeys().left().text(), QString("Refresh"));
+  }
+
+  void altDownOpensTheCategoryDropDownFromTheList() {
+    ThreeChannels();
+    StartWithList(3);
+    QApplication::setActiveWindow(frame_.get());
+    View().list().setFocus();
+    QMenu& dropDown = View().categoryBar().dropDown();
+    QStringList shown;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+      if (!dropDown.isVisible()) return;
+      poll.stop();
+      for (QAction* action : dropDown.actions()) shown << action->text();
+      dropDown.close();
+    });
+    poll.start(10);
+    QTest::keyClick(&View().list(), Qt::Key_Down, Qt::AltModifier);
+    QTRY_VERIFY(!shown.isEmpty());
+    QCOMPARE(shown.mid(0, 3), QStringList({"All Categories", "News", "Tech"}));
   }
 
   void aTranslationFileWithoutItsMarkIsIgnored() {

@@ -1,5 +1,6 @@
 #include "ui/channels/welcome_dlg.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 
 #include "ui/frame/commands.h"
@@ -10,6 +11,7 @@ namespace wrenly::ui {
 CWelcomeDlg::CWelcomeDlg() : heading_(new QLabel(this)), text_(new QLabel(this)) {
   setObjectName("welcomePage");
   heading_->setObjectName("welcomeHeading");
+  setFocusPolicy(Qt::StrongFocus);
   text_->setObjectName("welcomeText");
   QFont font = heading_->font();
   font.setPointSizeF(font.pointSizeF() * 1.6);
@@ -47,6 +49,14 @@ bool CWelcomeDlg::OnCommand(int command) {
     return true;
   }
   return false;
+}
+
+void CWelcomeDlg::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && event->modifiers() == Qt::NoModifier && OnTop())
+    RunCommand(cmd::kNext);
+  else
+    CPage::keyPressEvent(event);
 }
 
 }  // namespace wrenly::ui

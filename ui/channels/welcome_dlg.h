@@ -18,6 +18,10 @@ class CWelcomeDlg : public CPage {
   bool OnCommand(int command) override;
   void Retranslate() override;
 
+ protected:
+  // Return and Enter continue, like the screen's only button.
+  void keyPressEvent(QKeyEvent* event) override;
+
  private:
   QLabel* heading_;
   QLabel* text_;

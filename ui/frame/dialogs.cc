@@ -12,8 +12,9 @@ class CQtDialogs : public IDialogs {
  public:
   bool AskYesNo(QWidget* parent, const QString& caption, const QString& text) override {
     QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
-    box.button(QMessageBox::Yes)->setText(Tr(u"Yes"));
-    box.button(QMessageBox::No)->setText(Tr(u"No"));
+    // With their mnemonics: Alt+Y and Alt+N answer.
+    box.button(QMessageBox::Yes)->setText(Tr(u"&Yes"));
+    box.button(QMessageBox::No)->setText(Tr(u"&No"));
     return box.exec() == QMessageBox::Yes;
   }
 

@@ -4,9 +4,15 @@
 #include <QDirIterator>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -23,6 +29,7 @@
 #include "store/translation.h"
 #include "ui/channels/channel_view.h"
 #include "ui/frame/commands.h"
+#include "ui/frame/dialogs.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/page.h"
 #include "ui/test/ui_test_support.h"
@@ -32,6 +39,23 @@ using namespace wrenly::ui;
 using namespace wrenly::ui::testing;
 
 namespace {
+
+// Switches the program to the Chinese table it ships.
+void UseShippedChinese() {
+  const std::string folder = Utf16ToUtf8(GetSettingString(setting::kRoot)) + "/Localization/CHS";
+  std::filesystem::create_directories(folder);
+  std::filesystem::copy_file(std::string(WRENLY_SOURCE_DIR) + "/data/Localization/CHS/Default.txt",
+                             folder + "/Default.txt");
+  SetSettingString(setting::kLanguage, u"CHS");
+}
+
+// The number of a process that has ended.
+pid_t DeadProcessId() {
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  waitpid(child, nullptr, 0);
+  return child;
+}
 
 // A page that records the commands it is offered and handles one of them.
 class RecordingPage : public CPage {
@@ -238,6 +262,43 @@ class FrameTest : public QObject {
     QVERIFY2(missing.isEmpty(), qPrintable(missing.join(" | ")));
   }
 
+  // The question box answers to Alt+Y and Alt+N, in English and in Chinese.
+  void yesAndNoKeepTheirMnemonicsInEveryLanguage() {
+    SetDialogs(nullptr);
+    // Presses Alt+key on the box once it shows and notes its Yes button's
+    // text; "stuck" when the key left the box open.
+    const auto answer = [](Qt::Key key, QString* yesText) -> QString {
+      QTimer poll;
+      bool stuck = false;
+      QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+          auto* box = qobject_cast<QMessageBox*>(widget);
+          if (box == nullptr || !box->isVisible()) continue;
+          poll.stop();
+          *yesText = box->button(QMessageBox::Yes)->text();
+          QApplication::setActiveWindow(box);
+          QTest::keyClick(box, key, Qt::AltModifier);
+          QTimer::singleShot(2000, box, [box, &stuck] {
+            stuck = true;
+            box->reject();
+          });
+        }
+      });
+      poll.start(10);
+      const bool yes = Dialogs().AskYesNo(nullptr, "Question", "Go on?");
+      return stuck ? "stuck" : yes ? "yes" : "no";
+    };
+    QString yes;
+    QCOMPARE(answer(Qt::Key_Y, &yes), QString("yes"));
+    QCOMPARE(yes, QString("&Yes"));
+    QCOMPARE(answer(Qt::Key_N, &yes), QString("no"));
+
+    UseShippedChinese();
+    QCOMPARE(answer(Qt::Key_N, &yes), QString("no"));
+    QCOMPARE(yes, QString::fromUtf8("\xE6\x98\xAF(&Y)"));
+    QCOMPARE(answer(Qt::Key_Y, &yes), QString("yes"));
+  }
+
   void transferErrorsShowInChinese() {
     const TranslationTable table = ShippedChineseTable();
     QStringList missing;
@@ -249,10 +310,7 @@ class FrameTest : public QObject {
 
     // The error entry of a channel's headlines is written in the language of
     // the moment, its reason included.
-    std::filesystem::create_directories(Utf16ToUtf8(GetSettingString(setting::kRoot)) + "/Localization/CHS");
-    std::filesystem::copy_file(std::string(WRENLY_SOURCE_DIR) + "/data/Localization/CHS/Default.txt",
-                               Utf16ToUtf8(GetSettingString(setting::kRoot)) + "/Localization/CHS/Default.txt");
-    SetSettingString(setting::kLanguage, u"CHS");
+    UseShippedChinese();
     CreateFolder(ChannelDataFolder());
     const std::string items = ChannelDataPath("Ch100.bin");
     for (const std::u16string& reason : {InternetErrorText(ERROR_INTERNET_NAME_NOT_RESOLVED),
@@ -269,7 +327,18 @@ class FrameTest : public QObject {
     }
   }
 
-  void theProgramRunsOnceAndEndsCleanlyOnSigterm() {
+  // Start-up also removes the temporary files a killed process left in the
+  // data and settings folders, and nothing else.
+  void theProgramRunsOnceCleansUpAfterAKilledProcessAndEndsOnSigterm() {
+    const std::string data = env_->root() + "/data/Wrenly Mobile/ChannelData/";
+    const std::string config = env_->root() + "/config/Dalwick Software Lab/";
+    std::filesystem::create_directories(data);
+    std::filesystem::create_directories(config);
+    const std::string dead = std::to_string(DeadProcessId());
+    const std::vector<std::string> stale = {data + "Ch001.bin.tmp-" + dead + "-1", data + "Ch001~.xml.part" + dead + "-2",
+                                            config + "Wrenly Mobile.conf.tmp-" + dead + "-3"};
+    for (const std::string& path : stale) std::ofstream(path) << "left over";
+    std::ofstream(data + "Ch001.bin") << "kept";
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_CONFIG_HOME", QString::fromStdString(env_->root() + "/config"));
     environment.insert("XDG_DATA_HOME", QString::fromStdString(env_->root() + "/data"));
@@ -279,9 +348,9 @@ class FrameTest : public QObject {
     first.setProcessEnvironment(environment);
     first.start(QString(WRENLY_BIN_DIR) + "/Wrenly", {});
     QVERIFY(first.waitForStarted());
-    // Up and showing the welcome screen: the data folder is made.
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(QString::fromStdString(env_->root() + "/data/Wrenly Mobile/ChannelData")),
-                             10000);
+    // Up: the single-instance lock is held once the clean-up ran.
+    for (const std::string& path : stale) QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(QString::fromStdString(path)), 10000);
+    QVERIFY(QFileInfo::exists(QString::fromStdString(data + "Ch001.bin")));
     QProcess second;
     second.setProcessEnvironment(environment);
     second.start(QString(WRENLY_BIN_DIR) + "/Wrenly", {});

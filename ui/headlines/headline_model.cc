@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "store/item_record.h"
+#include "reader/reading.h"
 #include "ui/frame/pictures.h"
 #include "ui/frame/tr.h"
 

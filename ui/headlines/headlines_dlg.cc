@@ -8,14 +8,9 @@
 #include "engine/download_manager.h"
 #include "engine/messages.h"
 #include "platform/notifier.h"
-#include "platform/text_file.h"
-#include "store/channel_catalog.h"
-#include "store/channel_counts.h"
-#include "store/channel_files.h"
-#include "store/channel_store.h"
-#include "store/paths.h"
 #include "ui/channels/category_bar.h"
 #include "ui/channels/channel_view.h"
+#include "ui/channels/refusal_box.h"
 #include "ui/article/article_view_dlg.h"
 #include "ui/frame/commands.h"
 #include "ui/frame/dialogs.h"
@@ -32,31 +27,6 @@ constexpr char16_t kTapForDetails[] = u": Tap for details.";
 constexpr size_t kDateLength = 16;
 
 bool IsUnread(uint32_t flag) { return flag == kFlagUnread || flag == kFlagUnreadFullText; }
-
-// Sets or clears the read bit of one item (link) or of every item (empty
-// link), whichever of its two flag values the item has now.
-void StoreReadBit(const std::string& itemFile, std::u16string_view link, bool read) {
-  CChannelStore store(itemFile, false);
-  const uint32_t plain = read ? kFlagRead : kFlagUnread;
-  const uint32_t withText = read ? kFlagReadFullText : kFlagUnreadFullText;
-  if (link.empty()) {
-    store.UpdateField(link, ItemField::kReadFlag, plain);
-    store.UpdateField(link, ItemField::kReadFlag, withText);
-  } else if (!store.UpdateField(link, ItemField::kReadFlag, plain)) {
-    store.UpdateField(link, ItemField::kReadFlag, withText);
-  }
-}
-
-struct FullTextFile {
-  bool indexed = false;
-  std::string path;
-};
-
-FullTextFile FindFullText(const std::string& itemFile, std::u16string_view link) {
-  CChannelStore index(UrlIndexPathFor(itemFile), false);
-  if (!index.FindRecord(link, u"")) return {};
-  return {true, StampedFilePath(itemFile, index.current().flag, index.current().type, ".htm")};
-}
 
 }  // namespace
 
@@ -81,6 +51,7 @@ QSize HeaderLogoSize(QSize image, int windowWidth, double density) {
 CHeadlinesDlg::CHeadlinesDlg(CMainFrame& frame, ChannelRef channel)
     : frame_(frame),
       channel_(std::move(channel)),
+      data_(reader::ReaderData::Current()),
       logo_(new QLabel(this)),
       title_(new QLabel(this)),
       busy_(new CBusyIndicator(this)),
@@ -140,8 +111,6 @@ CHeadlinesDlg::CHeadlinesDlg(CMainFrame& frame, ChannelRef channel)
   loadTimer_.start();
 }
 
-std::string CHeadlinesDlg::ItemFile() const { return ChannelDataPath(ChannelFileName(channel_.number, ".bin")); }
-
 void CHeadlinesDlg::Retranslate() {
   softKeys().SetLeft(Tr(u"Channels"), cmd::kChannels);
   softKeys().SetRight(Tr(u"Menu"), cmd::kMenu);
@@ -176,10 +145,15 @@ void CHeadlinesDlg::resizeEvent(QResizeEvent* event) {
 void CHeadlinesDlg::Reload() {
   // A load that was still due would only read the same file again.
   loadTimer_.stop();
-  if (logoImage_.isNull()) {
-    const std::string logo = ChannelDataPath(ChannelFileName(channel_.number, "-Logo.img"));
-    if (FileExists(logo)) logoImage_ = QImage(QString::fromStdString(logo));
+  reader::ValueResult<reader::ChannelItems> read = data_.ReadChannel(channel_.number);
+  // Refused, the list keeps what it shows.
+  if (!read.done()) {
+    ShowIfRefused(frame_.TopPage(), read.result);
+    ShowList();
+    return;
   }
+  logoFile_ = std::move(read.value.logoFile);
+  if (logoImage_.isNull() && !logoFile_.empty()) logoImage_ = QImage(QString::fromStdString(logoFile_));
   LayOutHeader();
 
   const int selected = SelectedRow();
@@ -188,9 +162,7 @@ void CHeadlinesDlg::Reload() {
   total_ = unread_ = 0;
   CDownloadManager& downloads = frame_.downloadManager();
   const std::u16string tapForDetails = ToU16(Tr(kTapForDetails));
-  RecordReader reader(ItemFile());
-  for (ItemRecord record; reader.Next(record, RecordReader::kAllTexts);) {
-    if (!IsLive(record)) continue;
+  for (reader::ItemRecord& record : read.value.items) {
     HeadlineRow row;
     row.isError = record.type == kItemTypeError;
     row.flag = record.flag;
@@ -210,15 +182,19 @@ void CHeadlinesDlg::Reload() {
   SortHeadlines(rows);
   model_.SetRows(std::move(rows));
 
-  loading_->hide();
-  list_->show();
-  unsetCursor();
+  ShowList();
   // A reload while an article is open keeps that article's row selected, so
   // stepping on from it goes on from the right place.
   const int found = keep.empty() ? -1 : model_.Find(keep);
   SelectRow(found >= 0 ? found : 0);
   // Under an article the list stays without the keyboard.
   if (OnTop()) list_->setFocus();
+}
+
+void CHeadlinesDlg::ShowList() {
+  loading_->hide();
+  list_->show();
+  unsetCursor();
 }
 
 // --- downloads ---
@@ -241,18 +217,16 @@ void CHeadlinesDlg::OnEngineMessage(quint32 message, quint64, qint64) {
   QTimer::singleShot(0, this, &CHeadlinesDlg::UpdateBusy);
 }
 
+// A read item becomes unread again, so the user sees that there is more to
+// read. Arrivals come in the background: a refused one (the catalog
+// unreadable, the item gone) leaves its row as it is, with no error box.
 void CHeadlinesDlg::CollectFullTexts() {
-  const std::string itemFile = ItemFile();
   for (std::u16string link; frame_.downloadManager().PopFinishedUrl(link);) {
     const int r = model_.Find(link);
     if (r < 0 || model_.Row(r).isError) continue;
-    const FullTextFile text = FindFullText(itemFile, link);
-    if (!text.indexed) continue;
-    const bool hasText = FileExists(text.path);
-    // A read item becomes unread again, so the user sees that there is more to read.
-    CChannelStore store(itemFile, false);
-    store.UpdateField(link, ItemField::kReadFlag, kFlagUnread);
-    store.UpdateField(link, ItemField::kReadFlag, kFlagUnreadFullText);
+    const reader::ValueResult<reader::FullTextState> text = data_.FullTextFinished(channel_.number, link);
+    if (!text.done() || text.value == reader::FullTextState::kNone) continue;
+    const bool hasText = text.value == reader::FullTextState::kStored;
     const HeadlineRow& row = model_.Row(r);
     if (!row.isNew) ++unread_;
     const uint32_t flag = hasText ? kFlagUnreadFullText : (row.flag & kFlagUnreadFullText);
@@ -280,16 +254,16 @@ ArticleInfo CHeadlinesDlg::GetArticle(int direction) {
   info.published = row.date;
   info.wasRead = !row.isNew;
   info.body = row.description;
+  info.logoFile = logoFile_;
+  reader::ValueResult<reader::StoredArticle> opened = data_.OpenArticle(channel_.number, row.link);
+  // Refused, the article shows what the list holds, and its row stays unread.
+  if (ShowIfRefused(frame_.TopPage(), opened.result)) return info;
+  info.body = std::move(opened.value.body);
+  info.hasFullText = opened.value.hasFullText;
+  info.pictures = std::move(opened.value.pictures);
   if (!row.isError) {
     if (row.isNew) --unread_;
     model_.Update(r, row.flag | kFlagRead, MarkedImage(row.image, true), false);
-    StoreReadBit(ItemFile(), row.link, true);
-  }
-  const FullTextFile text = FindFullText(ItemFile(), row.link);
-  std::u16string fullText;
-  if (text.indexed && ReadTextFile(text.path, fullText, 0) && !fullText.empty()) {
-    info.body = std::move(fullText);
-    info.hasFullText = true;
   }
   return info;
 }
@@ -370,7 +344,10 @@ void CHeadlinesDlg::DeleteSelected() {
 }
 
 void CHeadlinesDlg::DeleteItem(const std::u16string& link) {
-  if (!CChannelStore(ItemFile(), false).DeleteItem(link)) return;
+  const reader::Result deleted = data_.DeleteItem(channel_.number, link);
+  // An item already gone (deleted by another program) is what Delete wanted;
+  // only its row, if any, remains to go.
+  if (deleted.refusal != reader::Refusal::kNotFound && ShowIfRefused(frame_.TopPage(), deleted)) return;
   const int r = model_.Find(link);
   if (r >= 0) {
     const HeadlineRow row = model_.Row(r);
@@ -383,7 +360,6 @@ void CHeadlinesDlg::DeleteItem(const std::u16string& link) {
     }
   }
   if (OnTop()) list_->setFocus();
-  StoreCounts();
 }
 
 bool CHeadlinesDlg::RefreshTouchesChannel() const {
@@ -395,28 +371,25 @@ void CHeadlinesDlg::DeleteAll() {
   // A running merge of this channel would bring the deleted items back.
   if (RefreshTouchesChannel()) return;
   if (!ConfirmDelete(this, u"Are you sure you want to delete all these items?")) return;
-  DeleteChannelItems(ChannelDataFolder(), channel_.number);
+  if (ShowIfRefused(this, data_.DeleteAllItems(channel_.number))) return;
   model_.SetRows({});
   total_ = unread_ = 0;
-  StoreCounts();
 }
 
 void CHeadlinesDlg::Mark(bool read) {
   const int r = SelectedRow();
   if (r < 0) return;
   const HeadlineRow row = model_.Row(r);
-  StoreReadBit(ItemFile(), row.link, read);
-  if (row.isError) return;
+  if (ShowIfRefused(this, data_.Mark(channel_.number, read, row.link)) || row.isError) return;
   if (row.isNew && read) --unread_;
   if (!row.isNew && !read) ++unread_;
   const uint32_t flag = read ? (row.flag | kFlagRead) : (row.flag & kFlagUnreadFullText);
   model_.Update(r, flag, MarkedImage(row.image, read), !read);
   SelectRow(r);
-  StoreCounts();
 }
 
 void CHeadlinesDlg::MarkAll(bool read) {
-  StoreReadBit(ItemFile(), u"", read);
+  if (ShowIfRefused(this, data_.Mark(channel_.number, read))) return;
   unread_ = read ? 0 : total_;
   for (int r = 0; r < model_.rowCount(); ++r) {
     const HeadlineRow& row = model_.Row(r);
@@ -424,20 +397,12 @@ void CHeadlinesDlg::MarkAll(bool read) {
     const uint32_t flag = read ? (row.flag | kFlagRead) : (row.flag & kFlagUnreadFullText);
     model_.Update(r, flag, MarkedImage(row.image, read), !read);
   }
-  StoreCounts();
 }
-
-void CHeadlinesDlg::OnExit() { StoreCounts(); }
 
 // The counts stored are the item file's as it is now: a refresh may have
-// merged into it since the list was loaded.
-void CHeadlinesDlg::StoreCounts() {
-  // No item file (after Delete All, say) holds no items.
-  const ItemCounts counts = FileExists(ItemFile()) ? CountItems(ItemFile()) : ItemCounts{0, 0, true};
-  CChannelCatalog catalog;
-  if (counts.readable && catalog.LoadAndReport(CChannelView::CatalogPath()) == 1)
-    StoreChannelCounts(catalog, {{ToU16(channel_.url), {counts.total, counts.total - counts.read}}});
-}
+// merged into it since the list was loaded. The program is ending: a
+// refusal has nobody left to read it.
+void CHeadlinesDlg::OnExit() { data_.StoreItemCounts(channel_.number); }
 
 int CHeadlinesDlg::SelectedRow() const {
   const QModelIndex current = list_->currentIndex();

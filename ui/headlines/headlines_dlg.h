@@ -3,8 +3,10 @@
 // marks and the last update's error entry on top. Opens the article view,
 // marks, deletes, refreshes the channel (through the channel list below) and
 // reloads when a download ends; full texts arriving meanwhile turn their
-// rows unread. Stores the channel's counts, read from its item file. A
-// covered list takes no keyboard. GUI thread.
+// rows unread. Every read and change of the channel's files goes through
+// the reader library (reader/reader_data.h), which also keeps the catalog's
+// counts; a refusal shows as an error box. A covered list takes no
+// keyboard. GUI thread.
 #pragma once
 
 #include <QLabel>
@@ -12,6 +14,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "reader/reader_data.h"
 #include "ui/article/article_info.h"
 #include "ui/frame/page.h"
 #include "ui/frame/screens.h"
@@ -38,7 +41,8 @@ class CHeadlinesDlg : public CPage, public IArticleSource {
   void PrepareAction(QAction& action, int command) override;
   void Retranslate() override;
   int DeleteCommand() const override;
-  // Stores the counts, which the channel list would otherwise get on close.
+  // Stores the item file's counts, which the channel list would otherwise
+  // store when the list closes.
   void OnExit() override;
 
   CHeadlineModel& model() { return model_; }
@@ -54,8 +58,8 @@ class CHeadlinesDlg : public CPage, public IArticleSource {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  std::string ItemFile() const;
   void LayOutHeader();
+  void ShowList();
   void OnEngineMessage(quint32 message, quint64 wParam, qint64 lParam);
   void UpdateBusy();
   bool Downloading() const;
@@ -69,12 +73,12 @@ class CHeadlinesDlg : public CPage, public IArticleSource {
   void DeleteAll();
   void Mark(bool read);
   void MarkAll(bool read);
-  void StoreCounts();
   int SelectedRow() const;
   void SelectRow(int row);
 
   CMainFrame& frame_;
   const ChannelRef channel_;
+  reader::ReaderData data_;
   CHeadlineModel model_;
   QLabel* logo_;
   QLabel* title_;
@@ -84,6 +88,7 @@ class CHeadlinesDlg : public CPage, public IArticleSource {
   QTimer loadTimer_;
   QTimer openTimer_;
   QImage logoImage_;
+  std::string logoFile_;  // as the last load found it; empty: none
   int total_ = 0;
   int unread_ = 0;
 };

@@ -7,19 +7,19 @@
 #include <QMenu>
 #include <QPointer>
 #include <QTest>
+#include <algorithm>
+#include <filesystem>
 #include <map>
 
 #include "engine/download_manager.h"
 #include "engine/messages.h"
 #include "platform/notifier.h"
 #include "platform/text.h"
-#include "store/channel_catalog.h"
-#include "store/channel_files.h"
-#include "store/channel_store.h"
-#include "store/paths.h"
+#include "reader/reader_data.h"
 #include "ui/article/article_view_dlg.h"
 #include "ui/channels/category_bar.h"
 #include "ui/channels/channel_view.h"
+#include "ui/channels/refusal_box.h"
 #include "ui/frame/commands.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/pictures.h"
@@ -37,16 +37,16 @@ namespace {
 
 constexpr char16_t kUrl[] = u"http://127.0.0.1:9/alpha";
 
-QString CatalogAttribute(const char* name) {
-  CChannelCatalog catalog;
-  catalog.LoadAndReport(CChannelView::CatalogPath());
-  std::u16string value;
-  return catalog.GetOutlineAttribute(kUrl, name, &value) == 1 ? ToQString(value) : QString("<none>");
+QString CatalogAttribute(const char16_t* name) {
+  std::vector<reader::CatalogEntry> entries;
+  reader::ReaderData::Current().ListChannels(entries);
+  for (const reader::CatalogEntry& entry : entries)
+    if (entry.Get(u"xmlUrl") == kUrl && entry.attributes.count(name) != 0) return ToQString(entry.Get(name));
+  return "<none>";
 }
 
 std::string Link(int i) { return "http://127.0.0.1/item/" + std::to_string(i); }
 std::u16string Link16(int i) { return Utf8ToUtf16(Link(i)); }
-std::string ItemFile(int channel) { return ChannelDataPath(ChannelFileName(channel, ".bin")); }
 
 // Pixels of exactly this colour in a widget's picture.
 int PixelsOfColour(QWidget& widget, QRgb colour) {
@@ -144,12 +144,10 @@ class HeadlinesTest : public QObject {
                          {"June", Link(4), "Sun, 01 Jun 2008 10:00:00 GMT", "d"},
                          {"March", Link(5), "Sat, 01 Mar 2008 10:00:00 GMT", "e"},
                          {"January", Link(6), "Tue, 01 Jan 2008 10:00:00 GMT", "f"}});
-    CChannelStore store(ItemFile(channel_), false);
-    store.UpdateField(Link16(3), ItemField::kReadFlag, kFlagRead);
-    store.UpdateField(Link16(4), ItemField::kReadFlag, kReadFlagFullTextArrived);
-    store.UpdateField(Link16(4), ItemField::kReadFlag, kFlagReadFullText);
-    store.UpdateField(Link16(5), ItemField::kReadFlag, kReadFlagFullTextArrived);
-    WriteErrorRecord(ItemFile(channel_), u"The server did not answer");
+    SetReadFlag(channel_, Link16(3), kFlagRead);
+    SetReadFlag(channel_, Link16(4), kFlagReadFullText);
+    SetReadFlag(channel_, Link16(5), kFlagUnreadFullText);
+    WriteErrorEntry(channel_, u"The server did not answer");
     frame_->downloadManager().AddJob(Link16(6), "none.htm", "none.tpl", false, channel_, {});
 
     CHeadlinesDlg& page = OpenHeadlines();
@@ -204,20 +202,20 @@ class HeadlinesTest : public QObject {
     QTRY_COMPARE(frame_->TopPage(), static_cast<CPage*>(&page));
     QTest::keyClick(&page.list(), Qt::Key_F1);  // "Channels"
     QTRY_COMPARE(frame_->TopPage(), static_cast<CPage*>(&frame_->channelView()));
-    QTRY_COMPARE(CatalogAttribute("newItemCount"), QString("2"));
-    QCOMPARE(CatalogAttribute("itemCount"), QString("3"));
+    QTRY_COMPARE(CatalogAttribute(u"newItemCount"), QString("2"));
+    QCOMPARE(CatalogAttribute(u"itemCount"), QString("3"));
 
     // The program ending with an article open keeps the lowered count too.
     QVERIFY(OpenFirstArticleFromChannelList() != nullptr);
     frame_->Exit();
-    QCOMPARE(CatalogAttribute("newItemCount"), QString("1"));
+    QCOMPARE(CatalogAttribute(u"newItemCount"), QString("1"));
   }
 
   void deleteOneAndDeleteAll() {
     StartFrame(3, 3);
     MergeFeed(channel_, ThreeItems());
     for (const char* kept : {"-Logo.img", "-Fav.ico", ".tpl"})
-      testsupport::WriteFile(ChannelDataPath(ChannelFileName(channel_, kept)), "kept");
+      testsupport::WriteFile(ChannelFile(channel_, kept), "kept");
     CHeadlinesDlg& page = OpenHeadlines();
     env_->dialogs().answers = {false};
     QTest::keyClick(&page.list(), Qt::Key_Delete);
@@ -231,16 +229,16 @@ class HeadlinesTest : public QObject {
     QCOMPARE(page.Counts().total, 2);
     QCOMPARE(page.Counts().unread, 2);
     QCOMPARE(ReadFlags(channel_).size(), size_t{2});
-    QCOMPARE(CatalogAttribute("itemCount"), QString("2"));
+    QCOMPARE(CatalogAttribute(u"itemCount"), QString("2"));
 
     env_->dialogs().answers = {true};
     page.RunCommand(cmd::kDeleteAllHeadlines);
     QCOMPARE(page.model().rowCount(), 0);
     QCOMPARE(page.Counts().total, 0);
-    QCOMPARE(CatalogAttribute("newItemCount"), QString("0"));
-    QVERIFY(!FileExists(ItemFile(channel_)));
+    QCOMPARE(CatalogAttribute(u"newItemCount"), QString("0"));
+    QVERIFY(!std::filesystem::exists(ChannelFile(channel_, ".bin")));
     for (const char* kept : {"-Logo.img", "-Fav.ico", ".tpl"})
-      QVERIFY(FileExists(ChannelDataPath(ChannelFileName(channel_, kept))));
+      QVERIFY(std::filesystem::exists(ChannelFile(channel_, kept)));
   }
 
   void markOneMarkAllAndAFullTextArrival() {
@@ -251,7 +249,7 @@ class HeadlinesTest : public QObject {
     QCOMPARE(ReadFlags(channel_), (std::vector<unsigned>{0, 0, 2}));
     QCOMPARE(page.model().Row(0).image, int(kImageRead));
     QCOMPARE(page.Counts().unread, 2);
-    QCOMPARE(CatalogAttribute("newItemCount"), QString("2"));
+    QCOMPARE(CatalogAttribute(u"newItemCount"), QString("2"));
     page.RunCommand(cmd::kMarkRead);  // already read: nothing to count
     QCOMPARE(page.Counts().unread, 2);
     page.RunCommand(cmd::kMarkUnread);
@@ -326,7 +324,7 @@ class HeadlinesTest : public QObject {
     auto* view = qobject_cast<CArticleViewDlg*>(frame_->TopPage());
     QVERIFY(view != nullptr);
     QCOMPARE(view->article().title, std::u16string(u"Two"));
-    QVERIFY(CChannelStore(ItemFile(channel_), false).DeleteItem(Link16(2)));  // gone meanwhile
+    QVERIFY(reader::ReaderData::Current().DeleteItem(channel_, Link16(2)).done());  // gone meanwhile
     page.Reload();
     env_->dialogs().answers = {true};
     view->RunCommand(cmd::kDeleteHeadline);
@@ -354,8 +352,8 @@ class HeadlinesTest : public QObject {
     MergeFeed(channel_, more);  // the refresh merges, and stores its counts
     QTest::keyClick(&page->list(), Qt::Key_F1);  // "Channels"
     QTRY_COMPARE(frame_->TopPage(), static_cast<CPage*>(&frame_->channelView()));
-    QTRY_COMPARE(CatalogAttribute("itemCount"), QString("13"));
-    QCOMPARE(CatalogAttribute("newItemCount"), QString("12"));
+    QTRY_COMPARE(CatalogAttribute(u"itemCount"), QString("13"));
+    QCOMPARE(CatalogAttribute(u"newItemCount"), QString("12"));
     QCOMPARE(frame_->channelView().model().index(0).data(CChannelListModel::kCountsRole).toString(),
              QString("12/13"));
   }
@@ -406,6 +404,31 @@ class HeadlinesTest : public QObject {
     QTRY_VERIFY(!page.busy().running());
     QVERIFY(EnabledCommands(page)[cmd::kProperties]);
     QVERIFY(EnabledCommands(page)[cmd::kDeleteAllHeadlines]);
+  }
+
+  // A catalog that cannot be read refuses marking, deleting and opening:
+  // each says so in an error box, and the items and rows stay as they are.
+  void anUnreadableCatalogIsShownAndChangesNothing() {
+    StartFrame(3, 3);
+    MergeFeed(channel_, ThreeItems());
+    CHeadlinesDlg& page = OpenHeadlines();
+    testsupport::WriteFile(CChannelView::CatalogPath(), "not a catalog");
+    const QString refused = "Error|" + Tr(kCatalogUnreadable);
+    const auto& asked = env_->dialogs().asked;
+    page.RunCommand(cmd::kMarkRead);
+    QCOMPARE(std::count(asked.begin(), asked.end(), refused), 1);
+    page.RunCommand(cmd::kMarkAllRead);
+    env_->dialogs().answers = {true};
+    page.RunCommand(cmd::kDeleteHeadline);
+    page.OpenArticle();
+    auto* view = qobject_cast<CArticleViewDlg*>(frame_->TopPage());
+    QVERIFY(view != nullptr);
+    QCOMPARE(view->article().title, std::u16string(u"Three"));
+    QCOMPARE(std::count(asked.begin(), asked.end(), refused), 4);
+    QCOMPARE(ReadFlags(channel_), (std::vector<unsigned>{0, 0, 0}));
+    QCOMPARE(page.model().rowCount(), 3);
+    QVERIFY(page.model().Row(0).isNew);
+    QCOMPARE(page.Counts().unread, 3);
   }
 
   // The channel title in the header is plain text: markup in it shows as

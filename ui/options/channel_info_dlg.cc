@@ -2,11 +2,10 @@
 
 #include <QVBoxLayout>
 
-#include "store/feed_parser.h"
-#include "store/full_text_mode.h"
-#include "store/paths.h"
+#include "reader/reader_data.h"
 #include "ui/article/article_page.h"
 #include "ui/article/link_opener.h"
+#include "ui/channels/refusal_box.h"
 #include "ui/frame/commands.h"
 #include "ui/frame/tr.h"
 #include "ui/options/channel_info_main_dlg.h"
@@ -30,15 +29,10 @@ class CDescriptionView : public CHtmlViewDlg {
 }  // namespace
 
 std::u16string ChannelDescriptionHtml(int channel) {
-  char name[32];
-  std::snprintf(name, sizeof name, "Ch%03d.xml", channel);
-  const std::string path = ChannelDataPath(name);
-  if (!FileExists(path)) return {};
-  CFeedParser parser;
-  if (parser.Load(path) != 1) return {};
   // The description is the feed's HTML: the sheet has no stored pictures,
   // so none it names is shown, and its addresses are not fetched.
-  return SubstitutePictures(parser.ChannelInfoHtml(), [](const std::u16string&, int) { return false; });
+  return SubstitutePictures(reader::ReaderData::Current().ChannelDescriptionHtml(channel),
+                            [](const std::u16string&, int) { return false; });
 }
 
 COptionChannelInfoDlg::COptionChannelInfoDlg(const ChannelRef& channel)
@@ -59,11 +53,8 @@ COptionChannelInfoDlg::COptionChannelInfoDlg(const ChannelRef& channel)
   layout->addWidget(details_, 1);
   fullText_->setObjectName("fullTextChoice");
   for (int i = 0; i < 3; ++i) fullText_->addItem(QString());
-  {
-    CChannelCatalog catalog;
-    catalog.LoadAndReport(ChannelDataPath("Channels.opml"));
-    loadedMode_ = static_cast<int>(GetFullTextMode(catalog, ToU16(channel.url)));
-  }
+  // A choice that cannot be read shows the default; saving then says why.
+  loadedMode_ = static_cast<int>(reader::ReaderData::Current().FullText(ToU16(channel.url)).value);
   fullText_->setCurrentIndex(loadedMode_);
   auto* infoTab = new QWidget;
   auto* infoLayout = new QVBoxLayout(infoTab);
@@ -100,17 +91,18 @@ void COptionChannelInfoDlg::Retranslate() {
 
 bool COptionChannelInfoDlg::OnCommand(int command) {
   if (command != cmd::kOk) return false;
-  SaveFullTextChoice();
-  Close(kResultOk);
+  if (SaveFullTextChoice()) Close(kResultOk);
   return true;
 }
 
-void COptionChannelInfoDlg::SaveFullTextChoice() {
+bool COptionChannelInfoDlg::SaveFullTextChoice() {
   const int mode = fullText_->currentIndex();
-  if (mode == loadedMode_) return;
-  CChannelCatalog catalog;
-  if (catalog.LoadAndReport(ChannelDataPath("Channels.opml")) != 1) return;
-  SetFullTextMode(catalog, ToU16(channel_.url), static_cast<FullTextMode>(mode));
+  if (mode == loadedMode_) return true;
+  const reader::Result saved =
+      reader::ReaderData::Current().SetFullText(ToU16(channel_.url), static_cast<FullTextMode>(mode));
+  if (ShowIfRefused(this, saved)) return false;
+  loadedMode_ = mode;
+  return true;
 }
 
 }  // namespace wrenly::ui

@@ -3,8 +3,9 @@
 // from the last downloaded feed, shown in the article's HTML view: it loads
 // nothing the page names, and a tapped link goes to the same opener as an
 // article's). The one thing it can change is the
-// channel's full-text choice, a catalog attribute written only when OK finds
-// it changed; "OK" closes it.
+// channel's full-text choice, a catalog attribute written through the reader
+// library only when OK finds it changed; "OK" closes it, unless the choice
+// could not be saved (the sheet says why and stays).
 #pragma once
 
 #include <QComboBox>
@@ -29,7 +30,8 @@ class COptionChannelInfoDlg : public CPage {
   CHtmlViewDlg& details() { return *details_; }
 
  private:
-  void SaveFullTextChoice();
+  // False (after saying why) when the changed choice could not be saved.
+  bool SaveFullTextChoice();
 
   ChannelRef channel_;
   int loadedMode_ = 0;

@@ -1,18 +1,16 @@
 #include "ui/options/channel_info_main_dlg.h"
 
 #include <QVBoxLayout>
-#include <filesystem>
 
 #include "engine/refresh_abort.h"
 #include "net/messages.h"
-#include "net/transfer.h"
 #include "net/transfer_control.h"
 #include "platform/notifier.h"
-#include "store/feed_parser.h"
-#include "store/paths.h"
+#include "reader/reader_data.h"
 #include "ui/frame/commands.h"
 #include "ui/frame/dialogs.h"
 #include "ui/frame/tr.h"
+#include "ui/wizard/add_channels.h"
 
 namespace wrenly::ui {
 
@@ -30,27 +28,10 @@ class ProgressReceiver : public Receiver {
   std::function<void(qint64)> report_;
 };
 
-// Downloads the feed and reads its title; empty when there is none. False
-// when the download failed or the answer is no feed.
-bool DownloadFeedTitle(const std::u16string& url, Receiver& progress, std::u16string& title) {
-  const std::string path = ChannelDataPath("Validate~.xml");
-  std::uint32_t code = 0;
-  std::u16string error;
-  const HRESULT hr = DownloadUrlToFile(url, path, &code, &error, &progress);
-  if (hr != S_OK || !FileExists(path)) return false;
-  CFeedParser parser;
-  const bool ok = parser.Load(path) == 1 && parser.Kind() != FeedKind::kNotAFeed;
-  if (ok) title = parser.ChannelTitle().value_or(u"");
-  std::error_code ec;
-  std::filesystem::remove(path, ec);
-  return ok;
-}
-
 }  // namespace
 
-COptionChannelInfoMainDlg::COptionChannelInfoMainDlg(CChannelCatalog* catalog, bool wizard)
-    : catalog_(catalog),
-      wizard_(wizard),
+COptionChannelInfoMainDlg::COptionChannelInfoMainDlg(bool wizard)
+    : wizard_(wizard),
       heading_(MakeHeading(this, "infoHeading")),
       urlLabel_(new QLabel(this)),
       url_(new QLineEdit(this)),
@@ -81,15 +62,14 @@ COptionChannelInfoMainDlg::COptionChannelInfoMainDlg(CChannelCatalog* catalog, b
   Retranslate();
 }
 
-COptionChannelInfoMainDlg::COptionChannelInfoMainDlg(CChannelCatalog* catalog)
-    : COptionChannelInfoMainDlg(catalog, true) {
+COptionChannelInfoMainDlg::COptionChannelInfoMainDlg() : COptionChannelInfoMainDlg(true) {
   url_->setText("http://");
   url_->setCursorPosition(url_->text().size());
   setFocusProxy(url_);  // the wizard focuses the page when it shows it
 }
 
 COptionChannelInfoMainDlg::COptionChannelInfoMainDlg(const ChannelRef& channel)
-    : COptionChannelInfoMainDlg(nullptr, false) {
+    : COptionChannelInfoMainDlg(false) {
   url_->setText(channel.url);
   title_->setText(channel.title);
   url_->setReadOnly(true);
@@ -145,15 +125,13 @@ void COptionChannelInfoMainDlg::Finish() {
     finishAfterDownload_ = StartTitleDownload();
     return;
   }
-  const std::u16string others = ToU16(Tr(u"Others"));
-  catalog_->AddChannel(u"", others, u"");
-  if (catalog_->AddChannel(others, ToU16(title), ToU16(url)) > 0) {
-    emit done(true, true);
+  const auto added = AddChannels(this, {{ToU16(Tr(u"Others")), ToU16(title), ToU16(url), std::nullopt}});
+  // An unreadable catalog or an address already there: the page stays.
+  if (!added || added->front().result.refusal == reader::Refusal::kDuplicateAddress) {
+    url_->setFocus();
     return;
   }
-  Dialogs().Inform(this, Tr(u"Error"), Tr(u"Insert Channel failed. Please check whether the channel exists or not."),
-                   QMessageBox::Critical);
-  emit done(true, false);
+  emit done(true, added->front().result.done());
 }
 
 bool COptionChannelInfoMainDlg::StartTitleDownload() {
@@ -165,14 +143,13 @@ bool COptionChannelInfoMainDlg::StartTitleDownload() {
   status_->setText(Tr(u"Downloading..."));
   status_->show();
   GetTransferControl().ClearAbortFlag();
-  CreateFolder(ChannelDataFolder());
   const int generation = ++generation_;
-  worker_ = std::jthread([this, generation, address = ToU16(url)] {
+  worker_ = std::jthread([this, generation, address = ToU16(url), data = reader::ReaderData::Current()] {
     ProgressReceiver progress(
         [this](qint64 bytes) { QMetaObject::invokeMethod(this, [this, bytes] { OnProgress(bytes); }); });
-    std::u16string title;
-    const bool ok = DownloadFeedTitle(address, progress, title);
-    const QString shown = ToQString(title.empty() ? address : title);
+    const reader::ValueResult<std::u16string> title = data.DownloadFeedTitle(address, progress);
+    const bool ok = title.done();
+    const QString shown = ToQString(title.value.empty() ? address : title.value);
     QMetaObject::invokeMethod(
         this,
         [this, generation, ok, shown] {

@@ -1,6 +1,8 @@
 // COptionChannelInfoMainDlg: a channel's address and title. In the wizard it
 // is the feed address page: both fields editable, Finish adds the channel to
-// "Others", and with no title it first downloads the feed for its own title
+// "Others" through the reader library (an address already subscribed is
+// refused by name, and the page stays so that it can be corrected), and with
+// no title it first downloads the feed for its own title
 // (also offered as the "Download Default Name" button). On the channel
 // properties sheet it is the read-only "Info" page. The title download runs
 // on a thread of its own that reports through queued calls; the page stops
@@ -13,7 +15,6 @@
 #include <atomic>
 #include <thread>
 
-#include "store/channel_catalog.h"
 #include "ui/frame/screens.h"
 #include "ui/wizard/wizard_page.h"
 
@@ -23,8 +24,8 @@ class COptionChannelInfoMainDlg : public CWizardPage {
   Q_OBJECT
 
  public:
-  // The wizard's feed address page, adding to the catalog.
-  explicit COptionChannelInfoMainDlg(CChannelCatalog* catalog);
+  // The wizard's feed address page.
+  COptionChannelInfoMainDlg();
   // The read-only "Info" page of a channel's properties.
   explicit COptionChannelInfoMainDlg(const ChannelRef& channel);
   ~COptionChannelInfoMainDlg() override;
@@ -39,7 +40,7 @@ class COptionChannelInfoMainDlg : public CWizardPage {
   void titleDownloaded(bool ok);
 
  private:
-  COptionChannelInfoMainDlg(CChannelCatalog* catalog, bool wizard);
+  explicit COptionChannelInfoMainDlg(bool wizard);
   // Starts the download of the typed address for its title; false (with a
   // message) when the address is not one to download.
   bool StartTitleDownload();
@@ -47,11 +48,10 @@ class COptionChannelInfoMainDlg : public CWizardPage {
   void OnTitleDownloaded(bool ok, const QString& title);
   void ShowFields(bool show);
   void StopDownload();
-  // Adds the channel; emits done.
+  // Adds the channel; emits done unless the page stays for a correction.
   void Finish();
   bool CheckAddress(const QString& url);
 
-  CChannelCatalog* catalog_;
   bool wizard_;
   QLabel* heading_;
   QLabel* urlLabel_;

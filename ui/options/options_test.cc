@@ -22,6 +22,7 @@
 #include "testsupport/temp_dir.h"
 #include "ui/article/link_opener.h"
 #include "ui/channels/channel_view.h"
+#include "ui/channels/refusal_box.h"
 #include "ui/frame/commands.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/screens.h"
@@ -261,6 +262,20 @@ class OptionsTest : public QObject {
 
     COptionChannelInfoDlg missing({101, "None", "http://none"});
     QVERIFY(missing.details().viewer().toPlainText().isEmpty());
+  }
+
+  // The full-text choice is saved only to a catalog that can be read: else
+  // the sheet says what failed and leaves the file alone.
+  void propertiesSayWhenTheFullTextChoiceCannotBeSaved() {
+    const std::vector<int> numbers = WriteCatalog({{u"News", u"Alpha", u"http://127.0.0.1:9/a"}});
+    COptionChannelInfoDlg sheet({numbers[0], "Alpha", "http://127.0.0.1:9/a"});
+    const std::string broken = "<opml><body>";
+    testsupport::WriteFile(ChannelDataPath("Channels.opml"), broken);
+    sheet.findChild<QComboBox*>("fullTextChoice")->setCurrentIndex(2);
+    sheet.RunCommand(cmd::kOk);
+    QCOMPARE(env_->dialogs().asked.size(), 1u);
+    QCOMPARE(env_->dialogs().asked.back(), "Error|" + Tr(kCatalogUnreadable));
+    QCOMPARE(testsupport::ReadFile(ChannelDataPath("Channels.opml")), broken);
   }
 
   void propertiesLoadNothingTheDescriptionNames() {

@@ -80,6 +80,20 @@ std::vector<unsigned> ReadFlags(int channel) {
   return flags;
 }
 
+void SetReadFlag(int channel, const std::u16string& link, unsigned flag) {
+  CChannelStore store(ChannelFile(channel, ".bin"), false);
+  if (flag & kFlagUnreadFullText) store.UpdateField(link, ItemField::kReadFlag, kReadFlagFullTextArrived);
+  if (flag & kFlagRead) store.UpdateField(link, ItemField::kReadFlag, flag);
+}
+
+void WriteErrorEntry(int channel, const std::u16string& errorText) {
+  WriteErrorRecord(ChannelFile(channel, ".bin"), errorText);
+}
+
+std::string ChannelFile(int channel, std::string_view suffix) {
+  return ChannelDataPath(ChannelFileName(channel, suffix));
+}
+
 void MergeFeed(int channel, const std::vector<TestFeedItem>& items) {
   CreateFolder(ChannelDataFolder());
   std::string xml =

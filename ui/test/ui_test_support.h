@@ -7,6 +7,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "testsupport/temp_dir.h"
@@ -53,6 +54,13 @@ std::vector<int> WriteCatalog(const std::vector<CatalogChannel>& channels);
 void WriteItems(int channel, const std::vector<unsigned>& flags);
 // The read flags of a channel's live items in file order.
 std::vector<unsigned> ReadFlags(int channel);
+// Gives an item a read flag (0 to 3) as the refresh and the full-text jobs
+// would, step by step from unread.
+void SetReadFlag(int channel, const std::u16string& link, unsigned flag);
+// Replaces the channel's error entry as a failed update does.
+void WriteErrorEntry(int channel, const std::u16string& errorText);
+// The path of one of the channel's files in the data folder ("Ch%03d" + suffix).
+std::string ChannelFile(int channel, std::string_view suffix);
 
 // One item of a feed document written for a test (RSS 2.0).
 struct TestFeedItem {

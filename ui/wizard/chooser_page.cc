@@ -61,7 +61,7 @@ bool CChooserPage::OnCommand(int command) {
     return true;
   }
   if (command == cmd::kFinish) {
-    emit done(true, Finish());
+    if (const std::optional<bool> added = Finish()) emit done(true, *added);
     return true;
   }
   return false;

@@ -1,9 +1,11 @@
 // The frame shared by the wizard's two choosers: a heading, a prompt and a
 // check tree that the chooser fills just after the page shows, behind a
 // loading text. "Back" returns to the first page; "Finish" adds what is
-// checked and ends the wizard. GUI thread only.
+// checked and ends the wizard, unless nothing could be changed (the page
+// stays then). GUI thread only.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "ui/wizard/check_tree.h"
@@ -29,8 +31,9 @@ class CChooserPage : public CWizardPage {
   CChooserPage(const char* objectName, const char* treeName, std::u16string_view prompt);
   // Fills the tree (its updates are off meanwhile).
   virtual void Fill() = 0;
-  // Adds the checked entries; true when something was added.
-  virtual bool Finish() = 0;
+  // Adds the checked entries: whether something was added; nothing when
+  // the catalog refused the whole and the page stays.
+  virtual std::optional<bool> Finish() = 0;
 
  private:
   void Load();

@@ -2,7 +2,7 @@
 
 #include <QVBoxLayout>
 
-#include "store/paths.h"
+#include "reader/reader_data.h"
 #include "ui/frame/commands.h"
 #include "ui/frame/tr.h"
 
@@ -27,9 +27,8 @@ CNewChannelDlg::CNewChannelDlg(int preselect)
   layout->addStretch(1);
   Retranslate();
 
-  CreateFolder(ChannelDataFolder());
   if (preselect == kChoiceNone)
-    preselect = FileExists(ChannelDataPath("Channels.opml")) ? kChoiceLocalTemplates : kChoiceDownload;
+    preselect = reader::ReaderData::Current().HasCatalog() ? kChoiceLocalTemplates : kChoiceDownload;
   Select(preselect);
 }
 

@@ -1,6 +1,5 @@
 #include "ui/wizard/new_wizard_dlg.h"
 
-#include "store/paths.h"
 #include "ui/frame/commands.h"
 #include "ui/frame/dialogs.h"
 #include "ui/frame/tr.h"
@@ -15,13 +14,6 @@ namespace wrenly::ui {
 CNewWizardDlg::CNewWizardDlg() {
   setObjectName("newWizard");
   body().setContentsMargins(0, 0, 0, 0);
-  CreateFolder(ChannelDataFolder());
-  // A catalog file that cannot be read is left alone: the catalog then has
-  // no document, and every page's AddChannel refuses.
-  const std::string path = ChannelDataPath("Channels.opml");
-  if (!FileExists(path)) catalog_.CreateEmpty();
-  else catalog_.LoadAndReport(path);
-  catalog_.SetPath(path);
   ShowFirstPage(kChoiceNone);
 }
 
@@ -58,9 +50,9 @@ void CNewWizardDlg::OnFirstPageDone(bool next) {
   const int choice = static_cast<CNewChannelDlg*>(page_)->Choice();
   CWizardPage* chooser = nullptr;
   switch (choice) {
-    case kChoiceOpml: chooser = new COpmlDisplayDlg({}, catalog_); break;
-    case kChoiceUrl: chooser = new COptionChannelInfoMainDlg(&catalog_); break;
-    case kChoiceLocalTemplates: chooser = new CTemplatesDisplayDlg({}, catalog_); break;
+    case kChoiceOpml: chooser = new COpmlDisplayDlg; break;
+    case kChoiceUrl: chooser = new COptionChannelInfoMainDlg; break;
+    case kChoiceLocalTemplates: chooser = new CTemplatesDisplayDlg; break;
     case kChoiceDownload: RunDownload(); return;
     default: Close(kResultCancel); return;
   }
@@ -84,7 +76,7 @@ void CNewWizardDlg::RunDownload() {
     if (outcome == CDownloadDlg::kFailed) {
       ShowFirstPage(kChoiceUrl);
     } else if (outcome == CDownloadDlg::kDownloaded) {
-      auto* chooser = new CTemplatesDisplayDlg({}, catalog_);
+      auto* chooser = new CTemplatesDisplayDlg;
       connect(chooser, &CWizardPage::done, this, [this](bool finish, bool added) {
         OnChooserDone(kChoiceLocalTemplates, finish, added);
       });

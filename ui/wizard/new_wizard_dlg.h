@@ -2,13 +2,13 @@
 // page at a time (the first page, the OPML chooser, the feed address page or
 // the template chooser) and swaps them as they finish; "Download online
 // channels and open" runs the download dialog first. Every page change makes
-// a new page, so nothing entered survives going back. Closes with kResultOk
-// when something was added, else kResultCancel.
+// a new page, so nothing entered survives going back. The wizard holds no
+// copy of the catalog: each page adds through the reader library when it
+// finishes. Closes with kResultOk when something was added, else kResultCancel.
 #pragma once
 
 #include <memory>
 
-#include "store/channel_catalog.h"
 #include "ui/frame/page.h"
 #include "ui/wizard/wizard_page.h"
 
@@ -35,7 +35,6 @@ class CNewWizardDlg : public CPage {
   void OnChooserDone(int choice, bool finish, bool added);
   void RunDownload();
 
-  CChannelCatalog catalog_;
   CWizardPage* page_ = nullptr;
   CDownloadDlg* download_ = nullptr;
 };

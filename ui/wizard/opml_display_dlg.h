@@ -1,12 +1,12 @@
 // The wizard's OPML chooser: the channels of an OPML file (by default the
 // sample list) as a check tree of categories and channels. Finish adds the
-// checked categories and channels to the catalog; top-level channels go into
+// checked categories and channels to the catalog in one change, refusing
+// addresses already subscribed by name; top-level channels go into
 // "Others". The file is read just after the page shows, behind a loading text.
 #pragma once
 
 #include <string>
 
-#include "store/channel_catalog.h"
 #include "ui/wizard/chooser_page.h"
 
 namespace wrenly::ui {
@@ -17,18 +17,14 @@ class COpmlDisplayDlg : public CChooserPage {
  public:
   // An empty path shows the sample list: the data root's copy (downloaded)
   // when there is one, else the program folder's.
-  COpmlDisplayDlg(std::string path, CChannelCatalog& catalog);
+  explicit COpmlDisplayDlg(std::string path = {});
 
  protected:
   void Fill() override;
-  bool Finish() override;
+  std::optional<bool> Finish() override;
 
  private:
   std::string path_;
-  CChannelCatalog& catalog_;
 };
-
-// The sample channel list to offer: the data root's, else the program folder's.
-std::string SampleChannelsPath();
 
 }  // namespace wrenly::ui

@@ -10,10 +10,12 @@
 
 #include "engine/refresh_test_support.h"
 #include "platform/text.h"
+#include "reader/reader_data.h"
 #include "store/channel_catalog.h"
 #include "store/paths.h"
 #include "store/settings.h"
 #include "testsupport/temp_dir.h"
+#include "ui/channels/refusal_box.h"
 #include "ui/frame/commands.h"
 #include "ui/frame/tr.h"
 #include "ui/options/channel_info_main_dlg.h"
@@ -53,13 +55,6 @@ std::vector<Added> SavedCatalog() {
   return all;
 }
 
-CChannelCatalog& EmptyCatalog(CChannelCatalog& catalog) {
-  CreateFolder(ChannelDataFolder());
-  catalog.CreateEmpty();
-  catalog.SetPath(ChannelDataPath("Channels.opml"));
-  return catalog;
-}
-
 QTreeWidgetItem* Find(QTreeWidget& tree, const QString& text) {
   const auto found = tree.findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
   return found.isEmpty() ? nullptr : found.first();
@@ -67,6 +62,47 @@ QTreeWidgetItem* Find(QTreeWidget& tree, const QString& text) {
 
 QRadioButton* Choice(CNewWizardDlg& wizard, const char* name) {
   return wizard.current()->findChild<QRadioButton*>(name);
+}
+
+// Takes the wizard from its first page to the page of a choice; a chooser
+// has filled its tree on return.
+void Open(CNewWizardDlg& wizard, const char* choice) {
+  Choice(wizard, choice)->setChecked(true);
+  wizard.RunCommand(cmd::kNext);
+  if (auto* chooser = qobject_cast<CChooserPage*>(wizard.current())) {
+    QSignalSpy loaded(chooser, &CChooserPage::loaded);
+    QTRY_COMPARE(loaded.count(), 1);
+  }
+}
+
+// Types an address and a title on the feed address page.
+void TypeChannel(CNewWizardDlg& wizard, const QString& url, const QString& title) {
+  wizard.current()->findChild<QLineEdit*>("urlField")->setText(url);
+  wizard.current()->findChild<QLineEdit*>("titleField")->setText(title);
+}
+
+void Check(CNewWizardDlg& wizard, const QString& entry) {
+  Find(static_cast<CChooserPage*>(wizard.current())->tree(), entry)->setCheckState(0, Qt::Checked);
+}
+
+// The channels of the catalog on disk as "category/title url", in order.
+std::vector<std::string> Subscribed() {
+  std::vector<reader::CatalogEntry> entries;
+  reader::ReaderData::Current().ListChannels(entries);
+  std::vector<std::string> names;
+  for (const reader::CatalogEntry& e : entries)
+    if (!e.Get(u"xmlUrl").empty())
+      names.push_back(Utf16ToUtf8(e.category + u"/" + e.Get(u"text") + u" " + e.Get(u"xmlUrl")));
+  return names;
+}
+
+// Counts stored in the catalog for the channel with that address, as "total/unread".
+std::string StoredCounts(std::u16string_view url) {
+  std::vector<reader::CatalogEntry> entries;
+  reader::ReaderData::Current().ListChannels(entries);
+  for (const reader::CatalogEntry& e : entries)
+    if (e.Get(u"xmlUrl") == url) return Utf16ToUtf8(e.Get(u"itemCount") + u"/" + e.Get(u"newItemCount"));
+  return "missing";
 }
 
 }  // namespace
@@ -90,8 +126,7 @@ class WizardTest : public QObject {
                            "<outline text=\"Deep\"><outline text=\"B\" xmlUrl=\"http://b\"/></outline></outline>"
                            "<outline text=\"Empty\"/>"
                            "</body></opml>");
-    CChannelCatalog catalog;
-    COpmlDisplayDlg page(dir.path() + "/list.opml", EmptyCatalog(catalog));
+    COpmlDisplayDlg page(dir.path() + "/list.opml");
     QSignalSpy loaded(&page, &COpmlDisplayDlg::loaded);
     page.show();
     QTRY_COMPARE(loaded.count(), 1);
@@ -134,8 +169,7 @@ class WizardTest : public QObject {
                            "<TEMPLATE><Channel><Name>Loose</Name><URL>http://loose</URL></Channel>"
                            "<channel><name>NoUrl</name></channel><parse_article>R</parse_article></TEMPLATE>");
     testsupport::WriteFile(dir.path() + "/broken.xml", "<template name=\"X\"><channel>");
-    CChannelCatalog catalog;
-    CTemplatesDisplayDlg page({dir.path()}, EmptyCatalog(catalog));
+    CTemplatesDisplayDlg page({dir.path()});
     QSignalSpy loaded(&page, &CTemplatesDisplayDlg::loaded);
     page.show();
     QTRY_COMPARE(loaded.count(), 1);
@@ -258,9 +292,7 @@ class WizardTest : public QObject {
     wrenly::testing::TestSite site;
     site.Serve("/feed", wrenly::testing::RssFeed("Feed's own title", "http://x", "", {}));
     site.Serve("/untitled", wrenly::testing::RssFeed("", "http://x", "", {}));
-    CChannelCatalog catalog;
-    catalog.LoadAndReport(ChannelDataPath("Channels.opml"));
-    COptionChannelInfoMainDlg page(&catalog);
+    COptionChannelInfoMainDlg page;
     page.show();
     auto* url = page.findChild<QLineEdit*>("urlField");
     auto* title = page.findChild<QLineEdit*>("titleField");
@@ -301,6 +333,127 @@ class WizardTest : public QObject {
     QTRY_COMPARE(done.count(), 2);
     QCOMPARE(done[1][1].toBool(), true);
     QCOMPARE(SavedCatalog().back(), (Added{u"Others", u"Feed's own title", site.Url("/feed")}));
+  }
+
+  // The wizard changes the catalog as it is on disk when it finishes: a
+  // channel and counts that another program stored while it was open stay.
+  void finishKeepsWhatChangedOnDiskMeanwhile() {
+    WriteCatalog({{u"News", u"A", u"http://127.0.0.1:9/a", 5, 2}});
+    testsupport::WriteFile(GetDataRoot() + "/SampleChannels.opml",
+                           "<opml><body><outline text=\"Sample\" xmlUrl=\"http://127.0.0.1:9/sample\"/></body></opml>");
+    reader::ReaderData other = reader::ReaderData::Current();
+    {
+      CNewWizardDlg wizard;
+      Open(wizard, "choiceUrl");
+      QVERIFY(other.Subscribe(u"News", u"B", u"http://127.0.0.1:9/b").done());
+      QVERIFY(other.StoreCounts({{u"http://127.0.0.1:9/a", {9, 7}}}).done());
+      TypeChannel(wizard, "http://127.0.0.1:9/typed", "Typed");
+      QSignalSpy finished(&wizard, &CPage::finished);
+      wizard.RunCommand(cmd::kFinish);
+      QCOMPARE(finished.count(), 1);
+      QCOMPARE(finished[0][0].toInt(), kResultOk);
+    }
+    {
+      CNewWizardDlg wizard;
+      Open(wizard, "choiceOpml");
+      QVERIFY(other.Subscribe(u"News", u"C", u"http://127.0.0.1:9/c").done());
+      QVERIFY(other.StoreCounts({{u"http://127.0.0.1:9/b", {4, 1}}}).done());
+      Check(wizard, "Sample");
+      wizard.RunCommand(cmd::kFinish);
+    }
+    QCOMPARE(Subscribed(), (std::vector<std::string>{"News/A http://127.0.0.1:9/a", "News/B http://127.0.0.1:9/b",
+                                                      "News/C http://127.0.0.1:9/c",
+                                                      "Others/Typed http://127.0.0.1:9/typed",
+                                                      "Others/Sample http://127.0.0.1:9/sample"}));
+    QCOMPARE(StoredCounts(u"http://127.0.0.1:9/a"), std::string("9/7"));
+    QCOMPARE(StoredCounts(u"http://127.0.0.1:9/b"), std::string("4/1"));
+  }
+
+  // A catalog that exists but cannot be read: every Finish says so, the
+  // file stays as it is and no channel file is made.
+  void finishOnAnUnreadableCatalogSaysWhatFailed() {
+    CreateFolder(ChannelDataFolder());
+    const std::string broken = "<opml><body><outline text=\"A\"";
+    testsupport::WriteFile(ChannelDataPath("Channels.opml"), broken);
+    testsupport::WriteFile(GetDataRoot() + "/SampleChannels.opml",
+                           "<opml><body><outline text=\"Sample\" xmlUrl=\"http://127.0.0.1:9/sample\"/></body></opml>");
+    CreateFolder(GetDataRoot() + "/Templates");
+    testsupport::WriteFile(GetDataRoot() + "/Templates/t.xml",
+                           "<template name=\"G\"><channel><name>T</name><url>http://127.0.0.1:9/t</url></channel>"
+                           "<parse_article>P</parse_article></template>");
+    const QString unreadable = "Error|" + Tr(kCatalogUnreadable);
+    for (const char* choice : {"choiceUrl", "choiceOpml", "choiceTemplates"}) {
+      CNewWizardDlg wizard;
+      Open(wizard, choice);
+      if (std::string(choice) == "choiceUrl")
+        TypeChannel(wizard, "http://127.0.0.1:9/typed", "Typed");
+      else
+        Check(wizard, std::string(choice) == "choiceOpml" ? "Sample" : "G");
+      const std::size_t before = env_->dialogs().asked.size();
+      QSignalSpy finished(&wizard, &CPage::finished);
+      wizard.RunCommand(cmd::kFinish);
+      QVERIFY2(env_->dialogs().asked.size() == before + 1 && env_->dialogs().asked.back() == unreadable, choice);
+      QVERIFY2(finished.isEmpty() || finished[0][0].toInt() == kResultCancel, choice);
+    }
+    QCOMPARE(testsupport::ReadFile(ChannelDataPath("Channels.opml")), broken);
+    QCOMPARE(static_cast<int>(FindFiles(ChannelDataPath("*")).size()), 1);  // the catalog alone
+  }
+
+  // An address already subscribed is not added again, on every page that
+  // adds channels, and the message names it and the channel that has it.
+  void duplicateAddressesAreRefusedByName() {
+    WriteCatalog({{u"News", u"Existing", u"http://127.0.0.1:9/feed"}});
+    testsupport::WriteFile(GetDataRoot() + "/SampleChannels.opml",
+                           "<opml><body><outline text=\"Again\" xmlUrl=\"HTTP://127.0.0.1:9/feed\"/>"
+                           "<outline text=\"Fresh\" xmlUrl=\"http://127.0.0.1:9/fresh\"/>"
+                           "<outline text=\"Twice\" xmlUrl=\"http://127.0.0.1:9/fresh\"/></body></opml>");
+    CreateFolder(GetDataRoot() + "/Templates");
+    testsupport::WriteFile(GetDataRoot() + "/Templates/t.xml",
+                           "<template name=\"G\"><channel><name>T</name><url>http://127.0.0.1:9/feed</url></channel>"
+                           "<channel><name>U</name><url>http://127.0.0.1:9/u</url></channel>"
+                           "<parse_article>P</parse_article></template>");
+    const auto named = [&](const char* url, const char* title) {
+      const QString last = env_->dialogs().asked.back();
+      return last.contains(url) && last.contains(title);
+    };
+    {
+      // The address page stays, so that the address can be corrected.
+      CNewWizardDlg wizard;
+      Open(wizard, "choiceUrl");
+      TypeChannel(wizard, " http://127.0.0.1:9/feed ", "Other title");
+      QSignalSpy finished(&wizard, &CPage::finished);
+      wizard.RunCommand(cmd::kFinish);
+      QVERIFY(!env_->dialogs().asked.empty());
+      QVERIFY(named("http://127.0.0.1:9/feed", "Existing"));
+      QCOMPARE(finished.count(), 0);
+      QVERIFY(qobject_cast<COptionChannelInfoMainDlg*>(wizard.current()));
+    }
+    {
+      // The choosers add the rest and name what they left out.
+      CNewWizardDlg wizard;
+      Open(wizard, "choiceOpml");
+      for (const char* entry : {"Again", "Fresh", "Twice"}) Check(wizard, entry);
+      const std::size_t before = env_->dialogs().asked.size();
+      wizard.RunCommand(cmd::kFinish);
+      QCOMPARE(env_->dialogs().asked.size(), before + 1);
+      QVERIFY(named("HTTP://127.0.0.1:9/feed", "Existing"));
+      QVERIFY(named("http://127.0.0.1:9/fresh", "Fresh"));
+    }
+    {
+      CNewWizardDlg wizard;
+      Open(wizard, "choiceTemplates");
+      Check(wizard, "G");
+      const std::size_t before = env_->dialogs().asked.size();
+      wizard.RunCommand(cmd::kFinish);
+      QCOMPARE(env_->dialogs().asked.size(), before + 1);
+      QVERIFY(named("http://127.0.0.1:9/feed", "Existing"));
+    }
+    QCOMPARE(Subscribed(), (std::vector<std::string>{"News/Existing http://127.0.0.1:9/feed",
+                                                      "Others/Fresh http://127.0.0.1:9/fresh",
+                                                      "Others/G - U http://127.0.0.1:9/u"}));
+    // The refused template wrote no copy over the existing channel's.
+    QVERIFY(!FileExists(ChannelDataPath("Ch100.tpl")));
+    QCOMPARE(testsupport::ReadFile(ChannelDataPath("Ch102.tpl")), std::string("\xEF\xBB\xBFP"));
   }
 };
 

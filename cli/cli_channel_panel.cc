@@ -1,6 +1,5 @@
 #include "cli/cli_channel_panel.h"
 
-#include <map>
 
 #include "engine/messages.h"
 #include "platform/text.h"
@@ -86,13 +85,6 @@ void CliChannelPanel::Post(MessageId message, std::uint64_t wParam, std::int64_t
 std::vector<ChannelRow> CliChannelPanel::Rows() {
   std::lock_guard lock(mutex_);
   return rows_;
-}
-
-bool CliChannelPanel::SaveCounts() {
-  std::map<std::u16string, ChannelCountValues> counts;
-  for (const ChannelRow& row : Rows())
-    if (row.total >= 0) counts.emplace(row.url, ChannelCountValues{row.total, row.unread});
-  return reader::ReaderData::Current().StoreCounts(counts).done();
 }
 
 }  // namespace wrenly::cli

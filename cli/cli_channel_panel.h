@@ -1,6 +1,6 @@
 // The channel list of wrenly-cli: the catalog's channels (all of them or a
 // chosen few) as the rows a refresh works on. It keeps each row's outcome
-// and counts, and writes changed counts back to the catalog afterwards.
+// and counts for the report.
 // Safe for concurrent use: the refresh thread changes rows while the
 // command's thread waits; the catalog is touched only by the command's thread.
 #pragma once
@@ -46,9 +46,6 @@ class CliChannelPanel : public IChannelPanel, public Receiver {
   void Post(MessageId message, std::uint64_t wParam, std::int64_t lParam) override;
 
   std::vector<ChannelRow> Rows();
-  // Stores the counts that arrived as "itemCount" and "newItemCount" of each
-  // channel, where they changed. False when the catalog could not be saved.
-  bool SaveCounts();
 
  private:
   std::mutex mutex_;

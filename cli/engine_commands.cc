@@ -10,14 +10,12 @@
 #include "cli/interrupt_watch.h"
 #include "engine/auto_update.h"
 #include "engine/dock_watch.h"
-#include "engine/download_manager.h"
-#include "engine/full_text_job.h"
 #include "engine/messages.h"
 #include "engine/refresh_abort.h"
-#include "engine/refresh_controller.h"
 #include "net/messages.h"
 #include "platform/text.h"
-#include "store/settings.h"
+#include "reader/refresh.h"
+#include "reader/settings.h"
 
 namespace wrenly::cli {
 namespace {
@@ -69,26 +67,25 @@ int RunRefresh(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (!unknown.empty()) return kExitUsage;
   // The watch comes first: the signals must be blocked before any thread
   // starts, or a worker would take them and end the process mid-write.
-  std::atomic<CRefreshController*> running{nullptr};
+  std::atomic<reader::Refresh*> running{nullptr};
   InterruptWatch interrupt([&] {
-    if (CRefreshController* controller = running) controller->Abort();
+    if (reader::Refresh* refresh = running) refresh->Abort();
   });
   CliChannelPanel panel(std::move(rows));
-  CDownloadManager manager(RunFullTextJob);
-  CRefreshController controller(panel, manager, &panel);
-  running = &controller;
-  AddBroadcastReceiver(&controller);
-  controller.ToggleRefresh();
+  reader::Refresh refresh(panel, &panel);
+  running = &refresh;
+  AddBroadcastReceiver(&refresh);
+  refresh.Toggle();
   // The refresh starts at once or once the connection is up.
-  while (controller.waitingForConnection() && !interrupt.interrupted())
+  while (refresh.waitingForConnection() && !interrupt.interrupted())
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  if (interrupt.interrupted()) controller.Abort();
-  controller.WaitUntilDone();
-  while (!manager.IsDrained()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  RemoveBroadcastReceiver(&controller);
-  // No interrupt callback may still be using the controller when it goes.
+  if (interrupt.interrupted()) refresh.Abort();
+  refresh.Wait();
+  RemoveBroadcastReceiver(&refresh);
+  // No interrupt callback may still be using the refresh when it goes.
   interrupt.Stop();
-  if (!panel.SaveCounts()) err << "wrenly-cli refresh: the channel counts could not be saved\n";
+  if (const reader::Result stored = refresh.StoreCounts(); !stored.done())
+    err << "wrenly-cli refresh: the channel counts could not be saved: " << stored.message << '\n';
   int failed = 0;
   PrintRows(panel.Rows(), out, failed);
   if (interrupt.interrupted()) err << "wrenly-cli refresh: cancelled\n";
@@ -115,7 +112,7 @@ class AutoReporter : public Receiver {
 
 int RunAuto(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (!args.empty()) return UsageError("auto", err);
-  const int mode = GetSettingInt(setting::kAutoUpdateMode);
+  const int mode = reader::SettingNumber(setting::kAutoUpdateMode);
   if (mode == kAutoUpdateOff) {
     err << "wrenly-cli auto: \"AutoUpdateMode\" is 0 (no automatic update)\n";
     return kExitFailed;
@@ -129,14 +126,14 @@ int RunAuto(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     stopped.notify_all();
   });
   CliChannelPanel panel(LoadCatalogChannels());
-  CDownloadManager manager(RunFullTextJob);
-  CRefreshController controller(panel, manager, &panel);
+  // Each refresh of the schedule stores its counts when it ends.
+  reader::Refresh refresh(panel, &panel);
   AutoReporter reporter(out);
-  AddBroadcastReceiver(&controller);
+  AddBroadcastReceiver(&refresh);
   AddBroadcastReceiver(&reporter);
-  CDockWatch dock(&controller);
+  CDockWatch dock(&refresh);
   dock.Start();
-  if (mode == kAutoUpdateTimed) StartAutoUpdate(&controller);
+  if (mode == kAutoUpdateTimed) StartAutoUpdate(&refresh);
   out << "automatic update in mode " << mode << "; Ctrl-C ends it" << std::endl;
   {
     std::unique_lock lock(mutex);
@@ -144,11 +141,11 @@ int RunAuto(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   }
   StopAutoUpdate();
   dock.Close();
-  controller.Abort();
-  controller.WaitUntilDone();
+  refresh.Abort();
+  refresh.Wait();
   RemoveBroadcastReceiver(&reporter);
-  RemoveBroadcastReceiver(&controller);
-  panel.SaveCounts();
+  RemoveBroadcastReceiver(&refresh);
+  refresh.StoreCounts();
   return kExitOk;
 }
 
@@ -164,8 +161,8 @@ int RunSet(const std::vector<std::string>& args, std::ostream&, std::ostream& er
            "and a value is one line\n";
     return kExitUsage;
   }
-  if (!SetSettingString(args[0], Utf8ToUtf16(args[1]))) {
-    err << "wrenly-cli set: the settings file " << SettingsFilePath() << " could not be written\n";
+  if (const reader::Result stored = reader::StoreSetting(args[0], Utf8ToUtf16(args[1])); !stored.done()) {
+    err << "wrenly-cli set: " << stored.message << '\n';
     return kExitFailed;
   }
   return kExitOk;
@@ -182,12 +179,12 @@ bool IsNumberSetting(std::string_view name) {
 
 int RunGet(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.size() != 1) return UsageError("get", err);
-  if (const auto stored = ReadStoredSetting(args[0]))
+  if (const auto stored = reader::StoredSetting(args[0]))
     out << Utf16ToUtf8(*stored) << '\n';
   else if (IsNumberSetting(args[0]))
-    out << GetSettingInt(args[0]) << '\n';
+    out << reader::SettingNumber(args[0]) << '\n';
   else
-    out << Utf16ToUtf8(GetSettingString(args[0])) << '\n';
+    out << Utf16ToUtf8(reader::SettingText(args[0])) << '\n';
   return kExitOk;
 }
 

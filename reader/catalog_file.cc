@@ -24,7 +24,12 @@ ListedCatalog::ListedCatalog()
 void ListedCatalog::Visit(const tinyxml2::XMLElement* parent, const tinyxml2::XMLElement* element) {
   current_ = {};
   CChannelCatalog::Visit(parent, element);
-  if (!current_.category.empty() || !current_.Get(u"xmlUrl").empty()) entries.push_back(current_);
+  if (!current_.category.empty() || !current_.Get(u"xmlUrl").empty()) {
+    entries.push_back(current_);
+    return;
+  }
+  const std::u16string title = current_.attributes.count(u"text") ? current_.Get(u"text") : current_.Get(u"title");
+  if (!title.empty()) categories.push_back(title);
 }
 
 const CatalogEntry* ListedCatalog::FindAddress(std::u16string_view url) const {

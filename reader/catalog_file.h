@@ -24,6 +24,8 @@ class ListedCatalog : public CChannelCatalog {
 
   // Outlines in a category, and outlines with an address at the top.
   std::vector<CatalogEntry> entries;
+  // The titles of the outlines at the top without an address.
+  std::vector<std::u16string> categories;
 
  private:
   CatalogEntry current_;

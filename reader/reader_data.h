@@ -184,6 +184,18 @@ class ReaderData {
   // cannot be read or the catalog not saved.
   Result StoreItemCounts(int channel);
 
+  // --- the channel list (reader/channel_listing.cc) ---
+
+  // The channels as ListChannels gives them and the categories (outlines
+  // at the top with a title and no feed address), from one reading.
+  Result ListCatalog(std::vector<CatalogEntry>& channels, std::vector<std::u16string>& categories) const;
+  // Makes the data root and the channels' folder where they are missing.
+  Result CreateFolders() const;
+  // Saves an empty catalog when there is no catalog file (HasCatalog).
+  Result CreateCatalog();
+  // The folder of the catalog and of the channels' files.
+  std::string ChannelFolder() const;
+
  private:
   std::string root_;
 };

@@ -1,9 +1,16 @@
 // The parsed file is cached together with the file's identity (device, inode,
 // size, modification time), so a read costs one stat() unless the file was
-// replaced, by this process or another.
+// replaced, by this process or another. A write takes an exclusive flock on
+// the file's folder (the file itself is replaced, so its own lock would not
+// outlive the first write) and reads the file afresh under it.
 #include "store/settings.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <charconv>
@@ -76,6 +83,28 @@ std::string ReadWholeFile(const std::string& path) {
   return s.str();
 }
 
+// An exclusive flock on a folder, held while it lives: the writers of the
+// settings file in every process take it on the file's folder. Without it
+// (a folder that cannot be opened) the write goes on unordered between
+// processes, as it would on a file system without flock.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& folder)
+      : fd_(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (fd_ < 0) return;
+    while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+  ~FolderLock() {
+    if (fd_ >= 0) close(fd_);
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  int fd_;
+};
+
 class SettingsFile {
  public:
   std::optional<std::string> Get(std::string_view name) {
@@ -83,16 +112,22 @@ class SettingsFile {
     return CurrentLocked().Get(kGroup, name);
   }
 
-  bool Set(std::string_view name, std::string_view value) {
+  bool Set(std::string_view name, std::string_view value, std::string* errorOut) {
     std::lock_guard lock(mutex_);
+    const std::string path = SettingsFilePath();
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    // Read-modify-write under the folder's lock: what another process wrote
+    // a moment ago is read, not a cached copy, and kept.
+    const FolderLock folderLock(folder);
+    cachedPath_.clear();
     IniDocument doc = CurrentLocked();
     doc.Set(kGroup, name, value);
-    const std::string path = SettingsFilePath();
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
     std::string error;
     if (!WriteFileAtomically(path, doc.Serialize(), &error)) {
       TraceF("Settings: cannot write %s: %s\n", path.c_str(), error.c_str());
+      if (errorOut != nullptr) *errorOut = error;
       return false;
     }
     return true;
@@ -163,12 +198,12 @@ std::optional<std::u16string> ReadStoredSetting(std::string_view name) {
   return Utf8ToUtf16(*stored);
 }
 
-bool SetSettingInt(std::string_view name, int value) {
-  return File().Set(name, std::to_string(value));
+bool SetSettingInt(std::string_view name, int value, std::string* error) {
+  return File().Set(name, std::to_string(value), error);
 }
 
-bool SetSettingString(std::string_view name, std::u16string_view value) {
-  return File().Set(name, Utf16ToUtf8(value));
+bool SetSettingString(std::string_view name, std::u16string_view value, std::string* error) {
+  return File().Set(name, Utf16ToUtf8(value), error);
 }
 
 int GetArticleLimit() {

@@ -47,9 +47,9 @@ int GetSettingInt(std::string_view name);
 std::u16string GetSettingString(std::string_view name);
 
 // Writes one value; false when the file could not be replaced (the previous
-// file is then unchanged).
-bool SetSettingInt(std::string_view name, int value);
-bool SetSettingString(std::string_view name, std::u16string_view value);
+// file is then unchanged, and `error` says why).
+bool SetSettingInt(std::string_view name, int value, std::string* error = nullptr);
+bool SetSettingString(std::string_view name, std::u16string_view value, std::string* error = nullptr);
 
 // The stored text of a value, nothing when it is not stored: for callers that
 // must tell a stored value from the default.

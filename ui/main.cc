@@ -4,7 +4,7 @@
 #include "platform/malloc_arenas.h"
 #include "platform/program_folder.h"
 #include "platform/text.h"
-#include "store/settings.h"
+#include "reader/settings.h"
 #include "store/stale_temp_files.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/single_instance.h"
@@ -20,7 +20,7 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Wrenly Mobile");
   QApplication::setDesktopFileName("wrenly");
-  wrenly::SetSettingString(wrenly::setting::kRoot, wrenly::Utf8ToUtf16(wrenly::GetProgramFolder()));
+  wrenly::reader::StoreSetting(wrenly::setting::kRoot, wrenly::Utf8ToUtf16(wrenly::GetProgramFolder()));
   wrenly::RemoveStaleTempFilesAtStart();
 
   wrenly::ui::RegisterReadingScreens();

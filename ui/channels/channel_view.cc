@@ -11,11 +11,6 @@
 #include "platform/text.h"
 #include "platform/trace.h"
 #include "reader/reader_data.h"
-#include "store/channel_catalog.h"
-#include "store/channel_files.h"
-#include "store/channel_store.h"
-#include "store/item_record.h"
-#include "store/paths.h"
 #include "store/translation.h"
 #include "ui/channels/category_edit_dlg.h"
 #include "ui/channels/refusal_box.h"
@@ -55,7 +50,7 @@ bool IsOptionsCommand(int command) {
 
 }  // namespace
 
-std::string CChannelView::CatalogPath() { return ChannelDataPath("Channels.opml"); }
+std::string CChannelView::CatalogPath() { return reader::ReaderData::Current().CatalogPath(); }
 
 CChannelView::CChannelView(CMainFrame& frame)
     : frame_(frame), bar_(new CCategoryBar(this)), list_(new QListView(this)), loading_(new QLabel(this)) {
@@ -77,7 +72,7 @@ CChannelView::CChannelView(CMainFrame& frame)
   body().addWidget(list_, 1);
   body().addWidget(loading_, 1);
 
-  refresh_ = std::make_unique<CRefreshController>(model_, frame.downloadManager(), &viewBridge_);
+  refresh_ = std::make_unique<reader::Refresh>(model_, &viewBridge_, frame.downloadManager());
   connect(&viewBridge_, &CMessageBridge::received, this, &CChannelView::OnEngineMessage);
   connect(&frame, &CMainFrame::engineMessage, this, &CChannelView::OnEngineMessage);
   connect(&frame, &CMainFrame::downloadingChanged, this, &CChannelView::OnDownloadingChanged);
@@ -92,8 +87,8 @@ CChannelView::CChannelView(CMainFrame& frame)
   openTimer_.setSingleShot(true);
   openTimer_.setInterval(100);
   connect(&openTimer_, &QTimer::timeout, this, &CChannelView::OpenSelected);
-  // Counts of a refresh are gathered for half a second and stored in one
-  // catalog save, so the GUI thread does not write the catalog per channel.
+  // Counts of a running refresh are stored in one catalog save per half
+  // second, so the GUI thread does not write the catalog per channel.
   countsTimer_.setSingleShot(true);
   countsTimer_.setInterval(500);
   connect(&countsTimer_, &QTimer::timeout, this, &CChannelView::FlushCounts);
@@ -111,11 +106,11 @@ CChannelView::CChannelView(CMainFrame& frame)
 }
 
 CChannelView::~CChannelView() {
-  // The refresh ends before the model it works on goes away, and an editor
-  // still open must not write into a list that is being destroyed.
+  // The refresh ends (and stores its counts) before the model it works on
+  // goes away, and an editor still open must not write into a list that is
+  // being destroyed.
   refresh_.reset();
   disconnect(&model_, nullptr, this, nullptr);
-  FlushCounts();
 }
 
 void CChannelView::Retranslate() {
@@ -135,8 +130,9 @@ void CChannelView::Retranslate() {
 void CChannelView::StartUp() {
   SetDownloading(false);
   bar_->setEnabled(false);
-  CreateFolder(ChannelDataFolder());
-  if (!FileExists(CatalogPath())) {
+  const reader::ReaderData data = reader::ReaderData::Current();
+  data.CreateFolders();
+  if (!data.HasCatalog()) {
     OpenPage(new CWelcomeDlg, [this](int result) { AfterWelcome(result); });
   } else {
     list_->hide();
@@ -168,14 +164,7 @@ void CChannelView::RunWizard() {
   });
 }
 
-void CChannelView::EnsureCatalogFile() {
-  if (FileExists(CatalogPath())) return;
-  CChannelCatalog catalog;
-  catalog.CreateEmpty();
-  catalog.SetPath(CatalogPath());
-  if (catalog.SaveFile() != 1)
-    Dialogs().Inform(this, Tr(u"Error"), ToQString(Utf8ToUtf16(catalog.LastError())), QMessageBox::Critical);
-}
+void CChannelView::EnsureCatalogFile() { Done(reader::ReaderData::Current().CreateCatalog()); }
 
 void CChannelView::ScheduleReload() { reloadTimer_.start(); }
 
@@ -187,39 +176,28 @@ void CChannelView::Load(bool takeFocus) {
   const int remembered = SelectedRow();
   const int rememberedNumber = model_.Row(remembered).number;
   const bool filling = !filter_.has_value();
-  if (filling) categories_.clear();
-
+  const reader::ReaderData data = reader::ReaderData::Current();
+  std::vector<reader::CatalogEntry> channels;
+  std::vector<std::u16string> categories;
+  const bool readable = data.ListCatalog(channels, categories).refusal != reader::Refusal::kUnreadableCatalog;
+  if (filling) categories_ = std::move(categories);
   std::vector<ChannelRow> rows;
-  std::map<std::u16string, std::u16string> attributes;
-  CChannelCatalog catalog([&](const std::u16string& category, const std::u16string& name, const std::u16string& value) {
-    if (!name.empty()) {
-      attributes.insert_or_assign(name, value);
-      return;
+  for (const reader::CatalogEntry& channel : channels) {
+    ChannelRow row;
+    row.number = channel.Number();
+    row.url = channel.Get(u"xmlUrl");
+    if (row.number <= 0 || row.url.empty() || !MatchesFilter(channel.category)) continue;
+    if (newOnly_ && ParseDecimal(channel.Get(u"newItemCount")) == 0) continue;
+    row.title = channel.attributes.count(u"text") ? channel.Get(u"text") : channel.Get(u"title");
+    row.iconPath = Utf8ToUtf16(data.ChannelPath(row.number, "-Fav.ico"));
+    if (channel.attributes.count(u"itemCount") && channel.attributes.count(u"newItemCount")) {
+      row.total = ParseDecimal(channel.Get(u"itemCount"));
+      row.unread = ParseDecimal(channel.Get(u"newItemCount"));
+      row.counts = CountText(row.total, row.unread);
     }
-    // The outline ended: a category when it names no feed, else a channel.
-    const std::u16string url = attributes[u"xmlUrl"];
-    const std::u16string text = attributes.count(u"text") ? attributes[u"text"] : attributes[u"title"];
-    if (category.empty() && url.empty()) {
-      if (filling && !text.empty()) categories_.push_back(text);
-    } else if (MatchesFilter(category) && !url.empty()) {
-      ChannelRow row;
-      row.number = ParseDecimal(attributes[u"uniqueID"]);
-      row.title = text;
-      row.url = url;
-      row.iconPath = Utf8ToUtf16(ChannelDataPath(ChannelFileName(row.number, "-Fav.ico")));
-      if (attributes.count(u"itemCount") && attributes.count(u"newItemCount")) {
-        row.total = ParseDecimal(attributes[u"itemCount"]);
-        row.unread = ParseDecimal(attributes[u"newItemCount"]);
-        row.counts = CountText(row.total, row.unread);
-      }
-      row.hasUnread = row.unread >= 1 ? u"1" : u"0";
-      const bool hidden = newOnly_ && ParseDecimal(attributes[u"newItemCount"]) == 0;
-      if (row.number > 0 && !hidden) rows.push_back(std::move(row));
-    }
-    attributes.clear();
-  });
-  const bool exists = FileExists(CatalogPath());
-  const bool readable = !exists || catalog.LoadAndReport(CatalogPath()) == 1;
+    row.hasUnread = row.unread >= 1 ? u"1" : u"0";
+    rows.push_back(std::move(row));
+  }
   model_.SetRows(std::move(rows));
 
   loading_->setProperty("unreadable", !readable);
@@ -239,12 +217,13 @@ void CChannelView::Load(bool takeFocus) {
 }
 
 void CChannelView::WatchDisk() {
-  const QString folder = QString::fromStdString(ChannelDataFolder());
-  const QString catalog = QString::fromStdString(CatalogPath());
+  const reader::ReaderData data = reader::ReaderData::Current();
+  const QString folder = QString::fromStdString(data.ChannelFolder());
+  const QString catalog = QString::fromStdString(data.CatalogPath());
   if (!watcher_.directories().contains(folder)) watcher_.addPath(folder);
   // A save renames a new file over the catalog, and the watcher drops the
   // file it watched.
-  if (!watcher_.files().contains(catalog) && FileExists(CatalogPath())) watcher_.addPath(catalog);
+  if (!watcher_.files().contains(catalog) && data.HasCatalog()) watcher_.addPath(catalog);
 }
 
 void CChannelView::ReloadFromDisk() {
@@ -450,8 +429,7 @@ void CChannelView::ToggleRefresh(int targetRow) {
     if (!refresh_->running()) SetDownloading(false);
     return;
   }
-  model_.SetTarget(targetRow);
-  refresh_->ToggleRefresh();
+  refresh_->Toggle(targetRow);
   SetDownloading(refresh_->running() || refresh_->waitingForConnection());
 }
 
@@ -474,16 +452,14 @@ void CChannelView::OnDownloadingChanged(bool downloading) {
 void CChannelView::OnEngineMessage(quint32 message, quint64 wParam, qint64 lParam) {
   switch (message) {
     case WM_REFRESH_TOGGLE: ToggleRefresh(-1); break;
-    case WM_REFRESH_DONE:
+    case WM_REFRESH_DONE:  // the refresh has stored its counts
       SetDownloading(false);
-      FlushCounts();
       break;
     case WM_CHANNEL_COUNTS: {
       // wParam is a row of the refresh, which the list may have reloaded since.
       const RefreshChannel channel = model_.RefreshChannelAt(static_cast<int>(wParam));
-      if (channel.number > 0)
-        StoreCounts(channel.number, channel.url, static_cast<int>(lParam & 0xFFFF),
-                    static_cast<int>((lParam >> 16) & 0xFFFF));
+      ShowCounts(channel.number, static_cast<int>(lParam & 0xFFFF), static_cast<int>((lParam >> 16) & 0xFFFF));
+      if (!countsTimer_.isActive()) countsTimer_.start();
       break;
     }
     case WM_REFRESH_SCHEDULED:  // starts a refresh only when none runs
@@ -506,20 +482,12 @@ void CChannelView::OnEngineMessage(quint32 message, quint64 wParam, qint64 lPara
   }
 }
 
-void CChannelView::StoreCounts(int number, const std::u16string& url, int total, int unread) {
-  // A channel the list hides now still gets its counts in the catalog.
-  const int row = model_.RowOfChannel(number);
+void CChannelView::ShowCounts(int number, int total, int unread) {
+  const int row = number > 0 ? model_.RowOfChannel(number) : -1;
   if (row >= 0) model_.SetCounts(row, total, unread);
-  pendingCounts_[url] = {total, unread};
-  if (!countsTimer_.isActive()) countsTimer_.start();
 }
 
-void CChannelView::FlushCounts() {
-  if (pendingCounts_.empty()) return;
-  const auto counts = std::move(pendingCounts_);
-  pendingCounts_.clear();
-  reader::ReaderData::Current().StoreCounts(counts);
-}
+void CChannelView::FlushCounts() { refresh_->StoreCounts(); }
 
 // --- channel commands ---
 
@@ -608,8 +576,12 @@ void CChannelView::OpenSelected() {
     // The counts come from the item file, which a refresh may have changed
     // while the screen was open; the screen's own would be older.
     QTimer::singleShot(100, this, [this, number, url] {
-      const ItemCounts counts = reader::ReaderData::Current().Counts(number);
-      if (counts.readable) StoreCounts(number, url, counts.total, counts.total - counts.read);
+      reader::ReaderData data = reader::ReaderData::Current();
+      const ItemCounts counts = data.Counts(number);
+      if (!counts.readable) return;
+      const ChannelCountValues values{counts.total, counts.total - counts.read};
+      ShowCounts(number, values.total, values.unread);
+      data.StoreCounts({{url, values}});
     });
   });
 }

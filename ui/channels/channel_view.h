@@ -18,17 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/refresh_controller.h"
+#include "reader/refresh.h"
 #include "reader/result.h"
-#include "store/channel_counts.h"
 #include "ui/channels/category_bar.h"
 #include "ui/channels/channel_list_model.h"
 #include "ui/frame/message_bridge.h"
 #include "ui/frame/page.h"
-
-namespace wrenly {
-class CChannelCatalog;
-}
 
 namespace wrenly::ui {
 
@@ -51,7 +46,7 @@ class CChannelView : public CPage {
   CChannelListModel& model() { return model_; }
   QListView& list() { return *list_; }
   CCategoryBar& categoryBar() { return *bar_; }
-  CRefreshController& refresh() { return *refresh_; }
+  reader::Refresh& refresh() { return *refresh_; }
   bool downloading() const { return downloading_; }
   // Whether a refresh running now covers this channel: it refreshes every
   // channel or this one.
@@ -107,7 +102,9 @@ class CChannelView : public CPage {
   void OpenPage(CPage* page, std::function<void(int)> done = {});
   void OpenSelectedSoon();
   void OpenSelected();
-  void StoreCounts(int number, const std::u16string& url, int total, int unread);
+  // Shows counts on the channel's row, if it is listed.
+  void ShowCounts(int number, int total, int unread);
+  // Stores the counts the running refresh gathered so far.
   void FlushCounts();
   // True when the operation was done; else tells the person what failed.
   bool Done(const reader::Result& result);
@@ -118,7 +115,7 @@ class CChannelView : public CPage {
   CMainFrame& frame_;
   CChannelListModel model_;
   CMessageBridge viewBridge_;
-  std::unique_ptr<CRefreshController> refresh_;
+  std::unique_ptr<reader::Refresh> refresh_;
   CCategoryBar* bar_;
   QListView* list_;
   QLabel* loading_;
@@ -129,7 +126,6 @@ class CChannelView : public CPage {
   QTimer diskTimer_;
   std::optional<std::u16string> filter_;  // none: drop-down not filled yet
   std::vector<std::u16string> categories_;
-  std::map<std::u16string, ChannelCountValues> pendingCounts_;
   bool newOnly_ = false;
   bool downloading_ = false;
   bool paintTraced_ = false;

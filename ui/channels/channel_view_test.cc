@@ -449,6 +449,41 @@ class ChannelViewTest : public QObject {
     QCOMPARE(View().list().currentIndex().data(CChannelListModel::kNumberRole).toInt(), numbers[2]);
   }
 
+  void aWrenlyCliRefreshAndAddShowInTheOpenWindowWithoutARestart() {
+    wrenly::testing::TestSite site;
+    std::atomic<bool> release{false};
+    site.Handle("/slow.xml", [&](const httplib::Request&, httplib::Response& response) {
+      for (int i = 0; i < 6000 && !release; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      response.set_content(wrenly::testing::RssFeed("Slow", "http://127.0.0.1/", "",
+                                                    {{"S1", "http://127.0.0.1/s1", "s"},
+                                                     {"S2", "http://127.0.0.1/s2", "s"},
+                                                     {"S3", "http://127.0.0.1/s3", "s"}}),
+                           "text/xml");
+    });
+    site.Serve("/fast.xml", wrenly::testing::RssFeed("Fast", "http://127.0.0.1/", "",
+                                                      {{"F1", "http://127.0.0.1/f1", "f"},
+                                                       {"F2", "http://127.0.0.1/f2", "f"}}));
+    WriteCatalog({{u"News", u"Fast", site.Url("/fast.xml")}, {u"News", u"Slow", site.Url("/slow.xml")}});
+    StartWithList(2);
+    CChannelListModel& model = View().model();
+
+    QProcess refresh;
+    refresh.start(QString(WRENLY_BIN_DIR) + "/wrenly-cli", {"refresh"});
+    QVERIFY(refresh.waitForStarted());
+    // The refresh holds the slow feed's answer while a channel is added.
+    QTRY_COMPARE_WITH_TIMEOUT(site.Requests("/slow.xml"), 1, 30000);
+    QCOMPARE(RunCli({"add", "http://127.0.0.1:9/d", "Delta", "--category", "News"}), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(Titles(model), QStringList({"Fast", "Slow", "Delta"}), 10000);
+    QCOMPARE(refresh.state(), QProcess::Running);
+
+    release = true;
+    QTRY_COMPARE_WITH_TIMEOUT(refresh.state(), QProcess::NotRunning, 60000);
+    QCOMPARE(refresh.exitCode(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(model.index(0).data(CChannelListModel::kCountsRole).toString(), QString("2/2"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(model.index(1).data(CChannelListModel::kCountsRole).toString(), QString("3/3"), 10000);
+    QCOMPARE(Titles(model), QStringList({"Fast", "Slow", "Delta"}));
+  }
+
   void refreshStepsTheRowsThroughTheirImagesAndCancelEndsIt() {
     wrenly::testing::TestSite site;
     std::atomic<bool> release{false};

@@ -10,7 +10,7 @@
 #include "engine/messages.h"
 #include "engine/refresh_abort.h"
 #include "platform/text.h"
-#include "store/settings.h"
+#include "reader/settings.h"
 #include "store/system_language.h"
 #include "store/translation.h"
 #include "ui/channels/channel_view.h"
@@ -42,7 +42,7 @@ CMainFrame::CMainFrame(FrameOptions options)
   PushPage(channelView_);
   dockWatch_->Start();
   setWindowTitle(Tr(u"Wrenly Mobile"));
-  if (GetSettingInt(setting::kAutoUpdateMode) == kAutoUpdateTimed)
+  if (reader::SettingNumber(setting::kAutoUpdateMode) == kAutoUpdateTimed)
     StartAutoUpdate(&bridge_, options.timer != nullptr ? *options.timer : ProcessTimer());
 }
 
@@ -103,7 +103,7 @@ void CMainFrame::PrepareAction(QAction& action, int command) const {
 }
 
 void CMainFrame::SwitchLanguage(const char16_t* code) {
-  SetSettingString(setting::kLanguage, code);
+  reader::StoreSetting(setting::kLanguage, code);
   Retranslate();
 }
 

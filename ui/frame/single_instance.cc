@@ -8,13 +8,13 @@
 #include <cstdlib>
 
 #include "platform/trace.h"
-#include "store/paths.h"
+#include "reader/reader_data.h"
 
 namespace wrenly::ui {
 
 std::string CSingleInstance::LockPath() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  const std::string folder = runtime != nullptr && *runtime != '\0' ? runtime : GetDataRoot();
+  const std::string folder = runtime != nullptr && *runtime != '\0' ? runtime : reader::ReaderData::Current().root();
   return folder + "/Wrenly Mobile.lock";
 }
 

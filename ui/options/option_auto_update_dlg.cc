@@ -4,7 +4,8 @@
 #include <algorithm>
 
 #include "engine/auto_update.h"
-#include "store/settings.h"
+#include "reader/settings.h"
+#include "ui/channels/refusal_box.h"
 #include "ui/frame/tr.h"
 
 namespace wrenly::ui {
@@ -32,10 +33,10 @@ COptionAutoUpdateDlg::COptionAutoUpdateDlg(std::function<void(bool)> schedule)
   for (int i = 0; i < 3; ++i) mode_->addItem(QString());
   for (int i = 1; i <= 20; ++i) count_->addItem(QString("%1").arg(i, 2, 10, QChar('0')));
   for (int i = 0; i < 3; ++i) unit_->addItem(QString());
-  mode_->setCurrentIndex(std::clamp(GetSettingInt(setting::kAutoUpdateMode), 0, 2));
-  count_->setCurrentIndex(std::clamp(GetSettingInt(setting::kAutoUpdateTimeNum), 0, 19));
-  unit_->setCurrentIndex(std::clamp(GetSettingInt(setting::kAutoUpdateTimeUnit), 0, 2));
-  last_->setText(ToQString(GetSettingString(setting::kLastUpdateTime)));
+  mode_->setCurrentIndex(std::clamp(reader::SettingNumber(setting::kAutoUpdateMode), 0, 2));
+  count_->setCurrentIndex(std::clamp(reader::SettingNumber(setting::kAutoUpdateTimeNum), 0, 19));
+  unit_->setCurrentIndex(std::clamp(reader::SettingNumber(setting::kAutoUpdateTimeUnit), 0, 2));
+  last_->setText(ToQString(reader::SettingText(setting::kLastUpdateTime)));
   intervalLabel_->setWordWrap(true);
   auto* interval = new QHBoxLayout;
   interval->addWidget(count_);
@@ -61,9 +62,10 @@ void COptionAutoUpdateDlg::RetranslateForm() {
 }
 
 bool COptionAutoUpdateDlg::Save() {
-  SetSettingInt(setting::kAutoUpdateMode, mode_->currentIndex());
-  SetSettingInt(setting::kAutoUpdateTimeNum, count_->currentIndex());
-  SetSettingInt(setting::kAutoUpdateTimeUnit, unit_->currentIndex());
+  reader::Result stored = reader::StoreSetting(setting::kAutoUpdateMode, mode_->currentIndex());
+  if (stored.done()) stored = reader::StoreSetting(setting::kAutoUpdateTimeNum, count_->currentIndex());
+  if (stored.done()) stored = reader::StoreSetting(setting::kAutoUpdateTimeUnit, unit_->currentIndex());
+  if (ShowIfRefused(this, stored)) return false;
   schedule_(mode_->currentIndex() == kAutoUpdateTimed);
   return true;
 }

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "store/settings.h"
+#include "reader/settings.h"
+#include "ui/channels/refusal_box.h"
 #include "ui/frame/tr.h"
 
 namespace wrenly::ui {
@@ -13,15 +14,15 @@ COptionDownloadDlg::COptionDownloadDlg()
       fullText_(new QCheckBox(this)),
       limitLabel_(new QLabel(this)),
       limit_(new QSpinBox(this)),
-      limitSet_(GetSettingInt(setting::kArticlesNumberSet)) {
+      limitSet_(reader::SettingNumber(setting::kArticlesNumberSet)) {
   images_->setObjectName("downloadImages");
   fullText_->setObjectName("downloadFullText");
   limit_->setObjectName("articleLimit");
   limitLabel_->setWordWrap(true);
   limit_->setRange(1, kMaxArticlesNumber);
-  limit_->setValue(std::clamp(GetSettingInt(setting::kArticlesNumber), 1, kMaxArticlesNumber));
-  images_->setChecked(GetSettingInt(setting::kDownloadImage) != 0);
-  fullText_->setChecked(GetSettingInt(setting::kDownloadFulltext) != 0);
+  limit_->setValue(std::clamp(reader::SettingNumber(setting::kArticlesNumber), 1, kMaxArticlesNumber));
+  images_->setChecked(reader::SettingNumber(setting::kDownloadImage) != 0);
+  fullText_->setChecked(reader::SettingNumber(setting::kDownloadFulltext) != 0);
   form().addWidget(images_);
   form().addWidget(fullText_);
   form().addWidget(limitLabel_);
@@ -39,11 +40,11 @@ void COptionDownloadDlg::RetranslateForm() {
 bool COptionDownloadDlg::Save() {
   // The spin box's own text may still be half-typed; take what it makes of it.
   limit_->interpretText();
-  SetSettingInt(setting::kDownloadImage, images_->isChecked() ? 1 : 0);
-  SetSettingInt(setting::kDownloadFulltext, fullText_->isChecked() ? 1 : 0);
-  SetSettingInt(setting::kArticlesNumberSet, limitSet_);
-  SetSettingInt(setting::kArticlesNumber, limit_->value());
-  return true;
+  reader::Result stored = reader::StoreSetting(setting::kDownloadImage, images_->isChecked() ? 1 : 0);
+  if (stored.done()) stored = reader::StoreSetting(setting::kDownloadFulltext, fullText_->isChecked() ? 1 : 0);
+  if (stored.done()) stored = reader::StoreSetting(setting::kArticlesNumberSet, limitSet_);
+  if (stored.done()) stored = reader::StoreSetting(setting::kArticlesNumber, limit_->value());
+  return !ShowIfRefused(this, stored);
 }
 
 }  // namespace wrenly::ui

@@ -1,6 +1,7 @@
 #include "ui/options/option_network_dlg.h"
 
-#include "store/settings.h"
+#include "reader/settings.h"
+#include "ui/channels/refusal_box.h"
 #include "ui/frame/tr.h"
 
 namespace wrenly::ui {
@@ -13,8 +14,8 @@ COptionNetworkDlg::COptionNetworkDlg()
   useProxy_->setObjectName("useProxy");
   proxy_->setObjectName("proxyAddress");
   proxyLabel_->setWordWrap(true);
-  useProxy_->setChecked(GetSettingInt(setting::kUseNetAgency) != 0);
-  proxy_->setText(ToQString(GetSettingString(setting::kNetAgencyIP)));
+  useProxy_->setChecked(reader::SettingNumber(setting::kUseNetAgency) != 0);
+  proxy_->setText(ToQString(reader::SettingText(setting::kNetAgencyIP)));
   proxy_->setEnabled(useProxy_->isChecked());
   connect(useProxy_, &QCheckBox::toggled, proxy_, &QWidget::setEnabled);
   form().addWidget(useProxy_);
@@ -30,9 +31,9 @@ void COptionNetworkDlg::RetranslateForm() {
 }
 
 bool COptionNetworkDlg::Save() {
-  SetSettingInt(setting::kUseNetAgency, useProxy_->isChecked() ? 1 : 0);
-  SetSettingString(setting::kNetAgencyIP, ToU16(proxy_->text().trimmed()));
-  return true;
+  reader::Result stored = reader::StoreSetting(setting::kUseNetAgency, useProxy_->isChecked() ? 1 : 0);
+  if (stored.done()) stored = reader::StoreSetting(setting::kNetAgencyIP, ToU16(proxy_->text().trimmed()));
+  return !ShowIfRefused(this, stored);
 }
 
 }  // namespace wrenly::ui

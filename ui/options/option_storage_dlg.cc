@@ -6,8 +6,8 @@
 #include <set>
 
 #include "platform/text.h"
+#include "reader/settings.h"
 #include "store/paths.h"
-#include "store/settings.h"
 #include "ui/frame/dialogs.h"
 #include "ui/frame/tr.h"
 
@@ -26,14 +26,14 @@ struct StorageSettings {
   std::u16string storage;
 
   static StorageSettings Read() {
-    return {GetSettingInt(setting::kUseStorageCard), GetSettingInt(setting::kStorageCardNo),
-            GetSettingString(setting::kStorageCardName), GetSettingString(setting::kStorage)};
+    return {reader::SettingNumber(setting::kUseStorageCard), reader::SettingNumber(setting::kStorageCardNo),
+            reader::SettingText(setting::kStorageCardName), reader::SettingText(setting::kStorage)};
   }
   void Write() const {
-    SetSettingInt(setting::kUseStorageCard, useCard);
-    SetSettingInt(setting::kStorageCardNo, cardNo);
-    SetSettingString(setting::kStorageCardName, cardName);
-    SetSettingString(setting::kStorage, storage);
+    reader::StoreSetting(setting::kUseStorageCard, useCard);
+    reader::StoreSetting(setting::kStorageCardNo, cardNo);
+    reader::StoreSetting(setting::kStorageCardName, cardName);
+    reader::StoreSetting(setting::kStorage, storage);
   }
 };
 
@@ -111,10 +111,10 @@ COptionStorageDlg::COptionStorageDlg(CardSource cards, std::function<bool()> bus
   useCard_->setEnabled(any);
   card_->setEnabled(any);
   if (any) {
-    const int wanted = GetSettingInt(setting::kStorageCardNo);
+    const int wanted = reader::SettingNumber(setting::kStorageCardNo);
     card_->setCurrentIndex(wanted >= 0 && wanted < card_->count() ? wanted : 0);
   }
-  useCard_->setChecked(GetSettingInt(setting::kUseStorageCard) != 0);
+  useCard_->setChecked(reader::SettingNumber(setting::kUseStorageCard) != 0);
   connect(card_, &QComboBox::currentIndexChanged, this, &COptionStorageDlg::ShowSpace);
 
   auto* space = new QGridLayout;

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QTextFrame>
 #include <QTextDocument>
+#include <filesystem>
 
 #include "engine/messages.h"
 #include "engine/refresh_test_support.h"
@@ -125,6 +126,15 @@ class OptionsTest : public QObject {
     page.RunCommand(cmd::kOk);
     QCOMPARE(GetSettingInt(setting::kUseNetAgency), 1);
     QCOMPARE(GetSettingString(setting::kNetAgencyIP), u"proxy.example.com:80");
+
+    // A settings file that cannot be replaced: the page says so and stays open.
+    std::filesystem::remove(SettingsFilePath());
+    std::filesystem::create_directories(SettingsFilePath());
+    COptionNetworkDlg failing;
+    QSignalSpy closed(&failing, &CPage::finished);
+    failing.RunCommand(cmd::kOk);
+    QCOMPARE(closed.count(), 0);
+    QVERIFY(!env_->dialogs().asked.empty() && env_->dialogs().asked.back().contains("settings file"));
   }
 
   void storagePageOffersLargeCardsAndMovesTheData() {

@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "reader/reading.h"
-#include "store/settings.h"
+#include "reader/settings.h"
 #include "ui/article/article_page.h"
 #include "ui/article/link_opener.h"
 #include "ui/article/picture_decoding.h"
@@ -42,7 +42,7 @@ void RemoveAll(std::u16string& text, std::u16string_view what) {
 }  // namespace
 
 int HtmlFontSize() {
-  if (fontLevel < 0) fontLevel = std::clamp(GetSettingInt(setting::kHtmlFontSize), 0, kFontLevels - 1);
+  if (fontLevel < 0) fontLevel = std::clamp(reader::SettingNumber(setting::kHtmlFontSize), 0, kFontLevels - 1);
   return fontLevel;
 }
 
@@ -238,7 +238,7 @@ void CArticleViewDlg::ApplyFontSize() {
   font.setPointSizeF(std::max(font.pointSizeF(), 6.0) * kFontScale[level]);
   viewer().document()->setDefaultFont(font);
   viewer().FitColumn();
-  SetSettingInt(setting::kHtmlFontSize, level);
+  reader::StoreSetting(setting::kHtmlFontSize, level);
 }
 
 bool CArticleViewDlg::eventFilter(QObject* watched, QEvent* event) {

@@ -2,12 +2,11 @@
 
 #include <QApplication>
 #include <QGridLayout>
-#include <filesystem>
-#include <set>
 
 #include "platform/text.h"
 #include "reader/settings.h"
-#include "store/paths.h"
+#include "reader/data_root_move.h"
+#include "reader/reader_data.h"
 #include "ui/frame/dialogs.h"
 #include "ui/frame/tr.h"
 
@@ -36,57 +35,6 @@ struct StorageSettings {
     reader::StoreSetting(setting::kStorage, storage);
   }
 };
-
-// Every file under a folder, by its path relative to it; lock files are
-// left out: they belong to the running programs, not to the data.
-std::set<std::string> Files(const std::string& folder, const std::string& prefix = {}) {
-  std::set<std::string> files;
-  for (const FoundFile& entry : FindFiles(folder)) {
-    const std::string relative = prefix + entry.name;
-    if (entry.isFolder) {
-      files.merge(Files(folder + "/" + entry.name, relative + "/"));
-    } else if (!prefix.empty() || !entry.name.ends_with(".lock")) {
-      files.insert(relative);
-    }
-  }
-  return files;
-}
-
-// Moves each entry of the root: whole, or entry by entry for a folder that
-// the target has already (a card's root comes with its ChannelData).
-void MoveRootEntries(const std::string& from, const std::string& to) {
-  for (const FoundFile& entry : FindFiles(from)) {
-    if (!entry.isFolder && entry.name.ends_with(".lock")) continue;
-    const std::string source = from + "/" + entry.name, target = to + "/" + entry.name;
-    if (entry.isFolder && std::filesystem::is_directory(target)) {
-      MoveFolderFiles(source, target);
-      std::error_code ec;
-      std::filesystem::remove(source, ec);  // only when it was emptied
-    } else {
-      const FileMoveOps ops = SystemFileMoveOps();
-      if (ops.rename(source, target) != 0 && ops.copy(source, target)) std::filesystem::remove_all(source);
-    }
-  }
-}
-
-// Moves everything the data root holds; on a partial move puts the moved
-// files back and returns the paths that could not be moved.
-std::vector<std::string> MoveDataRoot(const std::string& from, const std::string& to) {
-  const std::set<std::string> before = Files(from);
-  CreateFolder(to);
-  MoveRootEntries(from, to);
-  const std::set<std::string> left = Files(from);
-  if (left.empty()) return {};
-  const FileMoveOps ops = SystemFileMoveOps();
-  for (const std::string& name : before) {
-    if (left.count(name)) continue;
-    const std::string there = to + "/" + name, here = from + "/" + name;
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(here).parent_path(), ec);
-    if (ops.rename(there, here) != 0 && ops.copy(there, here)) std::remove(there.c_str());
-  }
-  return {left.begin(), left.end()};
-}
 
 }  // namespace
 
@@ -146,14 +94,14 @@ void COptionStorageDlg::ShowSpace() {
 
 bool COptionStorageDlg::Save() {
   const StorageSettings old = StorageSettings::Read();
-  const std::string oldRoot = GetDataRoot();
+  const std::string oldRoot = reader::ReaderData::Current().root();
   StorageSettings now = old;
   const int chosen = card_->currentIndex();
   if (!cards_.empty()) now.useCard = useCard_->isChecked() ? 1 : 0;
   now.cardNo = chosen;
   if (chosen >= 0) now.cardName = Utf8ToUtf16(cards_[chosen].path);
   now.Write();
-  const std::string newRoot = GetDataRoot();
+  const std::string newRoot = reader::ReaderData::Current().root();
   now.storage = Utf8ToUtf16(newRoot);
   now.Write();
   if (newRoot == oldRoot) return true;
@@ -167,7 +115,7 @@ bool COptionStorageDlg::Save() {
   }
 
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const std::vector<std::string> left = MoveDataRoot(oldRoot, newRoot);
+  const std::vector<std::string> left = reader::MoveDataRoot(oldRoot, newRoot);
   QApplication::restoreOverrideCursor();
   if (left.empty()) return true;
   old.Write();

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QPushButton>
+#include <algorithm>
 
 #include "ui/frame/tr.h"
 
@@ -42,6 +43,8 @@ class CQtDialogs : public IDialogs {
     dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
     dialog.setOkButtonText(Tr(u"OK"));
     dialog.setCancelButtonText(Tr(u"Cancel"));
+    // Wide enough for the items' addresses on a phone's screen as on a desktop.
+    if (parent != nullptr) dialog.resize(std::min(parent->window()->width() * 9 / 10, 720), dialog.sizeHint().height());
     if (dialog.exec() != QDialog::Accepted) return -1;
     return static_cast<int>(items.indexOf(dialog.textValue()));
   }

@@ -18,12 +18,27 @@ WORDS = ("the of and to in a is that for it as was with be by on not this are or
          "council report market energy climate election court police city storm budget health school").split()
 
 
-def main():
+def parse_args():
+    """OUT, --mb (the size to reach) and --base (the address items point to)."""
     parser = argparse.ArgumentParser()
     parser.add_argument("out")
     parser.add_argument("--mb", type=float, default=60)
     parser.add_argument("--base", default="http://127.0.0.1:18765")
-    args = parser.parse_args()
+    return parser.parse_args()
+
+
+def paragraphs(rng):
+    """A 2-6 KB article body of made-up words."""
+    words = lambda k: " ".join(rng.choice(WORDS) for _ in range(k))
+    return "".join("<p>%s.</p>" % words(rng.randint(40, 120)) for _ in range(rng.randint(3, 8)))
+
+
+def title(rng, k):
+    return " ".join(rng.choice(WORDS) for _ in range(k)).capitalize()
+
+
+def main():
+    args = parse_args()
     rng = random.Random(7)
     limit = int(args.mb * 1024 * 1024)
     with open(args.out, "w", encoding="utf-8") as out:
@@ -32,16 +47,14 @@ def main():
         out.write(head)
         size, n = len(head), 0
         while size < limit:
-            words = lambda k: " ".join(rng.choice(WORDS) for _ in range(k))
-            paragraphs = "".join("<p>%s.</p>" % words(rng.randint(40, 120)) for _ in range(rng.randint(3, 8)))
             item = {
                 "id": "%s/articles/%d" % (args.base, n),
                 "url": "%s/articles/%d.html" % (args.base, n),
-                "title": words(rng.randint(5, 12)).capitalize(),
+                "title": title(rng, rng.randint(5, 12)),
                 "date_published": "2026-%02d-%02dT%02d:%02d:00Z" % (1 + n // 40000 % 12, 1 + n // 1440 % 28,
                                                                    n // 60 % 24, n % 60),
                 "image": "%s/img/%d.png" % (args.base, n % 64),
-                "content_html": paragraphs,
+                "content_html": paragraphs(rng),
             }
             text = ("," if n else "") + json.dumps(item, ensure_ascii=False) + "\n"
             out.write(text)

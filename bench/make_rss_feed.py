@@ -10,21 +10,14 @@ size asked for. The output is the same on every run. Peak memory of a merge:
 
   /usr/bin/time -v build/bin/wrenly-cli merge 100 OUT.xml
 """
-import argparse
 import html
 import random
 
-WORDS = ("the of and to in a is that for it as was with be by on not this are or from at which have an "
-         "they you were there been one all we their has would when more will no out up about into than "
-         "council report market energy climate election court police city storm budget health school").split()
+from make_json_feed import paragraphs, parse_args, title
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("out")
-    parser.add_argument("--mb", type=float, default=60)
-    parser.add_argument("--base", default="http://127.0.0.1:18765")
-    args = parser.parse_args()
+    args = parse_args()
     rng = random.Random(7)
     limit = int(args.mb * 1024 * 1024)
     tail = ('<title>Large RSS Feed</title><link>%s/</link><image><url>%s/img/1.png</url></image>\n'
@@ -35,14 +28,13 @@ def main():
         out.write(head)
         size, n = len(head) + len(tail), 0
         while size < limit:
-            words = lambda k: " ".join(rng.choice(WORDS) for _ in range(k))
-            paragraphs = "".join("<p>%s.</p>" % words(rng.randint(40, 120)) for _ in range(rng.randint(3, 8)))
-            body = "<![CDATA[%s]]>" % paragraphs if n % 2 else html.escape(paragraphs, quote=False)
+            text = paragraphs(rng)
+            body = "<![CDATA[%s]]>" % text if n % 2 else html.escape(text, quote=False)
             item = ("<item><title>%s</title><link>%s/articles/%d.html</link><guid>%s/articles/%d</guid>"
                     "<pubDate>Tue, %02d Dec 2026 %02d:%02d:00 +0000</pubDate><dc:creator>%s</dc:creator>"
                     "<description>%s</description></item>\n"
-                    % (words(rng.randint(5, 12)).capitalize(), args.base, n, args.base, n,
-                       1 + n // 1440 % 28, n // 60 % 24, n % 60, words(2), body))
+                    % (title(rng, rng.randint(5, 12)), args.base, n, args.base, n,
+                       1 + n // 1440 % 28, n // 60 % 24, n % 60, title(rng, 2), body))
             out.write(item)
             size += len(item.encode("utf-8"))
             n += 1

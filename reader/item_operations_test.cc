@@ -11,17 +11,8 @@ using testsupport::WriteFile;
 class ItemOperations : public ReaderTest, public ::testing::Test {
  protected:
   void SetUp() override {
-    const ValueResult<int> r = data_.Subscribe(u"News", u"C", u"http://c/feed");
-    ASSERT_TRUE(r.done()) << r.result.message;
-    channel_ = r.value;
-  }
-  // "itemCount/newItemCount" as the catalog holds them.
-  std::string StoredCounts() {
-    std::vector<CatalogEntry> entries;
-    EXPECT_TRUE(data_.ListChannels(entries).done());
-    for (const CatalogEntry& e : entries)
-      if (e.Number() == channel_) return Utf16ToUtf8(e.Get(u"itemCount") + u"/" + e.Get(u"newItemCount"));
-    return "none";
+    channel_ = SubscribeC();
+    ASSERT_GT(channel_, 0);
   }
   std::vector<uint32_t> Flags() {
     std::vector<uint32_t> flags;
@@ -36,27 +27,27 @@ TEST_F(ItemOperations, MergeMarkAndDeleteKeepTheCatalogsCounts) {
   ValueResult<int> merged = data_.Merge(channel_, FeedFile(1, 3));
   ASSERT_TRUE(merged.done()) << merged.result.message;
   EXPECT_EQ(merged.value, 3);
-  EXPECT_EQ(StoredCounts(), "3/3");
+  EXPECT_EQ(StoredCounts(channel_), "3/3");
   merged = data_.Merge(channel_, FeedFile(2, 4));
   EXPECT_EQ(merged.value, 1);
-  EXPECT_EQ(StoredCounts(), "4/4");
+  EXPECT_EQ(StoredCounts(channel_), "4/4");
 
   ASSERT_TRUE(data_.Mark(channel_, true, u"http://c/2").done());
-  EXPECT_EQ(StoredCounts(), "4/3");
+  EXPECT_EQ(StoredCounts(channel_), "4/3");
   EXPECT_EQ(data_.Mark(channel_, true, u"http://c/99").refusal, Refusal::kNotFound);
   ASSERT_TRUE(data_.Mark(channel_, true).done());
   EXPECT_EQ(Flags(), (std::vector<uint32_t>{2, 2, 2, 2}));
   ASSERT_TRUE(data_.Mark(channel_, false, u"http://c/4").done());
-  EXPECT_EQ(StoredCounts(), "4/1");
+  EXPECT_EQ(StoredCounts(channel_), "4/1");
   const ItemCounts counts = data_.Counts(channel_);
   EXPECT_EQ(counts.total, 4);
   EXPECT_EQ(counts.read, 3);
 
   ASSERT_TRUE(data_.DeleteItem(channel_, u"http://c/1").done());
   EXPECT_EQ(data_.DeleteItem(channel_, u"http://c/1").refusal, Refusal::kNotFound);
-  EXPECT_EQ(StoredCounts(), "3/1");
+  EXPECT_EQ(StoredCounts(channel_), "3/1");
   ASSERT_TRUE(data_.DeleteAllItems(channel_).done());
-  EXPECT_EQ(StoredCounts(), "0/0");
+  EXPECT_EQ(StoredCounts(channel_), "0/0");
   EXPECT_TRUE(Flags().empty());
 }
 

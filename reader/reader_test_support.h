@@ -2,8 +2,12 @@
 // feed documents.
 #pragma once
 
-#include <string>
+#include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
+#include "platform/text.h"
 #include "reader/reader_data.h"
 #include "testsupport/temp_dir.h"
 
@@ -24,6 +28,20 @@ class ReaderTest {
     return path;
   }
   std::string CatalogBytes() { return testsupport::ReadFile(data_.CatalogPath()); }
+  // "itemCount/newItemCount" of the channel as the catalog holds them.
+  std::string StoredCounts(int channel) {
+    std::vector<CatalogEntry> entries;
+    EXPECT_TRUE(data_.ListChannels(entries).done());
+    for (const CatalogEntry& e : entries)
+      if (e.Number() == channel) return Utf16ToUtf8(e.Get(u"itemCount") + u"/" + e.Get(u"newItemCount"));
+    return "none";
+  }
+  // Subscribes the channel "C" (http://c/feed) in "News" and gives its number.
+  int SubscribeC() {
+    const ValueResult<int> r = data_.Subscribe(u"News", u"C", u"http://c/feed");
+    EXPECT_TRUE(r.done()) << r.result.message;
+    return r.value;
+  }
 
   testsupport::IsolatedHome home_;
   testsupport::TempDir files_;

@@ -4,7 +4,7 @@
 
 _wrenly_cli_settings="AlwaysConnected ArticlesNumber ArticlesNumberSet AutoUpdateMode AutoUpdateTimeNum
 AutoUpdateTimeUnit DownloadFulltext DownloadImage HtmlFontSize Language LastUpdateTime NetAgencyIP Root
-Storage StorageCardName StorageCardNo SupportWebsite UseNetAgency UseStorageCard"
+Storage StorageCardName StorageCardNo SupportWebsite UseNetAgency UseStorageCard WindowGeometry"
 
 # Prints one column of "wrenly-cli channels" (1 number, 2 category, 4 address), once each.
 _wrenly_cli_column() {

@@ -35,6 +35,9 @@ inline constexpr std::string_view kSupportWebsite = "SupportWebsite";
 // 1: count the network as always connected instead of following the
 // kernel's routing table (default 0).
 inline constexpr std::string_view kAlwaysConnected = "AlwaysConnected";
+// The window's size and position when it last closed (Qt's saved geometry,
+// base64); none: a size that suits the screen.
+inline constexpr std::string_view kWindowGeometry = "WindowGeometry";
 }  // namespace setting
 
 // The article limit never goes above this for the store's readers.

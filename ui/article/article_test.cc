@@ -283,7 +283,8 @@ class ArticleTest : public QObject {
              qPrintable(QString("%1 px in %2").arg(scaled.width()).arg(viewer.viewport()->width())));
     // On a wide window the text keeps to a centred column.
     const auto sideMargin = [&] { return viewer.document()->rootFrame()->frameFormat().leftMargin(); };
-    QCOMPARE(sideMargin(), 4.0);
+    frame_->resize(480, 720);
+    QTRY_COMPARE(sideMargin(), 4.0);
     frame_->resize(2000, 800);
     QTRY_VERIFY(sideMargin() > 100);
     QCOMPARE(viewer.document()->rootFrame()->frameFormat().rightMargin(), sideMargin());

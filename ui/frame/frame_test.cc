@@ -9,7 +9,9 @@
 #include <QTimer>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
+#include <QGuiApplication>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -260,6 +262,18 @@ class FrameTest : public QObject {
             missing << piece;
     }
     QVERIFY2(missing.isEmpty(), qPrintable(missing.join(" | ")));
+  }
+
+  void theWindowFitsTheScreenFirstAndThenKeepsItsSizeAndPlace() {
+    StartFrame();
+    const QSize screen = QGuiApplication::primaryScreen()->availableSize();
+    QVERIFY(frame_->width() <= screen.width() && frame_->height() <= screen.height());
+    QVERIFY(frame_->width() >= std::min(480, screen.width()));
+    frame_->setGeometry(40, 50, 530, 470);
+    frame_->Exit();
+    frame_.reset();
+    StartFrame();
+    QCOMPARE(frame_->size(), QSize(530, 470));
   }
 
   // The question box answers to Alt+Y and Alt+N, in English and in Chinese.

@@ -2,6 +2,9 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
 
 #include "engine/auto_update.h"
 #include "engine/dock_watch.h"
@@ -34,7 +37,7 @@ CMainFrame::CMainFrame(FrameOptions options)
   setObjectName("mainFrame");
   setWindowIcon(ProgramIcon());
   setCentralWidget(stack_);
-  resize(480, 720);
+  RestoreGeometry();
   connect(&bridge_, &CMessageBridge::received, this, &CMainFrame::OnEngineMessage);
   AddBroadcastReceiver(&bridge_);
 
@@ -128,9 +131,21 @@ void CMainFrame::OnEngineMessage(quint32 message, quint64 wParam, qint64 lParam)
   emit engineMessage(message, wParam, lParam);
 }
 
+void CMainFrame::RestoreGeometry() {
+  const QByteArray saved = QByteArray::fromBase64(ToQString(reader::SettingText(setting::kWindowGeometry)).toLatin1());
+  if (!saved.isEmpty() && restoreGeometry(saved)) return;
+  // A phone's screen is filled; a desktop gets a window of a reading size.
+  const QSize screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableSize() : QSize(480, 720);
+  if (screen.width() < 800)
+    resize(screen);
+  else
+    resize(std::min(1100, screen.width() * 7 / 10), std::min(820, screen.height() * 85 / 100));
+}
+
 void CMainFrame::Shutdown() {
   if (shutDown_) return;
   shutDown_ = true;
+  reader::StoreSetting(setting::kWindowGeometry, ToU16(QString::fromLatin1(saveGeometry().toBase64())));
   for (int i = stack_->count() - 1; i >= 0; --i)
     if (auto* page = qobject_cast<CPage*>(stack_->widget(i))) page->OnExit();
   StopAutoUpdate();

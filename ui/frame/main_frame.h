@@ -72,6 +72,9 @@ class CMainFrame : public QMainWindow {
   void SwitchLanguage(const char16_t* code);
   void Retranslate();
   // Stops the schedule and the dock watch and tells downloads to end.
+  // The size and position of the last close, else a size that suits the
+  // screen; Shutdown stores them.
+  void RestoreGeometry();
   void Shutdown();
 
   QStackedWidget* stack_;

@@ -18,6 +18,12 @@ int Group(int image) {
   }
 }
 
+// What a screen reader says after the title: "Unread, 2026-12-04 10:00".
+QString AccessibleState(const HeadlineRow& row) {
+  if (row.isError) return {};
+  return Tr(row.isNew ? u"Unread" : u"Read") + ", " + ToQString(row.date);
+}
+
 }  // namespace
 
 int HeadlineImage(uint32_t flag, bool isError, bool fullTextQueued) {
@@ -60,6 +66,8 @@ QVariant CHeadlineModel::data(const QModelIndex& index, int role) const {
     case kDateRole: return ToQString(row.date);
     case kNewRole: return row.isNew;
     case kLinkRole: return ToQString(row.link);
+    case Qt::AccessibleTextRole: return ToQString(row.title);
+    case Qt::AccessibleDescriptionRole: return AccessibleState(row);
     default: return {};
   }
 }

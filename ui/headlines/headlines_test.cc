@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
+#include <QAccessible>
 #include <QTest>
 #include <algorithm>
 #include <filesystem>
@@ -164,6 +165,14 @@ class HeadlinesTest : public QObject {
     QCOMPARE(counts.unread, 4);
     QCOMPARE(page.list().currentIndex().row(), 0);
     frame_->downloadManager().ClearJobs();
+
+    // A screen reader reads each row as its title, then whether it is read and its date.
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&page.list());
+    QVERIFY(list != nullptr && list->childCount() >= 7);
+    QCOMPARE(list->child(1)->text(QAccessible::Name), QString("May 2"));
+    const QString date = page.model().index(1).data(CHeadlineModel::kDateRole).toString();
+    QCOMPARE(list->child(1)->text(QAccessible::Description), "Unread, " + date);
+    QVERIFY(list->child(6)->text(QAccessible::Description).startsWith("Read, "));
   }
 
   void refreshReadsCancelWhileDownloadingAndTheEndReloads() {

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QImage>
 #include <QMenu>
+#include <QAccessible>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -290,8 +291,14 @@ class ArticleTest : public QObject {
     QCOMPARE(viewer.document()->rootFrame()->frameFormat().rightMargin(), sideMargin());
     QVERIFY(viewer.viewport()->width() - 2 * sideMargin() <= viewer.MaxColumnWidth());
 
+    // A screen reader names the article, its channel and its date, and follows a step.
+    QAccessibleInterface* reading = QAccessible::queryAccessibleInterface(&viewer);
+    QCOMPARE(reading->text(QAccessible::Name), ToQString(view.article().title));
+    QCOMPARE(reading->text(QAccessible::Description),
+             "Alpha, " + ToQString(view.article().published));
     QTest::keyClick(&viewer, Qt::Key_Right);
     QCOMPARE(view.article().title, std::u16string(u"Middle"));
+    QCOMPARE(reading->text(QAccessible::Name), QString("Middle"));
     QVERIFY(view.article().hasFullText);
     QVERIFY(ToQString(view.page()).contains("<P><p>全文 full text</p></P><P><font color=\"#C0C0C0\">Published: "));
 

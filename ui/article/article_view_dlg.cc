@@ -160,6 +160,9 @@ void CArticleViewDlg::Compose() {
   decoded_.clear();
   page_ = ComposeArticlePage(shown, hasLogo_, {ToU16(Tr(u"Read More Online")), ToU16(Tr(u"Published"))});
   ShowHtml(PageForViewer(page_));
+  // A screen reader names the article and its channel and date.
+  viewer().setAccessibleName(ToQString(shown.title));
+  viewer().setAccessibleDescription(ToQString(shown.channelTitle) + ", " + ToQString(shown.published));
   ShowLoading(false);
 }
 

@@ -1,5 +1,6 @@
 #include "ui/options/channel_info_main_dlg.h"
 
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "engine/feed_discovery.h"
@@ -192,9 +193,18 @@ int COptionChannelInfoMainDlg::ChooseFeed(const FeedDiscovery& found) {
     return -1;
   }
   if (found.feeds.empty()) {
-    QStringList tried;
-    for (const std::u16string& address : found.tried) tried << ToQString(address);
-    Dialogs().Inform(this, Tr(u"Error"), Tr(u"No feed was found. These addresses were tried:") + "\n" + tried.join("\n"),
+    // The address typed, then the other places on its site by their paths,
+    // which wrap well on a narrow screen.
+    const QUrl typed(ToQString(found.tried.front()));
+    QStringList places;
+    for (std::size_t i = 1; i < found.tried.size(); ++i) {
+      const QUrl place(ToQString(found.tried[i]));
+      places << (place.adjusted(QUrl::RemovePath | QUrl::RemoveQuery) == typed.adjusted(QUrl::RemovePath | QUrl::RemoveQuery)
+                     ? place.path()
+                     : place.toString());
+    }
+    Dialogs().Inform(this, Tr(u"Error"),
+                     Tr(u"No feed was found at %1. Also tried: %2").arg(typed.toString(), places.join(", ")),
                      QMessageBox::Warning);
     url_->setFocus();
     return -1;

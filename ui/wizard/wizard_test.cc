@@ -355,8 +355,8 @@ class WizardTest : public QObject {
     url->setText(ToQString(site.Url("/none/")));
     wizardPage.OnCommand(cmd::kFinish);
     QTRY_COMPARE(env_->dialogs().asked.size(), 1u);
-    QVERIFY(env_->dialogs().asked.back().contains("No feed was found."));
-    QVERIFY(env_->dialogs().asked.back().contains(ToQString(site.Url("/feed.json"))));
+    QVERIFY(env_->dialogs().asked.back().contains("No feed was found at " + ToQString(site.Url("/none/"))));
+    QVERIFY(env_->dialogs().asked.back().endsWith("/index.xml, /feed.json"));
     QCOMPARE(done.count(), 0);
 
     url->setText(ToQString(site.Url("/two/")));

@@ -5,8 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <iterator>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -128,24 +127,31 @@ std::vector<DiscoveredFeed> UsualPlaces(const std::u16string& pageUrl) {
   return places;
 }
 
-std::string FileBytes(const std::string& path) {
+// A fingerprint of a file's bytes (FNV-1a), read in pieces: a feed may be
+// as large as a download can be.
+std::uint64_t FileFingerprint(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::uint64_t hash = 14695981039346656037u;
+  char piece[65536];
+  while (in.read(piece, sizeof piece) || in.gcount() > 0)
+    for (std::streamsize i = 0; i < in.gcount(); ++i) hash = (hash ^ static_cast<unsigned char>(piece[i])) * 1099511628211u;
+  return hash;
 }
 
 // Downloads each candidate once and keeps those that read as feeds, titled
 // by the feed, else by the link. A feed served again under
 // another address (/feed and /rss of one site) is kept once.
 void KeepFeeds(const std::vector<DiscoveredFeed>& candidates, ScratchFolder& scratch, Receiver* progress,
-               FeedDiscovery& result, std::vector<std::size_t>& bodies) {
+               FeedDiscovery& result, std::vector<std::uint64_t>& bodies) {
   for (const DiscoveredFeed& candidate : candidates) {
     if (std::find(result.tried.begin(), result.tried.end(), candidate.url) != result.tried.end()) continue;
     result.tried.push_back(candidate.url);
     const Download d = Fetch(candidate.url, scratch, progress);
     if (!d.ok) continue;
     const std::optional<std::u16string> title = FeedTitle(d.path);
-    const std::size_t body = std::hash<std::string>{}(FileBytes(d.path));
-    if (!title || std::find(bodies.begin(), bodies.end(), body) != bodies.end()) continue;
+    if (!title) continue;
+    const std::uint64_t body = FileFingerprint(d.path);
+    if (std::find(bodies.begin(), bodies.end(), body) != bodies.end()) continue;
     bodies.push_back(body);
     result.feeds.push_back({candidate.url, title->empty() ? candidate.title : *title});
   }
@@ -173,7 +179,7 @@ FeedDiscovery DiscoverFeeds(const std::u16string& typed, Receiver* progress) {
     return result;
   }
   const std::u16string pageUrl = page.finalUrl.empty() ? address : page.finalUrl;
-  std::vector<std::size_t> bodies;  // hashes of the feeds kept
+  std::vector<std::uint64_t> bodies;  // fingerprints of the feeds kept
   KeepFeeds(AlternateLinks(ReadHead(page.path), pageUrl), scratch, progress, result, bodies);
   if (result.feeds.empty()) KeepFeeds(UsualPlaces(pageUrl), scratch, progress, result, bodies);
   return result;

@@ -31,6 +31,9 @@ std::u16string FullTextOf(const std::string& itemFile, const std::pair<uint32_t,
 
 void SearchChannel(const ReaderData& data, const CatalogEntry& entry, const std::vector<std::u16string>& words,
                    std::vector<SearchHit>& hits) {
+  // The lock is held per channel, so a search over many channels never
+  // keeps a refresh's merges waiting for long.
+  const DataRootLock lock(data.root(), LockMode::kShared);
   const std::string itemFile = data.ChannelPath(entry.Number(), ".bin");
   std::optional<std::map<std::u16string, std::pair<uint32_t, uint32_t>>> stamps;
   CChannelStore store(itemFile, false);
@@ -61,7 +64,6 @@ ValueResult<std::vector<SearchHit>> Search(const ReaderData& data, std::u16strin
   if (channel && std::none_of(entries.begin(), entries.end(), [&](const CatalogEntry& e) { return e.Number() == *channel; }))
     return {Result::Refused(Refusal::kNotFound, "there is no channel " + std::to_string(*channel))};
   if (words.empty()) return {Result::Done(), hits};
-  const DataRootLock lock(data.root(), LockMode::kShared);
   for (const CatalogEntry& entry : entries)
     if (entry.Number() > 0 && (!channel || entry.Number() == *channel)) SearchChannel(data, entry, words, hits);
   std::stable_sort(hits.begin(), hits.end(), [](const SearchHit& a, const SearchHit& b) { return a.date > b.date; });

@@ -375,6 +375,20 @@ int RefreshRow(const RefreshContext& context, const RefreshSettings& settings, S
   return result;
 }
 
+// Stores the refresh's start time in the settings beside the downloads: the
+// settings write waits for the disk (tens of milliseconds on a fresh file),
+// and nothing in the refresh reads the time back. Written here when no
+// thread can be started.
+std::jthread StoreUpdateTimeAside() {
+  std::u16string time = Utf8ToUtf16(LocalTimeText());
+  try {
+    return std::jthread([time] { SetSettingString(setting::kLastUpdateTime, time); });
+  } catch (const std::system_error&) {
+    SetSettingString(setting::kLastUpdateTime, time);
+    return {};
+  }
+}
+
 }  // namespace
 
 std::u16string SiteIconUrl(std::u16string_view link) {
@@ -401,7 +415,7 @@ int RefreshChannelsThread(const RefreshContext& context) {
   }
   panel.SetBusy(true);
   BroadcastRegistered(kMsgDownloadStart);
-  SetSettingString(setting::kLastUpdateTime, Utf8ToUtf16(LocalTimeText()));
+  std::jthread timeWriter = StoreUpdateTimeAside();
   const RefreshSettings settings = ReadRefreshSettings();
   ApplyProxySettings(settings);
   context.manager->SetUseProxy(settings.useProxy);
@@ -451,6 +465,7 @@ int RefreshChannelsThread(const RefreshContext& context) {
   // One flush for the validators every channel replaced: their renames
   // survive a power cut from here on.
   if (!SyncFolder(settings.channelDataFolder)) Trace("The channel folder could not be flushed\n");
+  if (timeWriter.joinable()) timeWriter.join();
   panel.SetBusy(false);
   BroadcastRegistered(kMsgHeadlinesFinished);
   context.manager->StartJobs();

@@ -133,14 +133,13 @@ struct ChannelPaths {
         download(Path(folder, n, "~.xml")),
         items(Path(folder, n, ".bin")),
         urlIndex(Path(folder, n, ".iid")),
-        validators(Path(folder, n, ".http")),
         templ(Path(folder, n, ".tpl")),
         logo(Path(folder, n, "-Logo.img")),
         siteIcon(Path(folder, n, "-Fav.ico")) {}
   static std::string Path(const std::string& folder, int n, std::string_view suffix) {
     return folder + "/" + ChannelFileName(n, suffix);
   }
-  std::string feed, download, items, urlIndex, validators, templ, logo, siteIcon;
+  std::string feed, download, items, urlIndex, templ, logo, siteIcon;
 };
 
 struct Row {
@@ -149,6 +148,7 @@ struct Row {
   int row;
   int channel;
   ChannelPaths paths;
+  FeedValidatorTable& validators;
 };
 
 bool IsAbsolute(std::u16string_view address) { return address.find(u"://") != std::u16string_view::npos; }
@@ -258,7 +258,8 @@ int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addres
   if (IsRefreshAborted()) return 0;
   const ChannelPaths& paths = r.paths;
   ConditionalGet conditional;
-  if (FileExists(paths.feed)) conditional.send = ReadFeedValidators(paths.validators);
+  const std::string address = Utf16ToUtf8(url);
+  if (FileExists(paths.feed)) conditional.send = r.validators.Get(r.channel, address);
   std::uint32_t code = 0;
   std::u16string error;
   // The body stays in its temporary file until it replaces the feed document
@@ -288,10 +289,7 @@ int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addres
     Trace("The downloaded feed could not replace the last one\n");
   } else {
     addresses = AddressesOf(parser);
-    // Unflushed here; the refresh flushes the folder once at its end.
-    if (conditional.received.etag != conditional.send.etag ||
-        conditional.received.lastModified != conditional.send.lastModified)
-      WriteFeedValidators(paths.validators, conditional.received, Flush::kNone);
+    r.validators.Set(r.channel, address, conditional.received);
   }
   if (parser.merged().errorRecordLive) {
     const DataRootLock lock(r.settings.dataRoot, LockMode::kExclusive);
@@ -357,11 +355,12 @@ void FailWithoutWorker(IChannelPanel& panel) {
 }
 
 // 1 when the row's feed was downloaded and merged (or was unchanged), else 0.
-int RefreshRow(const RefreshContext& context, const RefreshSettings& settings, SharedDownloads& shared, int row) {
+int RefreshRow(const RefreshContext& context, const RefreshSettings& settings, SharedDownloads& shared,
+               FeedValidatorTable& validators, int row) {
   IChannelPanel& panel = *context.panel;
   const int channel = panel.ChannelNumber(row);
   const std::u16string url = panel.Text(row, kColumnFeedUrl);
-  const Row r{context, settings, row, channel, ChannelPaths(settings.channelDataFolder, channel)};
+  const Row r{context, settings, row, channel, ChannelPaths(settings.channelDataFolder, channel), validators};
   ChannelAddresses addresses;
   bool unchanged = false;
   const int result = UpdateFeed(r, url, addresses, unchanged);
@@ -373,6 +372,17 @@ int RefreshRow(const RefreshContext& context, const RefreshSettings& settings, S
   if (!unchanged) FetchLogoAndSiteIcon(r.paths, std::move(addresses), shared);
   ShowCounts(r);
   return result;
+}
+
+// Saves the validators of every channel downloaded, then flushes the channel
+// folder once: their table and the feed documents renamed before it survive a
+// power cut from here on. Unsaved, the next refresh asks those feeds in full.
+void SaveValidators(const RefreshSettings& settings, FeedValidatorTable& validators) {
+  {
+    const DataRootLock lock(settings.dataRoot, LockMode::kExclusive);
+    if (!validators.Save(Flush::kNone)) Trace("The feed validators could not be saved\n");
+  }
+  if (!SyncFolder(settings.channelDataFolder)) Trace("The channel folder could not be flushed\n");
 }
 
 // Stores the refresh's start time in the settings beside the downloads: the
@@ -437,6 +447,7 @@ int RefreshChannelsThread(const RefreshContext& context) {
   // thread-safe panel, settings, transfer state and job queue.
   std::atomic<int> next{first};
   SharedDownloads shared;
+  FeedValidatorTable validators(settings.channelDataFolder);
   const auto work = [&] {
     for (int r; (r = next++) < last;) {
       if (IsRefreshAborted()) {
@@ -445,7 +456,7 @@ int RefreshChannelsThread(const RefreshContext& context) {
       } else {
         panel.SetIcon(r, kIconInProgress);
         panel.RedrawRow(r);
-        panel.SetIcon(r, RefreshRow(context, settings, shared, r) == 1 ? kIconUpdated : kIconNotUpdated);
+        panel.SetIcon(r, RefreshRow(context, settings, shared, validators, r) == 1 ? kIconUpdated : kIconNotUpdated);
       }
       panel.RedrawRow(r);
     }
@@ -462,9 +473,7 @@ int RefreshChannelsThread(const RefreshContext& context) {
     }
     work();
   }
-  // One flush for the validators every channel replaced: their renames
-  // survive a power cut from here on.
-  if (!SyncFolder(settings.channelDataFolder)) Trace("The channel folder could not be flushed\n");
+  SaveValidators(settings, validators);
   if (timeWriter.joinable()) timeWriter.join();
   panel.SetBusy(false);
   BroadcastRegistered(kMsgHeadlinesFinished);

@@ -85,7 +85,7 @@ void CArticleViewDlg::ShowLoading(bool loading) {
     setCursor(Qt::WaitCursor);
   else
     unsetCursor();
-  if (!loading) viewer().setFocus();
+  if (!loading && HoldsKeyboard()) viewer().setFocus();
 }
 
 // --- composition ---
@@ -248,6 +248,11 @@ bool CArticleViewDlg::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);
     const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+    if (mods == Qt::NoModifier && key->key() == Qt::Key_Space && watched == &viewer() &&
+        viewer().verticalScrollBar()->value() >= viewer().verticalScrollBar()->maximum()) {
+      emit spacePastEnd();
+      return true;
+    }
     if (mods == Qt::NoModifier && (key->key() == Qt::Key_Left || key->key() == Qt::Key_Right)) {
       Move(key->key() == Qt::Key_Left ? -1 : +1);
       return true;

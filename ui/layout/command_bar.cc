@@ -29,6 +29,18 @@ void NoteCommands(const MenuEntry& entry, std::vector<int>& commands) {
   for (const MenuEntry& sub : entry.sub) NoteCommands(sub, commands);
 }
 
+// The window's own commands (languages, options, About, Exit), used least
+// while reading: they come last, where a narrow bar folds its buttons away.
+bool IsWindowCommand(const MenuEntry& entry) {
+  switch (entry.command) {
+    case cmd::kEnglish: case cmd::kSimplifiedChinese: case cmd::kOptionsContent: case cmd::kOptionsAutoUpdate:
+    case cmd::kOptionsDataStorage: case cmd::kOptionsNetwork: case cmd::kAbout: case cmd::kExit:
+      return true;
+    default:
+      return std::any_of(entry.sub.begin(), entry.sub.end(), IsWindowCommand);
+  }
+}
+
 }  // namespace
 
 CCommandBar::CCommandBar(CMainFrame& frame) : QToolBar(&frame), frame_(frame) {
@@ -55,13 +67,16 @@ void CCommandBar::Rebuild() {
   }
   buttons_.clear();
   std::vector<int> commands;
-  for (int slot = 0; slot < CPaneLayout::kPanes; ++slot)
-    if (CPage* page = frame_.Pane(slot)) AddPage(*page, commands);
+  std::vector<std::u16string> dropDowns;
+  for (const bool window : {false, true})
+    for (int slot = 0; slot < CPaneLayout::kPanes; ++slot)
+      if (CPage* page = frame_.Pane(slot)) AddPage(*page, window, commands, dropDowns);
   UpdateStates();
 }
 
-void CCommandBar::AddPage(CPage& page, std::vector<int>& commands) {
-  if (!actions().isEmpty()) addSeparator();
+void CCommandBar::AddPage(CPage& page, bool window, std::vector<int>& commands,
+                          std::vector<std::u16string>& dropDowns) {
+  if (!actions().isEmpty() && !actions().back()->isSeparator()) addSeparator();
   QPointer<CPage> owner(&page);
   const auto addButton = [&](const QString& text, const std::u16string& english, int command) {
     QAction* action = addAction(text);
@@ -73,14 +88,19 @@ void CCommandBar::AddPage(CPage& page, std::vector<int>& commands) {
   // The left soft key, unless it only goes back to the page below (the
   // panes show that page already).
   const int left = page.softKeys().leftCommand();
-  if (left != 0 && left != cmd::kChannels && left != cmd::kHeadlines && !Contains(commands, left))
+  if (!window && left != 0 && left != cmd::kChannels && left != cmd::kHeadlines && !Contains(commands, left))
     addButton(page.softKeys().left().text(), {}, left);
+  // A command another pane's button runs already (the article's Delete is
+  // the headline list's) shows once. A drop-down shows unless one of the
+  // same name is there: "Mark Headline" runs the numbers of "Mark Channel"
+  // on its own page.
   for (const MenuEntry& entry : page.MenuEntries()) {
-    if (entry.text == nullptr || !AddsCommand(entry, commands)) continue;
+    if (entry.text == nullptr || IsWindowCommand(entry) != window) continue;
     if (entry.sub.empty()) {
-      addButton(Tr(entry.text), entry.text, entry.command);
-    } else {
+      if (AddsCommand(entry, commands)) addButton(Tr(entry.text), entry.text, entry.command);
+    } else if (std::find(dropDowns.begin(), dropDowns.end(), entry.text) == dropDowns.end()) {
       AddDropDown(page, entry);
+      dropDowns.push_back(entry.text);
       NoteCommands(entry, commands);
     }
   }

@@ -35,7 +35,8 @@ class CCommandBar : public QToolBar {
     QPointer<CPage> page;
     std::u16string english;
   };
-  void AddPage(CPage& page, std::vector<int>& commands);
+  // The page's buttons: those of the window's own commands, or the others.
+  void AddPage(CPage& page, bool window, std::vector<int>& commands, std::vector<std::u16string>& dropDowns);
   void AddDropDown(CPage& page, const MenuEntry& entry);
   void Run(const QPointer<CPage>& page, int command);
 

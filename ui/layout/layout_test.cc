@@ -301,6 +301,17 @@ class LayoutTest : public QObject {
     // The drop-down's items (View > New Headlines) too.
     emit qobject_cast<QMenu*>(byCommand[cmd::kViewNew]->parent())->triggered(byCommand[cmd::kViewNew]);
     QTRY_VERIFY(frame_->channelView().newOnly());
+    // "Mark Headline" runs the numbers of "Mark Channel" on the headline list.
+    QMenu* markHeadline = nullptr;
+    for (QAction* action : bar.actions())
+      if (auto* button = qobject_cast<QToolButton*>(bar.widgetForAction(action));
+          button && button->text() == "Mark Headline")
+        markHeadline = button->menu();
+    QVERIFY(markHeadline != nullptr);
+    emit markHeadline->aboutToShow();
+    emit markHeadline->triggered(markHeadline->actions().at(1));  // Unread
+    QTRY_COMPARE(ReadFlags(channels_[0]), (std::vector<unsigned>{kFlagUnread, kFlagRead, kFlagUnread}));
+    QCOMPARE(ReadFlags(channels_[1]), (std::vector<unsigned>{kFlagUnread, kFlagUnread}));  // no channel was marked
 
     // About covers the window; closing it gives back the panes, the bar and
     // the keyboard where it was.

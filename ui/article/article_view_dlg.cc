@@ -14,6 +14,7 @@
 #include "ui/article/picture_decoding.h"
 #include "ui/frame/commands.h"
 #include "ui/frame/dialogs.h"
+#include "ui/frame/main_frame.h"
 #include "ui/frame/pictures.h"
 #include "ui/frame/tr.h"
 
@@ -225,7 +226,8 @@ bool CArticleViewDlg::OnCommand(int command) {
 }
 
 void CArticleViewDlg::OnLinkClicked(const QString& url) {
-  if (OpenLink(url)) Close(kResultOk);
+  // Side by side the article stays in its pane while the browser shows the page.
+  if (OpenLink(url) && (frame() == nullptr || !frame()->IsPane(this))) Close(kResultOk);
 }
 
 // --- font size and keys ---

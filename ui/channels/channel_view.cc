@@ -580,6 +580,7 @@ void CChannelView::OpenSelected() {
   if (frame_.IsPane(this) && openList_ != nullptr && openNumber_ == row.number) return;
   CPage* page = Screens().headlines(frame_, {row.number, ToQString(row.title), ToQString(row.url)});
   OpenPage(page, [this, number = row.number, url = row.url](int) {
+    openList_ = nullptr;
     if (HoldsKeyboard()) list_->setFocus();
     // The counts come from the item file, which a refresh may have changed
     // while the screen was open; the screen's own would be older.

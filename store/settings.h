@@ -38,6 +38,9 @@ inline constexpr std::string_view kAlwaysConnected = "AlwaysConnected";
 // The window's size and position when it last closed (Qt's saved geometry,
 // base64); none: a size that suits the screen.
 inline constexpr std::string_view kWindowGeometry = "WindowGeometry";
+// The widths of the wide layout's three panes when the window last closed
+// (Qt's saved splitter state, base64); none: shares that suit the window.
+inline constexpr std::string_view kPaneSizes = "PaneSizes";
 }  // namespace setting
 
 // The article limit never goes above this for the store's readers.

@@ -14,6 +14,7 @@
 #include "ui/article/picture_decoding.h"
 #include "ui/frame/commands.h"
 #include "ui/frame/dialogs.h"
+#include "ui/frame/main_frame.h"
 #include "ui/frame/pictures.h"
 #include "ui/frame/tr.h"
 
@@ -85,7 +86,7 @@ void CArticleViewDlg::ShowLoading(bool loading) {
     setCursor(Qt::WaitCursor);
   else
     unsetCursor();
-  if (!loading) viewer().setFocus();
+  if (!loading && HoldsKeyboard()) viewer().setFocus();
 }
 
 // --- composition ---
@@ -225,7 +226,8 @@ bool CArticleViewDlg::OnCommand(int command) {
 }
 
 void CArticleViewDlg::OnLinkClicked(const QString& url) {
-  if (OpenLink(url)) Close(kResultOk);
+  // Side by side the article stays in its pane while the browser shows the page.
+  if (OpenLink(url) && (frame() == nullptr || !frame()->IsPane(this))) Close(kResultOk);
 }
 
 // --- font size and keys ---
@@ -248,6 +250,11 @@ bool CArticleViewDlg::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);
     const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+    if (mods == Qt::NoModifier && key->key() == Qt::Key_Space && watched == &viewer() &&
+        viewer().verticalScrollBar()->value() >= viewer().verticalScrollBar()->maximum()) {
+      emit spacePastEnd();
+      return true;
+    }
     if (mods == Qt::NoModifier && (key->key() == Qt::Key_Left || key->key() == Qt::Key_Right)) {
       Move(key->key() == Qt::Key_Left ? -1 : +1);
       return true;

@@ -40,7 +40,12 @@ class CArticleViewDlg : public CHtmlViewDlg {
   void PrepareAction(QAction& action, int command) override;
   void Retranslate() override;
   int DeleteCommand() const override;
+  int PaneSlot() const override { return 2; }
   void OnLinkClicked(const QString& url) override;
+
+ signals:
+  // Space was pressed with the article scrolled to its end.
+  void spacePastEnd();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -79,6 +79,13 @@ CChannelView::CChannelView(CMainFrame& frame)
   connect(&model_, &CChannelListModel::titleEdited, this, &CChannelView::StoreTitle);
   connect(list_, &QListView::clicked, this, &CChannelView::OpenSelectedSoon);
   connect(list_, &QListView::activated, this, &CChannelView::OpenSelectedSoon);
+  // Side by side, the headline pane follows the selected channel.
+  connect(list_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
+    if (frame_.IsPane(this)) OpenSelectedSoon();
+  });
+  connect(&frame, &CMainFrame::layoutChanged, this, [this] {
+    if (frame_.IsPane(this)) OpenSelectedSoon();
+  });
   connect(bar_, &CCategoryBar::dropDownAboutToShow, this, &CChannelView::FillDropDown);
 
   reloadTimer_.setSingleShot(true);
@@ -568,11 +575,13 @@ void CChannelView::OpenSelectedSoon() {
 
 void CChannelView::OpenSelected() {
   const int r = SelectedRow();
-  if (r < 0 || !Screens().headlines || frame_.TopPage() != this) return;
+  if (r < 0 || !Screens().headlines || !OnTop()) return;
   const ChannelRow row = model_.Row(r);
+  if (frame_.IsPane(this) && openList_ != nullptr && openNumber_ == row.number) return;
   CPage* page = Screens().headlines(frame_, {row.number, ToQString(row.title), ToQString(row.url)});
   OpenPage(page, [this, number = row.number, url = row.url](int) {
-    list_->setFocus();
+    openList_ = nullptr;
+    if (HoldsKeyboard()) list_->setFocus();
     // The counts come from the item file, which a refresh may have changed
     // while the screen was open; the screen's own would be older.
     QTimer::singleShot(100, this, [this, number, url] {
@@ -584,6 +593,8 @@ void CChannelView::OpenSelected() {
       data.StoreCounts({{url, values}});
     });
   });
+  openList_ = page;
+  openNumber_ = row.number;
 }
 
 int CChannelView::SelectedRow() const {

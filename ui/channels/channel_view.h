@@ -42,6 +42,7 @@ class CChannelView : public CPage {
   void OnBack() override {}
   void Retranslate() override;
   int DeleteCommand() const override { return 32831; }
+  int PaneSlot() const override { return 0; }
 
   CChannelListModel& model() { return model_; }
   QListView& list() { return *list_; }
@@ -124,6 +125,9 @@ class CChannelView : public CPage {
   QTimer countsTimer_;
   QFileSystemWatcher watcher_;
   QTimer diskTimer_;
+  // The headline list this list opened, while it is open.
+  QPointer<CPage> openList_;
+  int openNumber_ = 0;
   std::optional<std::u16string> filter_;  // none: drop-down not filled yet
   std::vector<std::u16string> categories_;
   bool newOnly_ = false;

@@ -1,6 +1,7 @@
 #include "ui/frame/main_frame.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
@@ -22,6 +23,9 @@
 #include "ui/frame/page.h"
 #include "ui/frame/pictures.h"
 #include "ui/frame/tr.h"
+#include "ui/layout/command_bar.h"
+#include "ui/layout/pane_layout.h"
+#include "ui/layout/wide_reading.h"
 
 namespace wrenly::ui {
 namespace {
@@ -32,17 +36,29 @@ bool IsChinese(const std::string& code) { return AsciiLower(code) == "chs"; }
 
 CMainFrame::CMainFrame(FrameOptions options)
     : stack_(new QStackedWidget(this)),
+      panes_(new CPaneLayout(*this)),
+      commandBar_(new CCommandBar(*this)),
+      reading_(new CWideReading(*this)),
       downloadManager_(std::make_unique<CDownloadManager>(RunFullTextJob)),
       dockWatch_(std::make_unique<CDockWatch>(&bridge_, options.powerSupplyRoot)) {
   setObjectName("mainFrame");
   setWindowIcon(ProgramIcon());
   setCentralWidget(stack_);
+  addToolBar(Qt::TopToolBarArea, commandBar_);
+  commandBar_->hide();
+  panes_->hide();
   RestoreGeometry();
+  // Only an application filter sees a resize before the window's layout
+  // hands it to the pages.
+  qApp->installEventFilter(this);
+  wide_ = width() >= kWideLayoutFrom;
+  if (wide_) stack_->addWidget(panes_);
   connect(&bridge_, &CMessageBridge::received, this, &CMainFrame::OnEngineMessage);
   AddBroadcastReceiver(&bridge_);
 
   channelView_ = new CChannelView(*this);
   PushPage(channelView_);
+  ShowTop();
   dockWatch_->Start();
   setWindowTitle(Tr(u"Wrenly Mobile"));
   if (reader::SettingNumber(setting::kAutoUpdateMode) == kAutoUpdateTimed)
@@ -51,34 +67,170 @@ CMainFrame::CMainFrame(FrameOptions options)
 
 CMainFrame::~CMainFrame() {
   Shutdown();
+  // The command bar goes before the pages it words as the focus leaves them.
+  delete commandBar_;
   // The pages go first: the channel list's refresh still uses the download
   // manager while it ends.
   delete stack_;
+  qApp->removeEventFilter(this);
   RemoveBroadcastReceiver(&bridge_);
 }
 
 void CMainFrame::PushPage(CPage* page, std::function<void(int)> done) {
   page->SetFrame(this);
-  if (CPage* below = TopPage()) below->RememberFocus();
-  stack_->addWidget(page);
-  stack_->setCurrentWidget(page);
-  page->TakeFocus();
+  const int slot = page->PaneSlot();
+  const bool pane = wide_ && slot >= 0 && slot <= PaneCount() && PaneCount() == static_cast<int>(pages_.size());
+  if (pane) {
+    // A list or an article takes the place of the one its pane shows.
+    ClosePanesFrom(slot);
+  } else if (CPage* below = TopPage()) {
+    if (wide_ && IsPane(below)) paneFocus_ = QApplication::focusWidget();
+    below->RememberFocus();
+  }
+  pages_.push_back(page);
+  if (pane) {
+    panes_->Place(page, slot);
+    // A pane leaves the keyboard where the person is, unless it is nowhere.
+    if (QApplication::focusWidget() == nullptr || !isAncestorOf(QApplication::focusWidget())) page->TakeFocus();
+  } else {
+    stack_->addWidget(page);
+  }
+  ShowTop();
+  if (!pane) page->TakeFocus();
   connect(page, &CPage::unhandledCommand, this, [this, page](int command) { DispatchUnhandled(page, command); });
   connect(page, &CPage::finished, this, [this, page, done = std::move(done)](int result) {
-    stack_->removeWidget(page);
+    const bool wasPane = IsPane(page);
+    const QWidget* focused = QApplication::focusWidget();
+    const bool hadKeyboard = focused == nullptr || focused == page || page->isAncestorOf(focused);
+    // Panes over a closing one (its article) close first.
+    if (wasPane) ClosePanesFrom(page->PaneSlot() + 1);
+    RemovePage(page);
     page->deleteLater();
-    if (CPage* top = TopPage()) top->TakeFocus();
+    CPage* top = TopPage();
+    if (!wide_ || !wasPane) {
+      if (wide_ && IsPane(top) && paneFocus_ != nullptr)
+        paneFocus_->setFocus();
+      else if (top != nullptr)
+        top->TakeFocus();
+    } else if (hadKeyboard && top != nullptr) {
+      top->TakeFocus();
+    }
     if (done) done(result);
   });
+  if (pane) emit panesChanged();
 }
 
-CPage* CMainFrame::TopPage() const { return qobject_cast<CPage*>(stack_->currentWidget()); }
+CPage* CMainFrame::TopPage() const { return pages_.empty() ? nullptr : pages_.back(); }
+
+int CMainFrame::PaneCount() const {
+  int count = 0;
+  while (count < static_cast<int>(pages_.size()) && count < CPaneLayout::kPanes && pages_[count]->PaneSlot() == count)
+    ++count;
+  return count;
+}
+
+bool CMainFrame::IsPane(const CPage* page) const {
+  if (!wide_ || page == nullptr) return false;
+  const int slot = page->PaneSlot();
+  return slot >= 0 && slot < PaneCount() && pages_[slot] == page;
+}
+
+bool CMainFrame::Uncovered(const CPage* page) const {
+  if (page == TopPage()) return true;
+  return IsPane(page) && PaneCount() == static_cast<int>(pages_.size());
+}
+
+CPage* CMainFrame::Pane(int slot) const {
+  return wide_ && slot >= 0 && slot < PaneCount() ? pages_[slot] : nullptr;
+}
+
+void CMainFrame::FocusPane(int slot) {
+  for (int s = std::min(slot, PaneCount() - 1); s >= 0; --s)
+    if (CPage* page = Pane(s)) {
+      panes_->GiveKeyboard(*page);
+      return;
+    }
+}
+
+void CMainFrame::ClosePanesFrom(int slot) {
+  while (PaneCount() > slot && static_cast<int>(pages_.size()) == PaneCount()) {
+    const size_t before = pages_.size();
+    pages_.back()->Close(kResultOk);
+    if (pages_.size() == before) return;  // the page is closing already
+  }
+}
+
+void CMainFrame::RemovePage(CPage* page) {
+  const bool wasPane = IsPane(page);
+  if (wasPane)
+    panes_->Release(*page);
+  else
+    stack_->removeWidget(page);
+  pages_.erase(std::remove(pages_.begin(), pages_.end(), page), pages_.end());
+  ShowTop();
+  if (wasPane) emit panesChanged();
+}
+
+void CMainFrame::ShowTop() {
+  CPage* top = TopPage();
+  const bool panesShow = wide_ && (top == nullptr || IsPane(top));
+  if (panesShow)
+    stack_->setCurrentWidget(panes_);
+  else if (top != nullptr)
+    stack_->setCurrentWidget(top);
+  commandBar_->setVisible(panesShow);
+}
+
+void CMainFrame::SetWide(bool wide) {
+  if (wide == wide_) return;
+  QWidget* focused = QApplication::focusWidget();
+  if (wide) {
+    wide_ = true;
+    const int panes = PaneCount();
+    for (int i = 0; i < panes; ++i) {
+      stack_->removeWidget(pages_[i]);
+      panes_->Place(pages_[i], i);
+    }
+    stack_->insertWidget(0, panes_);
+  } else {
+    const int panes = PaneCount();
+    wide_ = false;
+    stack_->removeWidget(panes_);
+    for (int i = 0; i < panes; ++i) {
+      panes_->Release(*pages_[i]);
+      stack_->insertWidget(i, pages_[i]);
+    }
+  }
+  ShowTop();
+  // The keyboard stays where it was while that place shows; else the top
+  // page takes it as when it comes back to the top.
+  CPage* top = TopPage();
+  if (focused != nullptr && focused->isVisible() && (wide_ || top == nullptr || top->isAncestorOf(focused)))
+    focused->setFocus();
+  else if (top != nullptr)
+    top->TakeFocus();
+  panes_->RestoreReadingPositions();
+  emit layoutChanged(wide_);
+  emit panesChanged();
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == this && event->type() == QEvent::Resize &&
+      (static_cast<QResizeEvent*>(event)->size().width() >= kWideLayoutFrom) != wide_)
+    panes_->NoteReadingPositions(pages_);
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  SetWide(width() >= kWideLayoutFrom);
+}
 
 void CMainFrame::DispatchUnhandled(CPage* from, int command) {
   // The pages below the one that could not handle it, nearest first.
-  for (int i = stack_->indexOf(from) - 1; i >= 0; --i)
-    if (auto* page = qobject_cast<CPage*>(stack_->widget(i)); page != nullptr && page->OnCommand(command))
-      return;
+  const auto it = std::find(pages_.begin(), pages_.end(), from);
+  for (auto below = it; below != pages_.begin();)
+    if ((*--below)->OnCommand(command)) return;
   OnCommand(command);
 }
 
@@ -112,8 +264,7 @@ void CMainFrame::SwitchLanguage(const char16_t* code) {
 
 void CMainFrame::Retranslate() {
   setWindowTitle(Tr(u"Wrenly Mobile"));
-  for (int i = 0; i < stack_->count(); ++i)
-    if (auto* page = qobject_cast<CPage*>(stack_->widget(i))) page->Retranslate();
+  for (CPage* page : pages_) page->Retranslate();
   emit languageChanged();
 }
 
@@ -146,8 +297,8 @@ void CMainFrame::Shutdown() {
   if (shutDown_) return;
   shutDown_ = true;
   reader::StoreSetting(setting::kWindowGeometry, ToU16(QString::fromLatin1(saveGeometry().toBase64())));
-  for (int i = stack_->count() - 1; i >= 0; --i)
-    if (auto* page = qobject_cast<CPage*>(stack_->widget(i))) page->OnExit();
+  panes_->StoreSizes();
+  for (auto page = pages_.rbegin(); page != pages_.rend(); ++page) (*page)->OnExit();
   StopAutoUpdate();
   dockWatch_->Close();
   RequestRefreshAbort();

@@ -98,7 +98,9 @@ void CPage::keyPressEvent(QKeyEvent* event) {
     return;
   }
   const bool altLeft = event->key() == Qt::Key_Left && event->modifiers() == Qt::AltModifier;
-  if (event->key() == Qt::Key_Escape || altLeft) {
+  if ((event->key() == Qt::Key_Escape || altLeft) && frame_ != nullptr && frame_->IsPane(this)) {
+    frame_->FocusPane(PaneSlot() - 1);
+  } else if (event->key() == Qt::Key_Escape || altLeft) {
     OnBack();
   } else if (event->key() == Qt::Key_Delete && DeleteCommand() != 0) {
     RunCommand(DeleteCommand());
@@ -143,7 +145,14 @@ QMenu* CPage::OpenMenu() {
   return menu;
 }
 
-bool CPage::OnTop() const { return frame_ == nullptr || frame_->TopPage() == this; }
+bool CPage::OnTop() const { return frame_ == nullptr || frame_->Uncovered(this); }
+
+bool CPage::HoldsKeyboard() const {
+  if (!OnTop()) return false;
+  if (frame_ == nullptr || !frame_->IsPane(this)) return true;
+  const QWidget* focused = QApplication::focusWidget();
+  return focused == this || isAncestorOf(focused);
+}
 
 void CPage::Close(int result) {
   if (closed_ || !OnTop()) return;

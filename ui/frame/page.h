@@ -4,7 +4,9 @@
 // handles it itself. Closing a page hands its result to whoever opened it.
 // Keys: F1 and F2 press the soft keys (while a menu shows, they close it), Esc and Alt+Left are the back action,
 // F5 is Refresh where the page has it, Delete runs the page's Delete command.
-// A page covered by another takes no keys and cannot close.
+// A page covered by another takes no keys and cannot close. In the frame's
+// wide layout the channel list, the headline list and the article are panes
+// side by side: each counts as on top while no other page covers them.
 #pragma once
 
 #include <QPointer>
@@ -43,8 +45,13 @@ class CPage : public QWidget {
   // Closes the page with a result for its opener; only a page on top of
   // its frame can close (one covered by another stays).
   void Close(int result);
-  // Whether the page is the top of its frame's stack, or in no frame.
+  // Whether the page is the top of its frame's stack (or, in the wide
+  // layout, a pane no page covers), or in no frame.
   bool OnTop() const;
+  // Whether the page may move the keyboard into itself: on top of the
+  // stack; in the wide layout, a pane that has the keyboard already (a pane
+  // never takes it from the one the person is using).
+  bool HoldsKeyboard() const;
   // Notes where the keyboard is, before another page covers this one.
   void RememberFocus();
   // Gives the keyboard back where it was noted, else to the page's focus
@@ -69,6 +76,9 @@ class CPage : public QWidget {
   virtual int DeleteCommand() const { return 0; }
   // The program ends with this page open: keeps what its closing would have.
   virtual void OnExit() {}
+  // Where the page sits in the wide layout: 0 the channel list, 1 a headline
+  // list, 2 an article; -1 (every other page) covers the whole window.
+  virtual int PaneSlot() const { return -1; }
 
  signals:
   void finished(int result);
@@ -76,7 +86,8 @@ class CPage : public QWidget {
 
  protected:
   QVBoxLayout& body() { return *body_; }
-  // Escape and Alt+Left are the back action, Delete the page's Delete
+  // Escape and Alt+Left are the back action (in a pane of the wide layout
+  // they move the keyboard back one pane), Delete the page's Delete
   // command. They arrive here only when the focused widget (an editor in a
   // list, say) did not use them itself.
   void keyPressEvent(QKeyEvent* event) override;

@@ -92,8 +92,17 @@ CHeadlinesDlg::CHeadlinesDlg(CMainFrame& frame, ChannelRef channel)
   list_->hide();
   setCursor(Qt::WaitCursor);
 
-  connect(list_, &QListView::clicked, this, [this] { openTimer_.start(); });
-  connect(list_, &QListView::activated, this, [this] { openTimer_.start(); });
+  const auto open = [this] {
+    if (frame_.IsPane(this))
+      ShowSelectedArticle();
+    else
+      openTimer_.start();
+  };
+  connect(list_, &QListView::clicked, this, open);
+  connect(list_, &QListView::activated, this, open);
+  connect(list_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
+    if (!selectingItself_ && frame_.IsPane(this)) ShowSelectedArticle();
+  });
   connect(&frame, &CMainFrame::engineMessage, this, &CHeadlinesDlg::OnEngineMessage);
   connect(&frame, &CMainFrame::downloadingChanged, this, &CHeadlinesDlg::UpdateBusy);
   loadTimer_.setSingleShot(true);
@@ -188,7 +197,7 @@ void CHeadlinesDlg::Reload() {
   const int found = keep.empty() ? -1 : model_.Find(keep);
   SelectRow(found >= 0 ? found : 0);
   // Under an article the list stays without the keyboard.
-  if (OnTop()) list_->setFocus();
+  if (HoldsKeyboard()) list_->setFocus();
 }
 
 void CHeadlinesDlg::ShowList() {
@@ -269,14 +278,24 @@ ArticleInfo CHeadlinesDlg::GetArticle(int direction) {
 }
 
 void CHeadlinesDlg::OpenArticle() {
-  if (SelectedRow() < 0 || frame_.TopPage() != this) return;
+  if (SelectedRow() < 0 || !OnTop()) return;
   auto* view = new CArticleViewDlg(*this, GetArticle(0));
+  article_ = view;
   frame_.PushPage(view, [self = QPointer<CHeadlinesDlg>(this), view](int) {
     if (self == nullptr) return;
     // The item the article shows, whichever row is selected by now.
     if (view->deleteRequested()) self->DeleteItem(view->article().link);
-    self->list_->setFocus();
+    if (self->HoldsKeyboard()) self->list_->setFocus();
   });
+}
+
+void CHeadlinesDlg::ShowSelectedArticle() {
+  const int r = SelectedRow();
+  if (r < 0 || (article_ != nullptr && article_->article().link == model_.Row(r).link)) return;
+  if (article_ != nullptr)
+    article_->Move(0);
+  else
+    OpenArticle();
 }
 
 // --- commands ---
@@ -349,6 +368,8 @@ void CHeadlinesDlg::DeleteItem(const std::u16string& link) {
   // only its row, if any, remains to go.
   if (deleted.refusal != reader::Refusal::kNotFound && ShowIfRefused(frame_.TopPage(), deleted)) return;
   const int r = model_.Find(link);
+  // Side by side, the article pane closes with its headline.
+  if (article_ != nullptr && article_->article().link == link && frame_.IsPane(article_)) article_->Close(kResultOk);
   if (r >= 0) {
     const HeadlineRow row = model_.Row(r);
     model_.Remove(r);
@@ -359,7 +380,7 @@ void CHeadlinesDlg::DeleteItem(const std::u16string& link) {
       if (row.isNew) --unread_;
     }
   }
-  if (OnTop()) list_->setFocus();
+  if (HoldsKeyboard()) list_->setFocus();
 }
 
 bool CHeadlinesDlg::RefreshTouchesChannel() const {
@@ -412,7 +433,9 @@ int CHeadlinesDlg::SelectedRow() const {
 void CHeadlinesDlg::SelectRow(int row) {
   if (row < 0 || row >= model_.rowCount()) return;
   const QModelIndex index = model_.index(row);
+  selectingItself_ = true;
   list_->setCurrentIndex(index);
+  selectingItself_ = false;
   list_->scrollTo(index);
 }
 

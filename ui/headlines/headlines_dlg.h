@@ -22,6 +22,7 @@
 
 namespace wrenly::ui {
 
+class CArticleViewDlg;
 class CBusyIndicator;
 class CMainFrame;
 
@@ -41,6 +42,7 @@ class CHeadlinesDlg : public CPage, public IArticleSource {
   void PrepareAction(QAction& action, int command) override;
   void Retranslate() override;
   int DeleteCommand() const override;
+  int PaneSlot() const override { return 1; }
   // Stores the item file's counts, which the channel list would otherwise
   // store when the list closes.
   void OnExit() override;
@@ -52,6 +54,9 @@ class CHeadlinesDlg : public CPage, public IArticleSource {
   void Reload();
   // Opens the selected headline's article now.
   void OpenArticle();
+  // Side by side: the article pane shows the selected headline (opened and
+  // marked read as OpenArticle does), unless it shows it already.
+  void ShowSelectedArticle();
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
@@ -91,6 +96,8 @@ class CHeadlinesDlg : public CPage, public IArticleSource {
   std::string logoFile_;  // as the last load found it; empty: none
   int total_ = 0;
   int unread_ = 0;
+  QPointer<CArticleViewDlg> article_;  // the article this list opened, while open
+  bool selectingItself_ = false;       // the list moves its own selection
 };
 
 // The logo's size in the header: at most half the window wide, scaled

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -60,6 +61,23 @@ class Deadline {
   std::thread watchdog_;  // last: started once the rest is ready
 };
 
+struct ObjectUnref {
+  void operator()(gpointer object) const { g_object_unref(object); }
+};
+template <typename T>
+using ObjectPtr = std::unique_ptr<T, ObjectUnref>;
+struct TableUnref {
+  void operator()(GHashTable* table) const { g_hash_table_unref(table); }
+};
+using AttributesPtr = std::unique_ptr<GHashTable, TableUnref>;
+struct ValueUnref {
+  void operator()(SecretValue* value) const { secret_value_unref(value); }
+};
+using ValuePtr = std::unique_ptr<SecretValue, ValueUnref>;
+struct ListFree {
+  void operator()(GList* list) const { g_list_free_full(list, g_object_unref); }
+};
+
 struct ErrorHolder {
   GError* error = nullptr;
   ~ErrorHolder() {
@@ -80,9 +98,18 @@ GHashTable* Attributes(const PasswordKey& key) {
   return attributes;
 }
 
-// The service, or null with the reason in error.
+// A proxy of the service of its own, or null with the reason in error: the
+// shared one would outlive a secret service (or session bus) that restarts.
 SecretService* Service(Deadline& deadline, ErrorHolder& error) {
-  return secret_service_get_sync(SECRET_SERVICE_NONE, deadline.get(), &error.error);
+  return secret_service_open_sync(SECRET_TYPE_SERVICE, nullptr, SECRET_SERVICE_NONE, deadline.get(), &error.error);
+}
+
+// A call to the bus itself, waiting at most kNameQueryMilliseconds.
+GVariant* CallBus(GDBusConnection* bus, const char* method, GVariant* arguments, const char* replyType,
+                  GCancellable* cancellable) {
+  return g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                     method, arguments, G_VARIANT_TYPE(replyType), G_DBUS_CALL_FLAGS_NO_AUTO_START,
+                                     kNameQueryMilliseconds, cancellable, nullptr);
 }
 
 }  // namespace
@@ -91,21 +118,19 @@ bool SecretServiceAnswers() {
   const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
   if (address == nullptr || *address == '\0') return false;
   Deadline deadline;
-  ErrorHolder error;
+  // A connection of its own, greeted by hand: GLib's own greeting of a
+  // message bus waits for the answer without a time limit.
   GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
-      address,
-      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, deadline.get(), &error.error);
+      address, G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT, nullptr, deadline.get(), nullptr);
   if (bus == nullptr) return false;
-  GVariant* reply = g_dbus_connection_call_sync(
-      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
-      g_variant_new("(s)", "org.freedesktop.secrets"), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NO_AUTO_START,
-      kNameQueryMilliseconds, deadline.get(), nullptr);
   gboolean owned = FALSE;
-  if (reply != nullptr) {
-    g_variant_get(reply, "(b)", &owned);
-    g_variant_unref(reply);
+  if (GVariant* hello = CallBus(bus, "Hello", nullptr, "(s)", deadline.get())) {
+    g_variant_unref(hello);
+    if (GVariant* reply =
+            CallBus(bus, "NameHasOwner", g_variant_new("(s)", "org.freedesktop.secrets"), "(b)", deadline.get())) {
+      g_variant_get(reply, "(b)", &owned);
+      g_variant_unref(reply);
+    }
   }
   g_dbus_connection_close_sync(bus, nullptr, nullptr);
   g_object_unref(bus);
@@ -117,21 +142,20 @@ namespace secret_service {
 Result Store(const PasswordKey& key, const std::string& password) {
   Deadline deadline;
   ErrorHolder error;
-  SecretService* service = Service(deadline, error);
-  if (service == nullptr) return Failed("The desktop's secret store does not answer", error);
-  SecretCollection* collection = secret_collection_for_alias_sync(service, SECRET_COLLECTION_DEFAULT,
-                                                                  SECRET_COLLECTION_NONE, deadline.get(), &error.error);
-  g_object_unref(service);
-  if (collection == nullptr) return Failed("The desktop's secret store has no default keyring", error);
-  const bool locked = secret_collection_get_locked(collection);
-  g_object_unref(collection);
-  if (locked) return Result::Refused(Refusal::kFile, "The desktop's secret store is locked.");
+  const ObjectPtr<SecretService> service(Service(deadline, error));
+  if (!service) return Failed("The desktop's secret store does not answer", error);
+  const ObjectPtr<SecretCollection> collection(secret_collection_for_alias_sync(
+      service.get(), SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, deadline.get(), &error.error));
+  if (!collection) return Failed("The desktop's secret store has no default keyring", error);
+  // Storing into a locked keyring would wait for the person to unlock it.
+  if (secret_collection_get_locked(collection.get()))
+    return Result::Refused(Refusal::kFile, "The desktop's secret store is locked.");
   const std::string label = "Wrenly: " + key.user + " on " + key.server;
-  GHashTable* attributes = Attributes(key);
-  const gboolean stored = secret_password_storev_sync(Schema(), attributes, SECRET_COLLECTION_DEFAULT, label.c_str(),
-                                                      password.c_str(), deadline.get(), &error.error);
-  g_hash_table_unref(attributes);
-  if (!stored) return Failed("The desktop's secret store did not take the password", error);
+  const AttributesPtr attributes(Attributes(key));
+  const ValuePtr value(secret_value_new(password.c_str(), -1, "text/plain"));
+  if (!secret_service_store_sync(service.get(), Schema(), attributes.get(), SECRET_COLLECTION_DEFAULT, label.c_str(),
+                                 value.get(), deadline.get(), &error.error))
+    return Failed("The desktop's secret store did not take the password", error);
   return Result::Done();
 }
 
@@ -142,38 +166,30 @@ ValueResult<std::optional<std::string>> Lookup(const PasswordKey& key) {
             std::nullopt};
   Deadline deadline;
   ErrorHolder error;
-  SecretService* service = Service(deadline, error);
-  if (service == nullptr) return {Failed("The desktop's secret store does not answer", error), std::nullopt};
-  GHashTable* attributes = Attributes(key);
+  const ObjectPtr<SecretService> service(Service(deadline, error));
+  if (!service) return {Failed("The desktop's secret store does not answer", error), std::nullopt};
+  const AttributesPtr attributes(Attributes(key));
   // Without SECRET_SEARCH_UNLOCK: a locked item is reported, never prompted for.
-  GList* items = secret_service_search_sync(service, Schema(), attributes, SECRET_SEARCH_LOAD_SECRETS,
-                                            deadline.get(), &error.error);
-  g_hash_table_unref(attributes);
-  g_object_unref(service);
+  const std::unique_ptr<GList, ListFree> items(secret_service_search_sync(
+      service.get(), Schema(), attributes.get(), SECRET_SEARCH_LOAD_SECRETS, deadline.get(), &error.error));
   if (error.error != nullptr) return {Failed("The desktop's secret store could not be searched", error), std::nullopt};
-  ValueResult<std::optional<std::string>> found{Result::Done(), std::nullopt};
-  if (items != nullptr) {
-    auto* item = static_cast<SecretItem*>(items->data);
-    SecretValue* value = secret_item_get_secret(item);
-    if (value != nullptr) {
-      found.value = secret_value_get_text(value) != nullptr ? secret_value_get_text(value) : "";
-      secret_value_unref(value);
-    } else {
-      found.result = Result::Refused(Refusal::kFile, "The desktop's secret store is locked.");
-    }
-  }
-  g_list_free_full(items, g_object_unref);
-  return found;
+  if (!items) return {Result::Done(), std::nullopt};
+  const ValuePtr value(secret_item_get_secret(static_cast<SecretItem*>(items->data)));
+  if (!value) return {Result::Refused(Refusal::kFile, "The desktop's secret store is locked."), std::nullopt};
+  const char* text = secret_value_get_text(value.get());
+  return {Result::Done(), std::string(text != nullptr ? text : "")};
 }
 
 Result Remove(const PasswordKey& key) {
   if (!SecretServiceAnswers())
-    return Result::Refused(Refusal::kFile, "The password stays in the desktop's secret store, which does not answer now.");
+    return Result::Refused(Refusal::kFile,
+                           "The password stays in the desktop's secret store, which does not answer now.");
   Deadline deadline;
   ErrorHolder error;
-  GHashTable* attributes = Attributes(key);
-  secret_password_clearv_sync(Schema(), attributes, deadline.get(), &error.error);
-  g_hash_table_unref(attributes);
+  const ObjectPtr<SecretService> service(Service(deadline, error));
+  if (!service) return Failed("The desktop's secret store does not answer", error);
+  const AttributesPtr attributes(Attributes(key));
+  secret_service_clear_sync(service.get(), Schema(), attributes.get(), deadline.get(), &error.error);
   if (error.error != nullptr) return Failed("The password could not be removed from the desktop's secret store", error);
   return Result::Done();
 }

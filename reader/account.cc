@@ -15,6 +15,7 @@
 #include "platform/atomic_file.h"
 #include "platform/file_ops.h"
 #include "platform/text.h"
+#include "reader/account_texts.h"
 #include "reader/password_store.h"
 #include "reader/server_address.h"
 #include "store/data_root_lock.h"
@@ -36,8 +37,7 @@ struct AccountRecord {
 };
 
 Result Unreadable(const std::string& path, const std::string& why) {
-  return Result::Refused(Refusal::kFile,
-                         "The account file " + path + " cannot be read (" + why + "); it was left as it is.");
+  return Result::Refused(Refusal::kFile, SentenceWith(kAccountUnreadableText, path + ": " + why));
 }
 
 std::optional<std::string> StringField(const Json& document, const char* name) {
@@ -91,7 +91,7 @@ Result WriteRecord(const std::string& root, const AccountRecord& record) {
   std::string error;
   const std::string path = AccountFilePath(root);
   if (!WriteFileAtomically(path, document.dump(1, '\t', false, Json::error_handler_t::replace) + "\n", &error))
-    return Result::Refused(Refusal::kFile, "The account file " + path + " cannot be written: " + error + ".");
+    return Result::Refused(Refusal::kFile, SentenceWith(kAccountUnwritableText, path + ": " + error));
   return Result::Done();
 }
 
@@ -102,12 +102,17 @@ std::string NewPasswordId() {
   return id;
 }
 
+// A done result says the first thing that went wrong after the fact.
+void Note(Result& result, const std::string& note) {
+  if (result.message.empty()) result.message = note;
+}
+
 Result CheckAccount(const Account& account) {
   if (account.kind != kKindTtrss)
-    return Result::Refused(Refusal::kInvalid, "Only Tiny Tiny RSS accounts (kind \"ttrss\") are supported.");
+    return Result::Refused(Refusal::kInvalid, SentenceWith(kOnlyTtrssText));
   if (Result address = CheckServerAddress(account.url, account.allow_plain_http); !address.done()) return address;
-  if (Trim(account.user).empty()) return Result::Refused(Refusal::kInvalid, "The user name is empty.");
-  if (account.password.empty()) return Result::Refused(Refusal::kInvalid, "The password is empty.");
+  if (Trim(account.user).empty()) return Result::Refused(Refusal::kInvalid, SentenceWith(kUserEmptyText));
+  if (account.password.empty()) return Result::Refused(Refusal::kInvalid, SentenceWith(kPasswordEmptyText));
   return Result::Done();
 }
 
@@ -119,7 +124,7 @@ ValueResult<PasswordPlace> StoreNewPassword(const PasswordKey& key, const std::s
     if (stored.done()) return {Result::Done(), PasswordPlace::kSecretService};
     const Result inFile = StorePassword(PasswordPlace::kPrivateFile, key, password);
     if (!inFile.done()) return {inFile, PasswordPlace::kPrivateFile};
-    return {Result::Done(stored.message + " The password went into a private file instead."),
+    return {Result::Done(SentenceWith(kPasswordInFileInsteadText, stored.message)),
             PasswordPlace::kPrivateFile};
   }
   return {StorePassword(PasswordPlace::kPrivateFile, key, password), PasswordPlace::kPrivateFile};
@@ -144,9 +149,9 @@ ValueResult<std::optional<Account>> LoadAccount(const std::string& root) {
   if (!password.done()) return {password.result, std::nullopt};
   Account account = record.value->stored.account;
   if (!password.value)
-    return {Result::Refused(Refusal::kFile, "The password of " + account.user + " on " + account.url + " is not in " +
-                                                PasswordPlaceText(record.value->stored.place) +
-                                                " any more. Set the account again."),
+    return {Result::Refused(Refusal::kFile, SentenceWith(kPasswordMissingText,
+                                                         account.user + " on " + account.url + ", in " +
+                                                             PasswordPlaceText(record.value->stored.place))),
             std::nullopt};
   account.password = *password.value;
   return {Result::Done(), std::move(account)};
@@ -179,11 +184,11 @@ ValueResult<PasswordPlace> SaveAccount(const std::string& root, const Account& g
       RemovePassword(place.value, record.Key());
       return {written, place.value};
     }
-    place.result.message += (place.result.message.empty() ? "" : " ") + written.message;
+    Note(place.result, written.message);
   }
   if (old.done() && old.value) {
     const Result removed = RemovePassword(old.value->stored.place, old.value->Key());
-    if (!removed.done()) place.result.message += (place.result.message.empty() ? "" : " ") + removed.message;
+    if (!removed.done()) Note(place.result, SentenceWith(kOldPasswordStaysText, removed.message));
   }
   return place;
 }
@@ -192,16 +197,15 @@ Result RemoveAccount(const std::string& root) {
   const DataRootLock lock(root, LockMode::kExclusive);
   const auto record = ReadRecord(root);
   if (!record.done()) return record.result;
-  if (!record.value) return Result::Refused(Refusal::kNotFound, "No account is set.");
+  if (!record.value) return Result::Refused(Refusal::kNotFound, SentenceWith(kNoAccountText));
   // The file first: it is what makes the account; a password that cannot be
   // removed now (a secret store that does not answer) is only reported.
   const std::string path = AccountFilePath(root);
   if (std::remove(path.c_str()) != 0 && errno != ENOENT)
-    return Result::Refused(Refusal::kFile,
-                           "The account file " + path + " cannot be removed: " + std::strerror(errno) + ".");
+    return Result::Refused(Refusal::kFile, SentenceWith(kAccountUnwritableText, path + ": " + std::strerror(errno)));
   SyncFolder(root);
   const Result removed = RemovePassword(record.value->stored.place, record.value->Key());
-  return Result::Done(removed.done() ? "" : removed.message);
+  return Result::Done(removed.done() ? "" : SentenceWith(kPasswordStaysText, removed.message));
 }
 
 }  // namespace wrenly::reader

@@ -11,6 +11,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/file_ops.h"
+#include "reader/account_texts.h"
 #include "reader/password_store.h"
 #include "store/folder_lock.h"
 #include "store/settings.h"
@@ -21,8 +22,7 @@ namespace {
 using Json = nlohmann::json;
 
 Result Unreadable(const std::string& path, const std::string& why) {
-  return Result::Refused(Refusal::kFile, "The password file " + path + " cannot be read (" + why +
-                                             "); it was left as it is.");
+  return Result::Refused(Refusal::kFile, SentenceWith(kPasswordFileUnreadableText, path + ": " + why));
 }
 
 // The file's entries; an empty list when there is no file.
@@ -65,7 +65,7 @@ Result Rewrite(Change change) {
   const Json document = {{"passwords", entries.value}};
   if (!WriteFileAtomically(path, document.dump(1, '\t', false, Json::error_handler_t::replace), &error,
                            Flush::kFileAndFolder, S_IRUSR | S_IWUSR))
-    return Result::Refused(Refusal::kFile, "The password file " + path + " cannot be written: " + error + ".");
+    return Result::Refused(Refusal::kFile, SentenceWith(kPasswordFileUnwritableText, path + ": " + error));
   return Result::Done();
 }
 

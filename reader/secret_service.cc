@@ -12,6 +12,7 @@
 #include <mutex>
 #include <thread>
 
+#include "reader/account_texts.h"
 #include "reader/password_store.h"
 
 namespace wrenly::reader {
@@ -86,9 +87,12 @@ struct ErrorHolder {
   std::string text() const { return error != nullptr ? error->message : "no answer"; }
 };
 
-Result Failed(const char* what, const ErrorHolder& error) {
-  return Result::Refused(Refusal::kFile, std::string(what) + " (" + error.text() + ").");
+Result Failed(std::u16string_view sentence, const ErrorHolder& error) {
+  return Result::Refused(Refusal::kFile, SentenceWith(sentence, error.text()));
 }
+
+Result Silent() { return Result::Refused(Refusal::kFile, SentenceWith(kSecretStoreSilentText)); }
+Result Locked() { return Result::Refused(Refusal::kFile, SentenceWith(kSecretStoreLockedText)); }
 
 GHashTable* Attributes(const PasswordKey& key) {
   GHashTable* attributes = g_hash_table_new(g_str_hash, g_str_equal);
@@ -143,54 +147,51 @@ Result Store(const PasswordKey& key, const std::string& password) {
   Deadline deadline;
   ErrorHolder error;
   const ObjectPtr<SecretService> service(Service(deadline, error));
-  if (!service) return Failed("The desktop's secret store does not answer", error);
+  if (!service) return Failed(kSecretStoreSilentText, error);
   const ObjectPtr<SecretCollection> collection(secret_collection_for_alias_sync(
       service.get(), SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, deadline.get(), &error.error));
-  if (!collection) return Failed("The desktop's secret store has no default keyring", error);
+  if (!collection) return Failed(kSecretStoreFailedText, error);
   // Storing into a locked keyring would wait for the person to unlock it.
   if (secret_collection_get_locked(collection.get()))
-    return Result::Refused(Refusal::kFile, "The desktop's secret store is locked.");
+    return Locked();
   const std::string label = "Wrenly: " + key.user + " on " + key.server;
   const AttributesPtr attributes(Attributes(key));
   const ValuePtr value(secret_value_new(password.c_str(), -1, "text/plain"));
   if (!secret_service_store_sync(service.get(), Schema(), attributes.get(), SECRET_COLLECTION_DEFAULT, label.c_str(),
                                  value.get(), deadline.get(), &error.error))
-    return Failed("The desktop's secret store did not take the password", error);
+    return Failed(kSecretStoreFailedText, error);
   return Result::Done();
 }
 
 ValueResult<std::optional<std::string>> Lookup(const PasswordKey& key) {
   if (!SecretServiceAnswers())
-    return {Result::Refused(Refusal::kFile,
-                            "The password is kept in the desktop's secret store, which does not answer now."),
-            std::nullopt};
+    return {Silent(), std::nullopt};
   Deadline deadline;
   ErrorHolder error;
   const ObjectPtr<SecretService> service(Service(deadline, error));
-  if (!service) return {Failed("The desktop's secret store does not answer", error), std::nullopt};
+  if (!service) return {Failed(kSecretStoreSilentText, error), std::nullopt};
   const AttributesPtr attributes(Attributes(key));
   // Without SECRET_SEARCH_UNLOCK: a locked item is reported, never prompted for.
   const std::unique_ptr<GList, ListFree> items(secret_service_search_sync(
       service.get(), Schema(), attributes.get(), SECRET_SEARCH_LOAD_SECRETS, deadline.get(), &error.error));
-  if (error.error != nullptr) return {Failed("The desktop's secret store could not be searched", error), std::nullopt};
+  if (error.error != nullptr) return {Failed(kSecretStoreFailedText, error), std::nullopt};
   if (!items) return {Result::Done(), std::nullopt};
   const ValuePtr value(secret_item_get_secret(static_cast<SecretItem*>(items->data)));
-  if (!value) return {Result::Refused(Refusal::kFile, "The desktop's secret store is locked."), std::nullopt};
+  if (!value) return {Locked(), std::nullopt};
   const char* text = secret_value_get_text(value.get());
   return {Result::Done(), std::string(text != nullptr ? text : "")};
 }
 
 Result Remove(const PasswordKey& key) {
   if (!SecretServiceAnswers())
-    return Result::Refused(Refusal::kFile,
-                           "The password stays in the desktop's secret store, which does not answer now.");
+    return Silent();
   Deadline deadline;
   ErrorHolder error;
   const ObjectPtr<SecretService> service(Service(deadline, error));
-  if (!service) return Failed("The desktop's secret store does not answer", error);
+  if (!service) return Failed(kSecretStoreSilentText, error);
   const AttributesPtr attributes(Attributes(key));
   secret_service_clear_sync(service.get(), Schema(), attributes.get(), deadline.get(), &error.error);
-  if (error.error != nullptr) return Failed("The password could not be removed from the desktop's secret store", error);
+  if (error.error != nullptr) return Failed(kSecretStoreFailedText, error);
   return Result::Done();
 }
 

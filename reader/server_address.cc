@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/text.h"
+#include "reader/account_texts.h"
 
 namespace wrenly::reader {
 namespace {
@@ -45,14 +46,11 @@ Result CheckServerAddress(std::string_view url, bool allowPlainHttp) {
   const std::size_t colon = url.find("://");
   const std::string scheme = AsciiLower(url.substr(0, colon == std::string_view::npos ? 0 : colon));
   if (scheme != "http" && scheme != "https")
-    return Result::Refused(Refusal::kInvalid,
-                           "The server's address must start with https:// (or http:// for a server on this machine).");
+    return Result::Refused(Refusal::kInvalid, SentenceWith(kAddressSchemeText));
   const std::string host = HostOf(url.substr(colon + 3));
-  if (host.empty()) return Result::Refused(Refusal::kInvalid, "The server's address has no host name.");
+  if (host.empty()) return Result::Refused(Refusal::kInvalid, SentenceWith(kAddressHostText));
   if (scheme == "http" && !allowPlainHttp && !IsThisMachine(host))
-    return Result::Refused(Refusal::kInvalid,
-                           "Plain http:// would send the password to " + host +
-                               " unencrypted. Use https://, or allow plain http for this account explicitly.");
+    return Result::Refused(Refusal::kInvalid, SentenceWith(kPlainHttpText, host + " is not this computer."));
   return Result::Done();
 }
 

@@ -5,6 +5,9 @@
 // holds the data root's lock only for each change of the files.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "reader/account.h"
 #include "reader/result.h"
 
@@ -24,5 +27,36 @@ inline constexpr char kSyncRefused[] = "Sync: the server refused a request.";
 // API access for the user, and logs out. Refused (kInvalid) with one of the
 // reasons above as the first line of its message.
 Result CheckLogin(const Account& account);
+
+}  // namespace wrenly::reader
+
+namespace wrenly::reader {
+
+// What a sync did.
+struct SyncReport {
+  int requests = 0;         // requests sent to the server
+  int channelsAdded = 0;    // channels the server had and this data root not
+  int channelsRemoved = 0;  // channels unsubscribed on the server or by the journal
+  int channelsSent = 0;     // local channels subscribed on the server
+  int newItems = 0;
+  int changesSent = 0;      // local read, unread and unsubscribe changes sent
+  int changesReceived = 0;  // items whose read flag the server's state changed
+  // What stayed local, and why (a channel the server refused, say).
+  std::vector<std::string> notes;
+};
+
+// Syncs the data root with the account's server: sends the journal of local
+// changes (a pending local change wins over the server's state), mirrors the
+// server's categories and feeds in the catalog (keeping each channel's
+// number, files and settings; a local channel the server does not know yet
+// is subscribed there), merges the new headlines into the channels' items,
+// and takes the server's read state. Refused (kInvalid) with one of the
+// reasons above when the server cannot be used; nothing local is lost then.
+ValueResult<SyncReport> Sync(const std::string& root, const Account& account);
+
+// True when the data root takes part in a sync (it has synced once): its
+// read and unread marks and unsubscriptions are then journaled for the next
+// sync. Used by ReaderData's operations.
+bool SyncJournalActive(const std::string& root);
 
 }  // namespace wrenly::reader

@@ -1,0 +1,275 @@
+// The sync against a real, throwaway Tiny Tiny RSS (one per run of this
+// binary): logins, the catalog mirror, new articles, read state both ways,
+// subscriptions, offline changes, a sync killed midway and two data roots.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <set>
+
+#include "engine/sync/sync_server.h"
+#include "platform/text.h"
+#include "reader/reader_data.h"
+#include "reader/sync.h"
+#include "reader/sync_test_server.h"
+#include "testsupport/temp_dir.h"
+
+namespace wrenly::reader {
+namespace {
+
+class SyncServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string failed = TtrssTestServer::Start();
+    ASSERT_TRUE(failed.empty()) << failed;
+    server_ = &TtrssTestServer::Get();
+    server_->SetApiAccess(true);
+    // Each test starts from a server without feeds.
+    server_->Sql("delete from ttrss_feeds; delete from ttrss_feed_categories; delete from ttrss_entries");
+  }
+
+  // Subscribes the server itself to a feed served here, as the phone would.
+  std::int64_t ServerSubscribe(const std::string& name, int articles, std::int64_t category = 0) {
+    const std::string url = server_->SetFeed(name, TtrssTestServer::Rss(name, 1, articles));
+    auto api = sync::MakeTtrssServer(server_->url());
+    EXPECT_TRUE(api->Login("admin", "password").ok());
+    std::int64_t id = 0;
+    const sync::ServerStatus status = api->Subscribe(url, category, id);
+    EXPECT_TRUE(status.ok()) << status.message;
+    return id;
+  }
+
+  ReaderData NewRoot() {
+    roots_.push_back(std::make_unique<testsupport::TempDir>());
+    return ReaderData(roots_.back()->path() + "/Data");
+  }
+
+  SyncReport MustSync(const ReaderData& data) {
+    const ValueResult<SyncReport> synced = Sync(data.root(), server_->AdminAccount());
+    EXPECT_TRUE(synced.done()) << synced.result.message;
+    return synced.value;
+  }
+
+  // "category/title" of each channel, sorted.
+  static std::vector<std::string> Channels(const ReaderData& data) {
+    std::vector<CatalogEntry> entries;
+    EXPECT_TRUE(data.ListChannels(entries).done());
+    std::vector<std::string> names;
+    for (const CatalogEntry& e : entries) names.push_back(Utf16ToUtf8(e.category + u"/" + e.Get(u"xmlUrl")));
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  static int ChannelOf(const ReaderData& data, const std::string& name) {
+    std::vector<CatalogEntry> entries;
+    data.ListChannels(entries);
+    for (const CatalogEntry& e : entries)
+      if (Utf16ToUtf8(e.Get(u"xmlUrl")).ends_with("/" + name + ".xml")) return e.Number();
+    return 0;
+  }
+
+  // The links of the channel's read items, sorted.
+  static std::vector<std::string> ReadLinks(const ReaderData& data, int channel) {
+    std::vector<std::string> links;
+    data.ForEachItem(channel, [&](const ItemRecord& r) {
+      if (r.type != kItemTypeError && (r.flag & kFlagRead) != 0) links.push_back(Utf16ToUtf8(r.link));
+    });
+    std::sort(links.begin(), links.end());
+    return links;
+  }
+
+  static int ItemCount(const ReaderData& data, int channel) { return data.Counts(channel).total; }
+
+  std::string ServerUnread(const std::string& name) {
+    return server_->Sql(
+        "select count(*) from ttrss_user_entries u join ttrss_feeds f on f.id = u.feed_id where u.unread and "
+        "f.feed_url like '%/" + name + ".xml'");
+  }
+
+  void ServerMarkRead(const std::string& name, int article, bool read) {
+    server_->Sql(std::string("update ttrss_user_entries set unread = ") + (read ? "false" : "true") +
+                 " where ref_id in (select id from ttrss_entries where link = 'http://example.com/" + name + "/" +
+                 std::to_string(article) + "')");
+  }
+
+  TtrssTestServer* server_ = nullptr;
+  testsupport::IsolatedHome home_;
+  std::vector<std::unique_ptr<testsupport::TempDir>> roots_;
+};
+
+std::string Trimmed(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+TEST_F(SyncServerTest, CheckLoginTellsEachFailureApart) {
+  Account account = server_->AdminAccount();
+  EXPECT_TRUE(CheckLogin(account).done());
+
+  account.password = "wrong";
+  EXPECT_TRUE(CheckLogin(account).message.starts_with(kSyncWrongPassword)) << CheckLogin(account).message;
+
+  server_->SetApiAccess(false);
+  const Result off = CheckLogin(server_->AdminAccount());
+  server_->SetApiAccess(true);
+  EXPECT_TRUE(off.message.starts_with(kSyncApiDisabled)) << off.message;
+
+  account = server_->AdminAccount();
+  account.url = "http://127.0.0.1:1/";
+  EXPECT_TRUE(CheckLogin(account).message.starts_with(kSyncUnreachable)) << CheckLogin(account).message;
+
+  // The feed server answers, but it is no news server.
+  account.url = server_->SetFeed("plain", "<html></html>");
+  EXPECT_TRUE(CheckLogin(account).message.starts_with(kSyncNotAServer)) << CheckLogin(account).message;
+
+  account.url = "http://news.example.org/";
+  EXPECT_TRUE(CheckLogin(account).message.starts_with(kSyncPlainHttp)) << CheckLogin(account).message;
+}
+
+TEST_F(SyncServerTest, AFailedSyncSaysWhyAndChangesNothing) {
+  ServerSubscribe("fail", 2);
+  ReaderData data = NewRoot();
+  Account account = server_->AdminAccount();
+  account.password = "wrong";
+  const ValueResult<SyncReport> wrong = Sync(data.root(), account);
+  EXPECT_TRUE(wrong.result.message.starts_with(kSyncWrongPassword));
+  server_->SetApiAccess(false);
+  const ValueResult<SyncReport> off = Sync(data.root(), server_->AdminAccount());
+  server_->SetApiAccess(true);
+  EXPECT_TRUE(off.result.message.starts_with(kSyncApiDisabled));
+  EXPECT_TRUE(Channels(data).empty());
+}
+
+TEST_F(SyncServerTest, MirrorsCategoriesFeedsNewArticlesAndReadStateBothWays) {
+  const std::int64_t news = server_->AddCategory("News");
+  ServerSubscribe("alpha", 3, news);
+  ServerSubscribe("beta", 2);
+  server_->UpdateFeeds();
+  ReaderData data = NewRoot();
+  const SyncReport first = MustSync(data);
+  EXPECT_EQ(first.channelsAdded, 2);
+  EXPECT_EQ(first.newItems, 5);
+  const int alpha = ChannelOf(data, "alpha"), beta = ChannelOf(data, "beta");
+  EXPECT_EQ(Channels(data), (std::vector<std::string>{"News/" + server_->SetFeed("alpha", TtrssTestServer::Rss("alpha", 1, 3)),
+                                                      "Others/" + server_->SetFeed("beta", TtrssTestServer::Rss("beta", 1, 2))}));
+  EXPECT_EQ(ItemCount(data, alpha), 3);
+
+  // New articles arrive on the server; the channel keeps its number.
+  server_->SetFeed("alpha", TtrssTestServer::Rss("alpha", 1, 5));
+  server_->UpdateFeeds();
+  EXPECT_EQ(MustSync(data).newItems, 2);
+  EXPECT_EQ(ChannelOf(data, "alpha"), alpha);
+  EXPECT_EQ(ItemCount(data, alpha), 5);
+
+  // Read here, read there.
+  ASSERT_TRUE(data.Mark(alpha, true, u"http://example.com/alpha/1").done());
+  ASSERT_TRUE(data.OpenArticle(alpha, u"http://example.com/alpha/2").done());
+  EXPECT_EQ(MustSync(data).changesSent, 2);
+  EXPECT_EQ(Trimmed(ServerUnread("alpha")), "3");
+
+  // Read and unread there, here after the next sync.
+  ServerMarkRead("beta", 1, true);
+  ServerMarkRead("alpha", 1, false);
+  MustSync(data);
+  EXPECT_EQ(ReadLinks(data, beta), (std::vector<std::string>{"http://example.com/beta/1"}));
+  EXPECT_EQ(ReadLinks(data, alpha), (std::vector<std::string>{"http://example.com/alpha/2"}));
+
+  // Nothing new: nothing is sent, and few requests are made.
+  const SyncReport idle = MustSync(data);
+  EXPECT_EQ(idle.changesSent, 0);
+  EXPECT_EQ(idle.newItems, 0);
+  EXPECT_LE(idle.requests, 6);
+}
+
+TEST_F(SyncServerTest, SubscribeAndUnsubscribeFromWrenlyReachTheServer) {
+  ServerSubscribe("kept", 1);
+  ReaderData data = NewRoot();
+  MustSync(data);
+  const std::string added = server_->SetFeed("added", TtrssTestServer::Rss("added", 1, 2));
+  ASSERT_TRUE(data.Subscribe(u"Others", u"Added", Utf8ToUtf16(added)).done());
+  ASSERT_TRUE(data.Unsubscribe(Utf8ToUtf16(server_->SetFeed("kept", TtrssTestServer::Rss("kept", 1, 1)))).done());
+  const SyncReport report = MustSync(data);
+  EXPECT_EQ(report.channelsSent, 1);
+  EXPECT_EQ(Trimmed(server_->Sql("select count(*) from ttrss_feeds where feed_url like '%/added.xml'")), "1");
+  EXPECT_EQ(Trimmed(server_->Sql("select count(*) from ttrss_feeds where feed_url like '%/kept.xml'")), "0");
+  EXPECT_EQ(Channels(data), (std::vector<std::string>{"Others/" + added}));
+  // A new category stays here, and says so.
+  EXPECT_FALSE(data.AddCategory(u"Local").message.empty());
+}
+
+TEST_F(SyncServerTest, OfflineChangesAreSentWhenTheServerIsBack) {
+  ServerSubscribe("offline", 3);
+  server_->UpdateFeeds();
+  ReaderData data = NewRoot();
+  MustSync(data);
+  const int channel = ChannelOf(data, "offline");
+  ASSERT_TRUE(data.Mark(channel, true).done());
+  ASSERT_TRUE(data.Mark(channel, false, u"http://example.com/offline/3").done());
+  Account away = server_->AdminAccount();
+  away.url = "http://127.0.0.1:1/";
+  EXPECT_FALSE(Sync(data.root(), away).done());
+  // The server changed meanwhile too; the pending local change wins.
+  ServerMarkRead("offline", 3, true);
+  EXPECT_EQ(MustSync(data).changesSent, 3);
+  EXPECT_EQ(Trimmed(ServerUnread("offline")), "1");
+  EXPECT_EQ(ReadLinks(data, channel),
+            (std::vector<std::string>{"http://example.com/offline/1", "http://example.com/offline/2"}));
+}
+
+TEST_F(SyncServerTest, ASyncKilledMidwayLosesNothingAndSendsNothingTwice) {
+  for (int f = 0; f < 4; ++f) ServerSubscribe("kill" + std::to_string(f), 30);
+  server_->UpdateFeeds();
+  ReaderData data = NewRoot();
+  MustSync(data);
+  const int channel = ChannelOf(data, "kill0");
+  ASSERT_TRUE(data.Mark(channel, true).done());
+  server_->SetFeed("kill1", TtrssTestServer::Rss("kill1", 1, 40));
+  server_->UpdateFeeds();
+  // Sync in a child and kill it at growing moments until one sync ends.
+  for (int delayMs = 5;; delayMs *= 2) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      const bool done = Sync(data.root(), server_->AdminAccount()).done();
+      ::_exit(done ? 0 : 1);
+    }
+    ::usleep(delayMs * 1000);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (WIFEXITED(status) || delayMs > 5000) break;
+  }
+  const SyncReport after = MustSync(data);
+  EXPECT_EQ(ItemCount(data, ChannelOf(data, "kill1")), 40);
+  EXPECT_EQ(ReadLinks(data, channel).size(), 30u);
+  EXPECT_EQ(Trimmed(ServerUnread("kill0")), "0");
+  // A second sync finds nothing left to send or take.
+  const SyncReport again = MustSync(data);
+  EXPECT_EQ(again.changesSent, 0);
+  EXPECT_EQ(again.newItems, 0);
+  (void)after;
+}
+
+TEST_F(SyncServerTest, TwoDataRootsAgreeAfterOfflineChangesOnBothSides) {
+  const std::int64_t tech = server_->AddCategory("Tech");
+  ServerSubscribe("one", 4, tech);
+  ServerSubscribe("two", 4);
+  server_->UpdateFeeds();
+  ReaderData phone = NewRoot(), desk = NewRoot();
+  MustSync(phone);
+  MustSync(desk);
+  ASSERT_TRUE(phone.Mark(ChannelOf(phone, "one"), true, u"http://example.com/one/1").done());
+  ASSERT_TRUE(desk.Mark(ChannelOf(desk, "two"), true).done());
+  ASSERT_TRUE(desk.Mark(ChannelOf(desk, "one"), true, u"http://example.com/one/4").done());
+  MustSync(phone);
+  MustSync(desk);
+  MustSync(phone);
+  EXPECT_EQ(Channels(phone), Channels(desk));
+  for (const char* name : {"one", "two"})
+    EXPECT_EQ(ReadLinks(phone, ChannelOf(phone, name)), ReadLinks(desk, ChannelOf(desk, name))) << name;
+  EXPECT_EQ(ReadLinks(desk, ChannelOf(desk, "one")).size(), 2u);
+}
+
+}  // namespace
+}  // namespace wrenly::reader

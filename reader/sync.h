@@ -16,12 +16,12 @@ namespace wrenly::reader {
 // The reasons a sync or a login can fail, each one sentence (in English, a
 // key of the translation table) that starts the refusal's message; the
 // message's second line, when there is one, gives the details.
-inline constexpr char kSyncWrongPassword[] = "Sync: wrong user name or password.";
-inline constexpr char kSyncApiDisabled[] = "Sync: API access is off for this user on the server.";
-inline constexpr char kSyncUnreachable[] = "Sync: the server cannot be reached.";
-inline constexpr char kSyncNotAServer[] = "Sync: the address is not that of a Tiny Tiny RSS server.";
-inline constexpr char kSyncPlainHttp[] = "Sync: plain http to another computer is not allowed for this account.";
-inline constexpr char kSyncRefused[] = "Sync: the server refused a request.";
+inline constexpr char16_t kSyncWrongPasswordText[] = u"Sync: wrong user name or password.";
+inline constexpr char16_t kSyncApiDisabledText[] = u"Sync: API access is off for this user on the server.";
+inline constexpr char16_t kSyncUnreachableText[] = u"Sync: the server cannot be reached.";
+inline constexpr char16_t kSyncNotAServerText[] = u"Sync: the address is not that of a Tiny Tiny RSS server.";
+inline constexpr char16_t kSyncPlainHttpText[] = u"Sync: plain http to another computer is not allowed for this account.";
+inline constexpr char16_t kSyncRefusedText[] = u"Sync: the server refused a request.";
 
 // Logs in with the account, checks that the server is a Tiny Tiny RSS with
 // API access for the user, and logs out. Refused (kInvalid) with one of the

@@ -9,9 +9,14 @@
 #include <algorithm>
 #include <set>
 
+#include "cli/cli_process_support.h"
+#include "engine/refresh_test_support.h"
 #include "engine/sync/sync_server.h"
 #include "platform/text.h"
+#include "reader/account.h"
 #include "reader/reader_data.h"
+#include "reader/refresh.h"
+#include "reader/settings.h"
 #include "reader/sync.h"
 #include "reader/sync_test_server.h"
 #include "testsupport/temp_dir.h"
@@ -109,23 +114,23 @@ TEST_F(SyncServerTest, CheckLoginTellsEachFailureApart) {
   EXPECT_TRUE(CheckLogin(account).done());
 
   account.password = "wrong";
-  EXPECT_TRUE(CheckLogin(account).message.starts_with(kSyncWrongPassword)) << CheckLogin(account).message;
+  EXPECT_TRUE(CheckLogin(account).message.starts_with(Utf16ToUtf8(kSyncWrongPasswordText))) << CheckLogin(account).message;
 
   server_->SetApiAccess(false);
   const Result off = CheckLogin(server_->AdminAccount());
   server_->SetApiAccess(true);
-  EXPECT_TRUE(off.message.starts_with(kSyncApiDisabled)) << off.message;
+  EXPECT_TRUE(off.message.starts_with(Utf16ToUtf8(kSyncApiDisabledText))) << off.message;
 
   account = server_->AdminAccount();
   account.url = "http://127.0.0.1:1/";
-  EXPECT_TRUE(CheckLogin(account).message.starts_with(kSyncUnreachable)) << CheckLogin(account).message;
+  EXPECT_TRUE(CheckLogin(account).message.starts_with(Utf16ToUtf8(kSyncUnreachableText))) << CheckLogin(account).message;
 
   // The feed server answers, but it is no news server.
   account.url = server_->SetFeed("plain", "<html></html>");
-  EXPECT_TRUE(CheckLogin(account).message.starts_with(kSyncNotAServer)) << CheckLogin(account).message;
+  EXPECT_TRUE(CheckLogin(account).message.starts_with(Utf16ToUtf8(kSyncNotAServerText))) << CheckLogin(account).message;
 
   account.url = "http://news.example.org/";
-  EXPECT_TRUE(CheckLogin(account).message.starts_with(kSyncPlainHttp)) << CheckLogin(account).message;
+  EXPECT_TRUE(CheckLogin(account).message.starts_with(Utf16ToUtf8(kSyncPlainHttpText))) << CheckLogin(account).message;
 }
 
 TEST_F(SyncServerTest, AFailedSyncSaysWhyAndChangesNothing) {
@@ -134,11 +139,11 @@ TEST_F(SyncServerTest, AFailedSyncSaysWhyAndChangesNothing) {
   Account account = server_->AdminAccount();
   account.password = "wrong";
   const ValueResult<SyncReport> wrong = Sync(data.root(), account);
-  EXPECT_TRUE(wrong.result.message.starts_with(kSyncWrongPassword));
+  EXPECT_TRUE(wrong.result.message.starts_with(Utf16ToUtf8(kSyncWrongPasswordText)));
   server_->SetApiAccess(false);
   const ValueResult<SyncReport> off = Sync(data.root(), server_->AdminAccount());
   server_->SetApiAccess(true);
-  EXPECT_TRUE(off.result.message.starts_with(kSyncApiDisabled));
+  EXPECT_TRUE(off.result.message.starts_with(Utf16ToUtf8(kSyncApiDisabledText)));
   EXPECT_TRUE(Channels(data).empty());
 }
 
@@ -218,37 +223,70 @@ TEST_F(SyncServerTest, OfflineChangesAreSentWhenTheServerIsBack) {
             (std::vector<std::string>{"http://example.com/offline/1", "http://example.com/offline/2"}));
 }
 
-TEST_F(SyncServerTest, ASyncKilledMidwayLosesNothingAndSendsNothingTwice) {
+TEST_F(SyncServerTest, AWrenlyCliSyncKilledMidwayLosesNothingAndSendsNothingTwice) {
+  // The password goes to a private file: no secret service in the test.
+  const testsupport::ScopedEnv noBus("DBUS_SESSION_BUS_ADDRESS", "");
   for (int f = 0; f < 4; ++f) ServerSubscribe("kill" + std::to_string(f), 30);
   server_->UpdateFeeds();
-  ReaderData data = NewRoot();
-  MustSync(data);
+  const ReaderData data = ReaderData::Current();
+  ASSERT_TRUE(SaveAccount(data.root(), server_->AdminAccount()).done());
+  ASSERT_EQ(cli::RunCliProgram({"sync"}), 0);
   const int channel = ChannelOf(data, "kill0");
-  ASSERT_TRUE(data.Mark(channel, true).done());
+  ASSERT_TRUE(ReaderData(data.root()).Mark(channel, true).done());
   server_->SetFeed("kill1", TtrssTestServer::Rss("kill1", 1, 40));
   server_->UpdateFeeds();
-  // Sync in a child and kill it at growing moments until one sync ends.
-  for (int delayMs = 5;; delayMs *= 2) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-      const bool done = Sync(data.root(), server_->AdminAccount()).done();
-      ::_exit(done ? 0 : 1);
-    }
+  // Kill syncs at growing moments until one ends by itself.
+  for (int delayMs = 5; delayMs < 20000; delayMs = delayMs * 3 / 2) {
+    const pid_t child = cli::StartCli({"sync"});
+    ASSERT_GT(child, 0);
     ::usleep(delayMs * 1000);
     ::kill(child, SIGKILL);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    if (WIFEXITED(status) || delayMs > 5000) break;
+    if (cli::WaitCli(child) != 128 + SIGKILL) break;
   }
-  const SyncReport after = MustSync(data);
+  MustSync(data);
   EXPECT_EQ(ItemCount(data, ChannelOf(data, "kill1")), 40);
   EXPECT_EQ(ReadLinks(data, channel).size(), 30u);
   EXPECT_EQ(Trimmed(ServerUnread("kill0")), "0");
-  // A second sync finds nothing left to send or take.
+  // Nothing is left to send or to take.
   const SyncReport again = MustSync(data);
   EXPECT_EQ(again.changesSent, 0);
   EXPECT_EQ(again.newItems, 0);
-  (void)after;
+  EXPECT_EQ(again.changesReceived, 0);
+}
+
+TEST_F(SyncServerTest, TheRefreshOfADataRootWithAnAccountIsASync) {
+  const testsupport::ScopedEnv noBus("DBUS_SESSION_BUS_ADDRESS", "");
+  ASSERT_TRUE(StoreSetting(setting::kAlwaysConnected, 1).done());
+  ASSERT_TRUE(StoreSetting(setting::kDownloadFulltext, 0).done());
+  ServerSubscribe("window", 3);
+  server_->UpdateFeeds();
+  ReaderData data = ReaderData::Current();
+  const std::string url = server_->SetFeed("window", TtrssTestServer::Rss("window", 1, 3));
+  const ValueResult<int> local = data.Subscribe(u"Others", u"Window", Utf8ToUtf16(url));
+  ASSERT_TRUE(local.done());
+  wrenly::testing::TestPanel panel;
+  panel.AddRow(local.value, u"Window", Utf8ToUtf16(url));
+  Account wrong = server_->AdminAccount();
+  wrong.password = "wrong";
+  ASSERT_TRUE(SaveAccount(data.root(), wrong).done());
+  {
+    Refresh refresh(panel, nullptr);
+    refresh.Toggle();
+    refresh.Wait();
+  }
+  // The row fails with the sync's reason, as a failed feed would.
+  EXPECT_EQ(panel.row(0).error, kSyncWrongPasswordText);
+  EXPECT_EQ(panel.Icon(0), kIconNotUpdated);
+
+  ASSERT_TRUE(SaveAccount(data.root(), server_->AdminAccount()).done());
+  {
+    Refresh refresh(panel, nullptr);
+    refresh.Toggle();
+    refresh.Wait();
+  }
+  EXPECT_EQ(panel.Icon(0), kIconUpdated);
+  EXPECT_EQ(ItemCount(data, local.value), 3);
+  EXPECT_EQ(Channels(data), (std::vector<std::string>{"Others/" + url}));
 }
 
 TEST_F(SyncServerTest, TwoDataRootsAgreeAfterOfflineChangesOnBothSides) {

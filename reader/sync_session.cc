@@ -1,55 +1,44 @@
 #include "reader/sync_session.h"
 
-#include <algorithm>
+#include <strings.h>
 
+#include "platform/text.h"
+#include "reader/server_address.h"
 #include "reader/sync.h"
 
 namespace wrenly::reader {
 
 Result ServerRefusal(const sync::ServerStatus& status) {
-  const char* sentence = kSyncRefused;
+  const char16_t* sentence = kSyncRefusedText;
   switch (status.error) {
     case sync::ServerError::kUnreachable:
-      sentence = kSyncUnreachable;
+      sentence = kSyncUnreachableText;
       break;
     case sync::ServerError::kWrongPassword:
-      sentence = kSyncWrongPassword;
+      sentence = kSyncWrongPasswordText;
       break;
     case sync::ServerError::kApiDisabled:
-      sentence = kSyncApiDisabled;
+      sentence = kSyncApiDisabledText;
       break;
     case sync::ServerError::kNotAServer:
-      sentence = kSyncNotAServer;
+      sentence = kSyncNotAServerText;
       break;
     case sync::ServerError::kPlainHttp:
-      sentence = kSyncPlainHttp;
+      sentence = kSyncPlainHttpText;
       break;
     default:
       break;
   }
-  std::string message = sentence;
+  std::string message = Utf16ToUtf8(sentence);
   if (!status.message.empty()) message += "\n" + status.message;
   return Result::Refused(Refusal::kInvalid, std::move(message));
 }
 
-bool IsPlainHttpToAnotherHost(const std::string& url) {
-  std::string lower = url.substr(0, std::min<std::size_t>(url.size(), 7));
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-  if (lower != "http://") return false;
-  std::string host = url.substr(7, url.find_first_of("/?#", 7) - 7);
-  if (const std::size_t at = host.rfind('@'); at != std::string::npos) host.erase(0, at + 1);
-  if (host.starts_with("[")) {
-    host = host.substr(1, host.find(']') - 1);
-  } else if (const std::size_t colon = host.find(':'); colon != std::string::npos) {
-    host.erase(colon);
-  }
-  std::transform(host.begin(), host.end(), host.begin(), [](unsigned char c) { return std::tolower(c); });
-  return !(host == "localhost" || host.ends_with(".localhost") || host.starts_with("127.") || host == "::1");
-}
-
 ValueResult<std::unique_ptr<SyncSession>> SyncSession::Open(const Account& account) {
-  if (!account.allow_plain_http && IsPlainHttpToAnotherHost(account.url))
-    return {ServerRefusal({sync::ServerError::kPlainHttp, account.url + " is plain http to another computer"})};
+  if (Result allowed = CheckServerAddress(account.url, account.allow_plain_http); !allowed.done()) {
+    const bool http = account.url.size() >= 7 && strncasecmp(account.url.c_str(), "http://", 7) == 0;
+    return {ServerRefusal({http ? sync::ServerError::kPlainHttp : sync::ServerError::kNotAServer, allowed.message})};
+  }
   std::unique_ptr<sync::SyncServer> server = sync::MakeTtrssServer(account.url);
   if (const sync::ServerStatus login = server->Login(account.user, account.password); !login.ok())
     return {ServerRefusal(login)};

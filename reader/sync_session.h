@@ -15,9 +15,6 @@ namespace wrenly::reader {
 // then the server's details on a second line.
 Result ServerRefusal(const sync::ServerStatus& status);
 
-// True for an http address whose host is not this machine.
-bool IsPlainHttpToAnotherHost(const std::string& url);
-
 // The account's server, logged in; refused when the address is not allowed
 // or the login fails. Logs out when it goes.
 class SyncSession {

@@ -18,9 +18,14 @@
 #include "reader/sync_documents.h"
 #include "reader/sync_session.h"
 #include "reader/sync_state.h"
+#include "net/transfer.h"
+#include "net/web_address.h"
+#include "store/channel_files.h"
 #include "store/channel_store.h"
 #include "store/data_root_lock.h"
 #include "store/item_record.h"
+#include "store/paths.h"
+#include "store/settings.h"
 
 namespace wrenly::reader {
 namespace {
@@ -222,7 +227,20 @@ int ApplyReadState(Run& run, int channel, const std::map<std::int64_t, bool>& un
   return changed;
 }
 
+// The merged items' pictures come from their sites, as after a refresh.
+void FetchPictures(const Run& run, int channel, const std::vector<MergedPicture>& pictures) {
+  const std::string items = run.data.ChannelPath(channel, ".bin");
+  for (const MergedPicture& picture : pictures) {
+    const std::string file = StampedFilePath(items, picture.stamp, picture.sequence, ".img");
+    if (FileExists(file)) continue;
+    std::uint32_t code = 0;
+    std::u16string error;
+    DownloadUrlToFile(ResolveWebAddress(picture.itemLink, picture.address), file, &code, &error);
+  }
+}
+
 Result MergeHeadlines(Run& run, std::map<int, std::vector<Headline>>& byChannel) {
+  const bool pictures = GetSettingInt(setting::kDownloadImage) != 0;
   for (auto& [channel, headlines] : byChannel) {
     const std::string path = run.data.ChannelPath(channel, "~sync.json");
     {
@@ -230,9 +248,11 @@ Result MergeHeadlines(Run& run, std::map<int, std::vector<Headline>>& byChannel)
       out << HeadlinesDocument("", headlines);
       if (!out.flush()) return Result::Refused(Refusal::kFile, "cannot write " + path);
     }
-    const ValueResult<int> merged = run.data.Merge(channel, path);
+    std::vector<MergedPicture> newPictures;
+    const ValueResult<int> merged = run.data.Merge(channel, path, &newPictures);
     std::remove(path.c_str());
     if (!merged.done()) return merged.result;
+    if (pictures) FetchPictures(run, channel, newPictures);
     run.report.newItems += merged.value;
     std::vector<std::pair<std::int64_t, std::u16string>> ids;
     std::map<std::int64_t, bool> unreadById;

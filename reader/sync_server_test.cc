@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 
 #include "cli/cli_process_support.h"
@@ -287,6 +288,29 @@ TEST_F(SyncServerTest, TheRefreshOfADataRootWithAnAccountIsASync) {
   EXPECT_EQ(panel.Icon(0), kIconUpdated);
   EXPECT_EQ(ItemCount(data, local.value), 3);
   EXPECT_EQ(Channels(data), (std::vector<std::string>{"Others/" + url}));
+}
+
+TEST_F(SyncServerTest, PicturesOfSyncedItemsComeFromTheirSites) {
+  ASSERT_TRUE(StoreSetting(setting::kDownloadImage, 1).done());
+  const std::string picture = server_->SetFile("dot.png", "not really a picture");
+  const std::string url = server_->SetFeed(
+      "pics", "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>pics</title><link>http://example.com/</link>"
+              "<item><title>P</title><link>http://example.com/p</link><guid>p</guid><description>&lt;p&gt;See "
+              "&lt;img src=\"" + picture + "\"&gt;&lt;/p&gt;</description></item></channel></rss>");
+  auto api = sync::MakeTtrssServer(server_->url());
+  ASSERT_TRUE(api->Login("admin", "password").ok());
+  std::int64_t id = 0;
+  ASSERT_TRUE(api->Subscribe(url, 0, id).ok());
+  server_->UpdateFeeds();
+  ReaderData data = NewRoot();
+  MustSync(data);
+  const int channel = ChannelOf(data, "pics");
+  int pictures = 0;
+  for (const auto& file : std::filesystem::directory_iterator(data.ChannelFolder()))
+    if (file.path().filename().string().starts_with("Ch" + std::to_string(channel) + "-") &&
+        file.path().extension() == ".img")
+      ++pictures;
+  EXPECT_EQ(pictures, 1);
 }
 
 TEST_F(SyncServerTest, TwoDataRootsAgreeAfterOfflineChangesOnBothSides) {

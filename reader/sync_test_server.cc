@@ -75,7 +75,7 @@ std::string TtrssTestServer::Start() {
     ::rmdir(pattern);
     return startError = "the server did not start: " + output;
   }
-  server->feeds_.server().Get(R"(/(\w+)\.xml)", [raw = server.get()](const httplib::Request& request,
+  server->feeds_.server().Get(R"(/(\w+\.\w+))", [raw = server.get()](const httplib::Request& request,
                                                                      httplib::Response& response) {
     std::lock_guard lock(raw->mutex_);
     const auto it = raw->documents_.find(request.matches[1]);
@@ -83,7 +83,7 @@ std::string TtrssTestServer::Start() {
       response.status = 404;
       return;
     }
-    response.set_content(it->second, "application/rss+xml");
+    response.set_content(it->second, it->first.ends_with(".xml") ? "application/rss+xml" : "image/png");
   });
   if (!server->feeds_.Start()) return startError = "the feed server did not start";
   running = std::move(server);
@@ -133,8 +133,14 @@ void TtrssTestServer::SetApiAccess(bool on) const {
 
 std::string TtrssTestServer::SetFeed(const std::string& name, const std::string& document) {
   std::lock_guard lock(mutex_);
-  documents_[name] = document;
+  documents_[name + ".xml"] = document;
   return feeds_.Url("/" + name + ".xml");
+}
+
+std::string TtrssTestServer::SetFile(const std::string& name, const std::string& bytes) {
+  std::lock_guard lock(mutex_);
+  documents_[name] = bytes;
+  return feeds_.Url("/" + name);
 }
 
 std::string TtrssTestServer::Rss(const std::string& name, int first, int last) {

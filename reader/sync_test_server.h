@@ -31,6 +31,8 @@ class TtrssTestServer {
   // The in-process feed server: sets the document served at /NAME.xml and
   // gives its address.
   std::string SetFeed(const std::string& name, const std::string& document);
+  // Any other file served there, by its whole name ("logo.png").
+  std::string SetFile(const std::string& name, const std::string& bytes);
   // An RSS document with items first..last of the feed NAME.
   static std::string Rss(const std::string& name, int first, int last);
   // A category on the server, by SQL (the API cannot make one); its id.

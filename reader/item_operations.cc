@@ -39,7 +39,7 @@ Result StoreChannelCountsOf(const ReaderData& data, ListedCatalog& catalog, int 
 
 }  // namespace
 
-ValueResult<int> ReaderData::Merge(int channel, const std::string& feedPath, std::vector<MergedPicture>* pictures) {
+ValueResult<int> ReaderData::Merge(int channel, const std::string& feedPath) {
   if (!FileExists(feedPath)) return {Result::Refused(Refusal::kFile, "cannot read " + feedPath)};
   const DataRootLock lock(root_, LockMode::kExclusive);
   ListedCatalog catalog;
@@ -59,7 +59,6 @@ ValueResult<int> ReaderData::Merge(int channel, const std::string& feedPath, std
                                                    "; nothing was changed")};
   }
   DeleteErrorRecord(ChannelPath(channel, ".bin"));
-  if (pictures != nullptr) *pictures = feed.merged().pictures;
   if (std::rename(fresh.c_str(), ChannelPath(channel, ".xml").c_str()) != 0)
     return {Result::Refused(Refusal::kFile, "cannot rename " + fresh)};
   return {StoreChannelCountsOf(*this, catalog, channel), feed.newItemCount()};

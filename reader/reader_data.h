@@ -21,7 +21,6 @@
 #include "reader/reading.h"
 #include "reader/result.h"
 #include "store/channel_counts.h"
-#include "store/channel_merge.h"
 #include "store/channel_store.h"
 #include "store/full_text_mode.h"
 #include "store/item_record.h"
@@ -120,9 +119,7 @@ class ReaderData {
 
   // Merges a feed document into the channel as a refresh does and gives the
   // number of new items; the catalog gets the channel's new counts.
-  // `pictures`, when given, receives the pictures new in the URL index
-  // (whose files the caller may download, as the sync does).
-  ValueResult<int> Merge(int channel, const std::string& feedPath, std::vector<MergedPicture>* pictures = nullptr);
+  ValueResult<int> Merge(int channel, const std::string& feedPath);
   // Every live record of the item file in file order (the error record too).
   Result ForEachItem(int channel, const std::function<void(const ItemRecord&)>& visit) const;
   // Marks one item (by link), or every item when the link is empty, read or

@@ -23,6 +23,7 @@
 #include "store/channel_files.h"
 #include "store/channel_store.h"
 #include "store/data_root_lock.h"
+#include "store/feed_parser.h"
 #include "store/item_record.h"
 #include "store/paths.h"
 #include "store/settings.h"
@@ -43,6 +44,7 @@ struct Run {
   std::vector<ServerCategory> categories;
   std::vector<ServerFeed> feeds;
   SyncFeedState last, next;
+  std::set<int> touched;  // channels whose counts changed, stored in one catalog save at the end
 };
 
 std::u16string CategoryTitle(const Run& run, std::int64_t id) {
@@ -144,26 +146,35 @@ Result MirrorCatalog(Run& run) {
   }
   channels.clear();
   if (Result listed = run.data.ListChannels(channels); !listed.done()) return listed;
+  std::vector<NewChannel> added;
+  std::vector<std::int64_t> addedIds;
   for (const ServerFeed& feed : run.feeds) {
     const std::u16string url = Utf8ToUtf16(feed.url);
     std::u16string category = CategoryTitle(run, feed.categoryId);
     const auto local = std::find_if(channels.begin(), channels.end(),
                                     [&url](const CatalogEntry& c) { return SameFeedAddress(c.Get(u"xmlUrl"), url); });
     if (local == channels.end()) {
-      const ValueResult<int> added =
-          run.data.Subscribe(category.empty() ? kOthersCategory : category, Utf8ToUtf16(feed.title), url);
-      if (!added.done()) {
-        run.report.notes.push_back(feed.url + " could not be added: " + added.result.message);
-        continue;
-      }
-      ++run.report.channelsAdded;
-      run.next.feeds[feed.id] = added.value;
+      added.push_back({category.empty() ? kOthersCategory : category, Utf8ToUtf16(feed.title), url, std::nullopt});
+      addedIds.push_back(feed.id);
       continue;
     }
     run.next.feeds[feed.id] = local->Number();
     if (category.empty() && CategoryId(run, local->category) == 0) continue;
     if (category.empty()) category = kOthersCategory;
     if (local->category != category) run.data.Move(url, category);
+  }
+  if (added.empty()) return Result::Done();
+  // The new channels in one change of the catalog.
+  const ValueResult<std::vector<Subscription>> subscribed = run.data.SubscribeAll(added);
+  if (!subscribed.done()) return subscribed.result;
+  for (std::size_t i = 0; i < added.size(); ++i) {
+    const Subscription& one = subscribed.value[i];
+    if (!one.result.done() || one.number == 0) {
+      run.report.notes.push_back(Utf16ToUtf8(added[i].url) + " could not be added: " + one.result.message);
+      continue;
+    }
+    ++run.report.channelsAdded;
+    run.next.feeds[addedIds[i]] = one.number;
   }
   return Result::Done();
 }
@@ -223,7 +234,7 @@ int ApplyReadState(Run& run, int channel, const std::map<std::int64_t, bool>& un
     }
     changed = static_cast<int>(changes.size());
   }
-  if (changed > 0) run.data.StoreItemCounts(channel);
+  if (changed > 0) run.touched.insert(channel);
   return changed;
 }
 
@@ -239,21 +250,41 @@ void FetchPictures(const Run& run, int channel, const std::vector<MergedPicture>
   }
 }
 
+// Merges the document as a refresh does (the store part under the lock);
+// the new item count, or -1 when it is no feed or could not be stored.
+int MergeDocument(const Run& run, int channel, const std::string& document, std::vector<MergedPicture>& pictures) {
+  const std::string fresh = run.data.ChannelPath(channel, "~.xml");
+  {
+    std::ofstream out(fresh, std::ios::binary | std::ios::trunc);
+    out << document;
+    if (!out.flush()) return -1;
+  }
+  CFeedParser feed;
+  feed.SetMergeGuard([&run](const std::function<void()>& merge) {
+    const DataRootLock lock(run.data.root(), LockMode::kExclusive);
+    merge();
+  });
+  if (feed.Load(fresh) != 1 || feed.MergeItems() != 1) {
+    std::remove(fresh.c_str());
+    return -1;
+  }
+  pictures = feed.merged().pictures;
+  const DataRootLock lock(run.data.root(), LockMode::kExclusive);
+  DeleteErrorRecord(run.data.ChannelPath(channel, ".bin"));
+  if (std::rename(fresh.c_str(), run.data.ChannelPath(channel, ".xml").c_str()) != 0) std::remove(fresh.c_str());
+  return feed.newItemCount();
+}
+
 Result MergeHeadlines(Run& run, std::map<int, std::vector<Headline>>& byChannel) {
   const bool pictures = GetSettingInt(setting::kDownloadImage) != 0;
   for (auto& [channel, headlines] : byChannel) {
-    const std::string path = run.data.ChannelPath(channel, "~sync.json");
-    {
-      std::ofstream out(path, std::ios::binary | std::ios::trunc);
-      out << HeadlinesDocument("", headlines);
-      if (!out.flush()) return Result::Refused(Refusal::kFile, "cannot write " + path);
-    }
     std::vector<MergedPicture> newPictures;
-    const ValueResult<int> merged = run.data.Merge(channel, path, &newPictures);
-    std::remove(path.c_str());
-    if (!merged.done()) return merged.result;
+    const int merged = MergeDocument(run, channel, HeadlinesDocument("", headlines), newPictures);
+    if (merged < 0)
+      return Result::Refused(Refusal::kFile, "the items of channel " + std::to_string(channel) + " could not be stored");
+    run.report.newItems += merged;
+    run.touched.insert(channel);
     if (pictures) FetchPictures(run, channel, newPictures);
-    run.report.newItems += merged.value;
     std::vector<std::pair<std::int64_t, std::u16string>> ids;
     std::map<std::int64_t, bool> unreadById;
     for (const Headline& headline : headlines) {
@@ -263,11 +294,26 @@ Result MergeHeadlines(Run& run, std::map<int, std::vector<Headline>>& byChannel)
     {
       const DataRootLock lock(run.data.root(), LockMode::kExclusive);
       if (!run.state.AppendIds(channel, ids))
-        return Result::Refused(Refusal::kFile, "the article ids of channel " + std::to_string(channel) + " could not be written");
+        return Result::Refused(Refusal::kFile,
+                               "the article ids of channel " + std::to_string(channel) + " could not be written");
     }
     run.report.changesReceived += ApplyReadState(run, channel, unreadById, {});
   }
   return Result::Done();
+}
+
+// The counts of the channels the sync changed, in one save of the catalog.
+Result StoreCounts(const Run& run) {
+  if (run.touched.empty()) return Result::Done();
+  std::vector<CatalogEntry> channels;
+  if (Result listed = run.data.ListChannels(channels); !listed.done()) return listed;
+  std::map<std::u16string, ChannelCountValues> counts;
+  for (const CatalogEntry& channel : channels) {
+    if (!run.touched.contains(channel.Number())) continue;
+    const ItemCounts items = run.data.Counts(channel.Number());
+    if (items.readable) counts[channel.Get(u"xmlUrl")] = {items.total, items.total - items.read};
+  }
+  return ReaderData(run.data.root()).StoreCounts(counts);
 }
 
 // The unread items of the channel that have an article id.
@@ -309,7 +355,7 @@ bool SyncJournalActive(const std::string& root) { return SyncState(root).Active(
 ValueResult<SyncReport> Sync(const std::string& root, const Account& account) {
   ValueResult<std::unique_ptr<SyncSession>> session = SyncSession::Open(account);
   if (!session.done()) return {session.result};
-  Run run{ReaderData(root), SyncState(root), session.value->server(), {}, {}, {}, {}, {}};
+  Run run{ReaderData(root), SyncState(root), session.value->server(), {}, {}, {}, {}, {}, {}};
   if (Result made = run.data.CreateFolders(); !made.done()) return {made};
   if (!run.state.Activate()) return {Result::Refused(Refusal::kFile, "cannot make " + root + "/Sync")};
   {
@@ -324,13 +370,14 @@ ValueResult<SyncReport> Sync(const std::string& root, const Account& account) {
   if (Result step = FetchHeadlines(run, byChannel); !step.done()) return {step};
   if (Result step = MergeHeadlines(run, byChannel); !step.done()) return {step};
   if (Result step = TakeReadState(run); !step.done()) return {step};
+  const Result counted = StoreCounts(run);
   {
     const DataRootLock lock(root, LockMode::kExclusive);
     if (!run.state.WriteFeeds(run.next))
       return {Result::Refused(Refusal::kFile, "the sync state in " + root + "/Sync could not be written")};
   }
   run.report.requests = run.server.requests() + 1;  // the logout follows
-  return {Result::Done(), std::move(run.report)};
+  return {counted.done() ? Result::Done() : Result::Done(counted.message), std::move(run.report)};
 }
 
 }  // namespace wrenly::reader

@@ -50,7 +50,7 @@ Result CheckServerAddress(std::string_view url, bool allowPlainHttp) {
   const std::string host = HostOf(url.substr(colon + 3));
   if (host.empty()) return Result::Refused(Refusal::kInvalid, SentenceWith(kAddressHostText));
   if (scheme == "http" && !allowPlainHttp && !IsThisMachine(host))
-    return Result::Refused(Refusal::kInvalid, SentenceWith(kPlainHttpText, host + " is not this computer."));
+    return Result::Refused(Refusal::kInvalid, SentenceWith(kPlainHttpText));
   return Result::Done();
 }
 

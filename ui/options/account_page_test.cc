@@ -215,7 +215,12 @@ class AccountPageTest : public QObject {
     Fill(page, "http://news.example.org/", "anna", "pw");
     Click(page, "saveAccount");
     QVERIFY(!Status(page).startsWith("Plain"));
-    QVERIFY(Status(page).contains("news.example.org"));
+    QCOMPARE(Status(page), QString::fromUtf8("\xE6\x98\x8E\xE6\x96\x87 http:// \xE4\xBC\x9A\xE6\x8A\x8A\xE5\xAF\x86\xE7\xA0\x81"
+                                             "\xE6\x9C\xAA\xE5\x8A\xA0\xE5\xAF\x86\xE5\x9C\xB0\xE5\x8F\x91\xE9\x80\x81"
+                                             "\xE5\x88\xB0\xE5\x8F\xA6\xE4\xB8\x80\xE5\x8F\xB0\xE8\xAE\xA1\xE7\xAE\x97"
+                                             "\xE6\x9C\xBA\xE3\x80\x82\xE8\xAF\xB7\xE4\xBD\xBF\xE7\x94\xA8 https://\xEF\xBC\x8C"
+                                             "\xE6\x88\x96\xE4\xB8\xBA\xE6\xAD\xA4\xE5\xB8\x90\xE6\x88\xB7\xE5\x85\x81"
+                                             "\xE8\xAE\xB8\xE6\x98\x8E\xE6\x96\x87 http\xE3\x80\x82"));
     QVERIFY(page.findChild<QPushButton*>("tryLogin")->text() != "Try Login");
   }
 

@@ -39,6 +39,7 @@ COptionAccountDlg::COptionAccountDlg(std::string dataRoot, LoginCheck check)
       user_(new QLineEdit(this)),
       password_(new QLineEdit(this)),
       allowHttp_(new QCheckBox(this)),
+      allowHttpNote_(new QLabel(this)),
       save_(new QPushButton(this)),
       remove_(new QPushButton(this)),
       tryLogin_(new QPushButton(this)),
@@ -59,6 +60,7 @@ COptionAccountDlg::COptionAccountDlg(std::string dataRoot, LoginCheck check)
   user_->setInputMethodHints(Qt::ImhNoAutoUppercase | Qt::ImhNoPredictiveText);
   password_->setEchoMode(QLineEdit::Password);
   password_->setInputMethodHints(Qt::ImhHiddenText | Qt::ImhSensitiveData | Qt::ImhNoPredictiveText);
+  allowHttpNote_->setWordWrap(true);
   status_->setWordWrap(true);
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
@@ -70,8 +72,9 @@ COptionAccountDlg::COptionAccountDlg(std::string dataRoot, LoginCheck check)
   for (QWidget* widget : {static_cast<QWidget*>(serverLabel_), static_cast<QWidget*>(server_),
                           static_cast<QWidget*>(userLabel_), static_cast<QWidget*>(user_),
                           static_cast<QWidget*>(passwordLabel_), static_cast<QWidget*>(password_),
-                          static_cast<QWidget*>(allowHttp_)})
+                          static_cast<QWidget*>(allowHttp_), static_cast<QWidget*>(allowHttpNote_)})
     form().addWidget(widget);
+  form().addSpacing(4);
   form().addLayout(buttons);
   form().addWidget(status_);
 
@@ -88,7 +91,8 @@ void COptionAccountDlg::RetranslateForm() {
   userLabel_->setText(Tr(u"User name:"));
   passwordLabel_->setText(Tr(u"Password:"));
   password_->setPlaceholderText(stored_ ? Tr(u"Saved; type a new one to change it") : QString());
-  allowHttp_->setText(Tr(u"Allow plain http:// to another computer (the password travels unencrypted)"));
+  allowHttp_->setText(Tr(u"Allow plain http:// to another computer"));
+  allowHttpNote_->setText(Tr(u"Over plain http:// the password travels unencrypted; use it only on a network you trust."));
   save_->setText(Tr(u"Save"));
   remove_->setText(Tr(u"Remove"));
   tryLogin_->setText(Tr(u"Try Login"));
@@ -180,15 +184,17 @@ void COptionAccountDlg::TryLogin() {
   const std::optional<reader::Account> account = FormAccount();
   if (!account) return;
   checking_ = true;
+  const bool focused = tryLogin_->hasFocus();
   tryLogin_->setEnabled(false);
   ShowStatus(Tr(u"Trying the login..."), false);
   // The thread owns copies of everything it uses; its end reaches the page
   // only while the page lives (the connection dies with the page).
   auto outcome = std::make_shared<reader::Result>();
   QThread* thread = QThread::create([check = check_, account = *account, outcome] { *outcome = check(account); });
-  connect(thread, &QThread::finished, this, [this, outcome] {
+  connect(thread, &QThread::finished, this, [this, outcome, focused] {
     checking_ = false;
     tryLogin_->setEnabled(true);
+    if (focused) tryLogin_->setFocus();
     if (outcome->done())
       ShowStatus(Tr(u"The login works: the server answers and lets this user in."), false);
     else

@@ -57,6 +57,7 @@ class COptionAccountDlg : public COptionPage {
   QLabel* passwordLabel_;
   QLineEdit* password_;
   QCheckBox* allowHttp_;
+  QLabel* allowHttpNote_;
   QPushButton* save_;
   QPushButton* remove_;
   QPushButton* tryLogin_;

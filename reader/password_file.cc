@@ -4,6 +4,9 @@
 // mode 0600 (its temporary copy too), so it is never readable by others.
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>

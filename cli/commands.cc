@@ -1,5 +1,6 @@
 #include "cli/command.h"
 
+#include "cli/account_command.h"
 #include "cli/catalog_commands.h"
 #include "cli/engine_commands.h"
 #include "cli/full_text_commands.h"
@@ -15,6 +16,7 @@ std::vector<Command> AllCommands() {
   for (const Command& c : SearchCommands()) all.push_back(c);
   for (const Command& c : EngineCommands()) all.push_back(c);
   for (const Command& c : FullTextCommands()) all.push_back(c);
+  for (const Command& c : AccountCommands()) all.push_back(c);
   return all;
 }
 

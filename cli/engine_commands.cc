@@ -14,7 +14,10 @@
 #include "engine/refresh_abort.h"
 #include "net/messages.h"
 #include "platform/text.h"
+#include "reader/account.h"
+#include "reader/reader_data.h"
 #include "reader/refresh.h"
+#include "reader/sync.h"
 #include "reader/settings.h"
 
 namespace wrenly::cli {
@@ -188,6 +191,32 @@ int RunGet(const std::vector<std::string>& args, std::ostream& out, std::ostream
   return kExitOk;
 }
 
+// Syncs with the account's server and prints what changed.
+int RunSync(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (!args.empty()) return UsageError("sync", err);
+  const std::string root = reader::ReaderData::Current().root();
+  const reader::ValueResult<std::optional<reader::Account>> account = reader::LoadAccount(root);
+  if (!account.done()) {
+    err << "wrenly-cli sync: " << account.result.message << '\n';
+    return kExitFailed;
+  }
+  if (!account.value) {
+    err << "wrenly-cli sync: no account is set (wrenly-cli account ttrss URL USER)\n";
+    return kExitFailed;
+  }
+  const reader::ValueResult<reader::SyncReport> synced = reader::Sync(root, *account.value);
+  if (!synced.done()) {
+    err << "wrenly-cli sync: " << synced.result.message << '\n';
+    return kExitFailed;
+  }
+  const reader::SyncReport& report = synced.value;
+  out << report.channelsAdded << " channels added, " << report.channelsRemoved << " removed, " << report.channelsSent
+      << " sent to the server, " << report.newItems << " new items, " << report.changesSent << " changes sent, "
+      << report.changesReceived << " taken from the server\n";
+  for (const std::string& note : report.notes) out << note << '\n';
+  return kExitOk;
+}
+
 }  // namespace
 
 std::vector<Command> EngineCommands() {
@@ -195,8 +224,13 @@ std::vector<Command> EngineCommands() {
       {"refresh", "[CHANNEL...]",
        "Refreshes every channel, or the channels given by number or title: feeds, pictures when "
        "\"DownloadImage\" is on, full texts when \"DownloadFulltext\" is on and the channel has a "
-       "template. Prints one line per channel and the totals; exit 0 when every channel updated.",
+       "template. With an account, syncs with its server instead of downloading the feeds. Prints one "
+       "line per channel and the totals; exit 0 when every channel updated.",
        RunRefresh},
+      {"sync", "",
+       "Syncs with the account's server: its channels and categories, new items and the read state "
+       "both ways; local changes made offline are sent. Exit 1 with the reason when it fails.",
+       RunSync},
       {"auto", "",
        "Runs the automatic-update schedule of \"AutoUpdateMode\" in the foreground (1: refresh when "
        "docked, 2: at the set interval) until Ctrl-C.",

@@ -42,6 +42,8 @@ expect "wrenly-cli channels " "--json"
 expect "wrenly-cli get DownloadF" "DownloadFulltext"
 expect "wrenly-cli search news --ch" "--channel"
 expect "wrenly-cli search news --channel " "$numbers"
+expect "wrenly-cli account " "remove ttrss"
+expect "wrenly-cli account ttrss https://x anna --" "--allow-http"
 
 # Every setting name of the store is offered.
 all=$(set +u; COMP_WORDS=("$cli" set ""); COMP_CWORD=2; _wrenly_cli; printf '%s\n' "${COMPREPLY[@]}")

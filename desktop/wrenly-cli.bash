@@ -65,6 +65,12 @@ _wrenly_cli() {
             [[ $position -eq 1 ]] && _wrenly_cli_offer_lines "$cur" "$(_wrenly_cli_column "$program" 2)" ;;
         search)
             [[ $cur == -* ]] && COMPREPLY=($(compgen -W "--json --channel" -- "$cur")) ;;
+        account)
+            if [[ $position -eq 1 ]]; then
+                COMPREPLY=($(compgen -W "ttrss remove" -- "$cur"))
+            elif [[ ${COMP_WORDS[2]} == ttrss && $cur == -* ]]; then
+                COMPREPLY=($(compgen -W "--allow-http" -- "$cur"))
+            fi ;;
         set|get)
             [[ $position -eq 1 ]] && COMPREPLY=($(compgen -W "$_wrenly_cli_settings" -- "$cur")) ;;
         import|export)

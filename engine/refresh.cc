@@ -356,11 +356,17 @@ void FailWithoutWorker(IChannelPanel& panel) {
 
 // 1 when the row's feed was downloaded and merged (or was unchanged), else 0.
 int RefreshRow(const RefreshContext& context, const RefreshSettings& settings, SharedDownloads& shared,
-               FeedValidatorTable& validators, int row) {
+               FeedValidatorTable& validators, int row, const std::optional<std::u16string>& synced) {
   IChannelPanel& panel = *context.panel;
   const int channel = panel.ChannelNumber(row);
   const std::u16string url = panel.Text(row, kColumnFeedUrl);
   const Row r{context, settings, row, channel, ChannelPaths(settings.channelDataFolder, channel), validators};
+  if (synced) {
+    // The sync merged the new items already, or failed for every row.
+    const int result = synced->empty() ? KeepUnchangedFeed(r) : FailRow(r, *synced);
+    ShowCounts(r);
+    return result;
+  }
   ChannelAddresses addresses;
   bool unchanged = false;
   const int result = UpdateFeed(r, url, addresses, unchanged);
@@ -430,6 +436,7 @@ int RefreshChannelsThread(const RefreshContext& context) {
   ApplyProxySettings(settings);
   context.manager->SetUseProxy(settings.useProxy);
   CreateFolder(settings.channelDataFolder);
+  const std::optional<std::u16string> synced = context.sync ? context.sync() : std::nullopt;
   const int rows = panel.RowCount();
   const int target = panel.Target();
   int first = 0, last = rows;
@@ -456,7 +463,8 @@ int RefreshChannelsThread(const RefreshContext& context) {
       } else {
         panel.SetIcon(r, kIconInProgress);
         panel.RedrawRow(r);
-        panel.SetIcon(r, RefreshRow(context, settings, shared, validators, r) == 1 ? kIconUpdated : kIconNotUpdated);
+        panel.SetIcon(r, RefreshRow(context, settings, shared, validators, r, synced) == 1 ? kIconUpdated
+                                                                                       : kIconNotUpdated);
       }
       panel.RedrawRow(r);
     }

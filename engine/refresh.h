@@ -4,6 +4,8 @@
 // the refresh thread; every step tests the refresh-abort flag.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +28,12 @@ struct RefreshContext {
   Receiver* view = nullptr;
   // How many channels are refreshed at once (1: strictly one after the other).
   int parallelChannels = kDefaultParallelChannels;
+  // With a sync server: run first, on the refresh thread. Nothing: there is
+  // no server, and every feed is downloaded from its site. Else the server
+  // gave the new items (empty text) and each row only fetches its full
+  // texts and shows its counts, or the sync failed and every row fails
+  // with its text.
+  std::function<std::optional<std::u16string>()> sync;
 };
 
 // A refresh that cannot run its full-text jobs (the worker thread could not

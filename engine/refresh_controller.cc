@@ -32,7 +32,7 @@ void ChooseConnectionBackend() {
 
 CRefreshController::CRefreshController(IChannelPanel& panel, CDownloadManager& manager, Receiver* view,
                                        int parallelChannels)
-    : context_{&panel, &manager, view, parallelChannels} {}
+    : context_{&panel, &manager, view, parallelChannels, {}} {}
 
 CRefreshController::~CRefreshController() {
   std::unique_lock lock(mutex_);

@@ -39,6 +39,10 @@ class CRefreshController : public Receiver {
   void OnCradleChanged(std::uint64_t cradled);
   void Post(MessageId message, std::uint64_t wParam, std::int64_t lParam) override;
 
+  // The sync a refresh runs first (RefreshContext::sync); set before the
+  // first refresh.
+  void SetSync(std::function<std::optional<std::u16string>()> sync) { context_.sync = std::move(sync); }
+
   bool running();
   bool waitingForConnection();
   // Blocks until no refresh runs (the feed phase and the full-text queue).

@@ -44,10 +44,10 @@ bool Fail(std::string* error, const char* what, const std::string& temp) {
 
 }  // namespace
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error, Flush flush) {
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error, Flush flush,
+                         unsigned permissions) {
   const std::string temp = TemporaryNameFor(path);
-  // 0666 so the umask decides the permissions, as for any newly written file.
-  UniqueFd fd(file_ops::Open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  UniqueFd fd(file_ops::Open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, permissions));
   if (!fd) return Fail(error, "cannot create a temporary file", "");
   const bool durable = flush == Flush::kFileAndFolder;
   if (!WriteAll(fd.get(), bytes) || (durable && file_ops::Fsync(fd.get()) != 0)) {

@@ -24,7 +24,9 @@ enum class Flush {
 // True when path now holds exactly bytes. On failure the file holds its old
 // bytes, or the new ones when only the flush of the folder failed, and the
 // temporary file is removed; error receives a short reason when given.
+// The file is created with `permissions` less the umask (0600 keeps it
+// private from the first byte on: the temporary file never has wider ones).
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error = nullptr,
-                         Flush flush = Flush::kFileAndFolder);
+                         Flush flush = Flush::kFileAndFolder, unsigned permissions = 0666);
 
 }  // namespace wrenly

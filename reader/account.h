@@ -40,4 +40,15 @@ ValueResult<PasswordPlace> SaveAccount(const std::string& root, const Account& a
 // Removes the account and its password; the channels stay, as local ones.
 Result RemoveAccount(const std::string& root);
 
+// The account as stored, its password not read (left empty), and where the
+// password is kept: what a front end shows without asking the secret store.
+struct StoredAccount {
+  Account account;
+  PasswordPlace place = PasswordPlace::kPrivateFile;
+};
+ValueResult<std::optional<StoredAccount>> ReadAccount(const std::string& root);
+
+// The account file of `root` ("Account.json" in the data root).
+std::string AccountFilePath(const std::string& root);
+
 }  // namespace wrenly::reader

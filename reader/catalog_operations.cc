@@ -9,6 +9,8 @@
 #include "reader/catalog_file.h"
 #include "reader/feed_address.h"
 #include "reader/reader_data.h"
+#include "reader/sync.h"
+#include "reader/sync_state.h"
 #include "store/channel_catalog.h"
 #include "store/channel_files.h"
 #include "store/data_root_lock.h"
@@ -58,7 +60,10 @@ Result ReaderData::AddCategory(std::u16string_view name) {
   if (catalog.HasCategory(name))
     return Result::Refused(Refusal::kExists, "the category " + Quoted(name) + " already exists");
   catalog.AddCategory(name);
-  return Saved(catalog);
+  Result saved = Saved(catalog);
+  if (saved.done() && SyncJournalActive(root_))
+    return Result::Done("the server's API cannot make categories: this one stays on this device");
+  return saved;
 }
 
 Result ReaderData::Rename(std::u16string_view oldText, std::u16string_view newText) {
@@ -100,7 +105,11 @@ Result ReaderData::Unsubscribe(std::u16string_view url) {
   if (catalog.GetOutlineAttribute(url, "uniqueID", &number) == 0 || catalog.DeleteByUrl(url) == 0)
     return NotFound("no channel has the address " + Quoted(url));
   Result saved = Saved(catalog);
-  if (saved.done()) DeleteFilesOf(*this, {ParseDecimal(number)});
+  if (saved.done()) {
+    // With a sync, the server drops the feed at the next sync.
+    JournalUnsubscribe(root_, ParseDecimal(number));
+    DeleteFilesOf(*this, {ParseDecimal(number)});
+  }
   return saved;
 }
 
@@ -113,7 +122,10 @@ Result ReaderData::DeleteCategory(std::u16string_view name) {
     if (entry.category == name && !entry.Get(u"xmlUrl").empty()) channels.push_back(entry.Number());
   if (catalog.DeleteCategory(name) == 0) return NotFound("there is no category " + Quoted(name));
   Result saved = Saved(catalog);
-  if (saved.done()) DeleteFilesOf(*this, channels);
+  if (saved.done()) {
+    for (const int channel : channels) JournalUnsubscribe(root_, channel);
+    DeleteFilesOf(*this, channels);
+  }
   return saved;
 }
 

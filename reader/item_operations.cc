@@ -7,6 +7,7 @@
 #include "platform/text.h"
 #include "reader/catalog_file.h"
 #include "reader/reader_data.h"
+#include "reader/sync_state.h"
 #include "store/channel_files.h"
 #include "store/data_root_lock.h"
 #include "store/feed_parser.h"
@@ -80,7 +81,10 @@ Result ReaderData::Mark(int channel, bool read, std::u16string_view link) {
   // 2 then 3 turn 0 into 2 and 1 into 3; 0 then 1 undo that.
   store.UpdateField(link, ItemField::kReadFlag, read ? kFlagRead : kFlagUnread);
   store.UpdateField(link, ItemField::kReadFlag, read ? kFlagReadFullText : kFlagUnreadFullText);
-  return StoreChannelCountsOf(*this, catalog, channel);
+  Result stored = StoreChannelCountsOf(*this, catalog, channel);
+  if (!JournalMark(root_, channel, read, link))
+    return Result::Done("the change could not be noted for the next sync with the server");
+  return stored;
 }
 
 Result ReaderData::DeleteItem(int channel, std::u16string_view link) {

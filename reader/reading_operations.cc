@@ -9,6 +9,7 @@
 #include "platform/text_file.h"
 #include "reader/catalog_file.h"
 #include "reader/reader_data.h"
+#include "reader/sync_state.h"
 #include "store/channel_files.h"
 #include "store/channel_store.h"
 #include "store/data_root_lock.h"
@@ -79,7 +80,12 @@ ValueResult<StoredArticle> ReaderData::OpenArticle(int channel, std::u16string_v
   if (!items.FindRecord(link, u"")) return {NoItem(channel, link)};
   StoredArticle article;
   article.body = items.current().description;
-  if (items.current().type != kItemTypeError) SetReadBit(items, link, true);
+  if (items.current().type != kItemTypeError && (items.current().flag & kFlagRead) == 0) {
+    SetReadBit(items, link, true);
+    // The server learns it at the next sync; a journal that cannot be
+    // written leaves the article read here only.
+    JournalMark(root_, channel, true, link);
+  }
 
   const std::map<std::u16string, IndexEntry> index = ReadUrlIndex(itemFile);
   const auto stored = [&](const std::u16string& address, std::string_view extension) {

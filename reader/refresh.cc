@@ -5,19 +5,41 @@
 
 #include "engine/full_text_job.h"
 #include "engine/messages.h"
+#include "platform/text.h"
+#include "reader/account.h"
 #include "reader/reader_data.h"
+#include "reader/sync.h"
 
 namespace wrenly::reader {
+namespace {
+
+// With an account, a refresh is a sync: nothing when the data root has no
+// account, else the first line of the failure's message (the sentence the
+// channel list translates), empty when the sync was done.
+std::optional<std::u16string> SyncFirst() {
+  const std::string root = ReaderData::Current().root();
+  const ValueResult<std::optional<Account>> account = LoadAccount(root);
+  if (account.done() && !account.value) return std::nullopt;
+  const Result synced = account.done() ? Sync(root, *account.value).result : account.result;
+  if (synced.done()) return std::u16string();
+  return Utf8ToUtf16(synced.message.substr(0, synced.message.find('\n')));
+}
+
+}  // namespace
 
 Refresh::Refresh(IChannelPanel& panel, Receiver* view)
     : panel_(panel),
       ownDownloads_(std::make_unique<CDownloadManager>(RunFullTextJob)),
       downloads_(*ownDownloads_),
       tap_(*this, view),
-      controller_(panel, downloads_, &tap_) {}
+      controller_(panel, downloads_, &tap_) {
+  controller_.SetSync(SyncFirst);
+}
 
 Refresh::Refresh(IChannelPanel& panel, Receiver* view, CDownloadManager& downloads)
-    : panel_(panel), downloads_(downloads), tap_(*this, view), controller_(panel, downloads_, &tap_) {}
+    : panel_(panel), downloads_(downloads), tap_(*this, view), controller_(panel, downloads_, &tap_) {
+  controller_.SetSync(SyncFirst);
+}
 
 Refresh::~Refresh() {
   controller_.Abort();

@@ -5,12 +5,7 @@
 // outlive the first write) and reads the file afresh under it.
 #include "store/settings.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 
 #include <algorithm>
 #include <charconv>
@@ -23,6 +18,7 @@
 #include "platform/text.h"
 #include "platform/trace.h"
 #include "platform/atomic_file.h"
+#include "store/folder_lock.h"
 #include "store/ini_document.h"
 #include "store/system_language.h"
 
@@ -82,28 +78,6 @@ std::string ReadWholeFile(const std::string& path) {
   s << in.rdbuf();
   return s.str();
 }
-
-// An exclusive flock on a folder, held while it lives: the writers of the
-// settings file in every process take it on the file's folder. Without it
-// (a folder that cannot be opened) the write goes on unordered between
-// processes, as it would on a file system without flock.
-class FolderLock {
- public:
-  explicit FolderLock(const std::string& folder)
-      : fd_(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    if (fd_ < 0) return;
-    while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-    }
-  }
-  ~FolderLock() {
-    if (fd_ >= 0) close(fd_);
-  }
-  FolderLock(const FolderLock&) = delete;
-  FolderLock& operator=(const FolderLock&) = delete;
-
- private:
-  int fd_;
-};
 
 class SettingsFile {
  public:

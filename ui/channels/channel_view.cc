@@ -45,7 +45,7 @@ bool IsChannelCommand(int command) {
 
 bool IsOptionsCommand(int command) {
   return command == cmd::kOptionsContent || command == cmd::kOptionsAutoUpdate ||
-         command == cmd::kOptionsDataStorage || command == cmd::kOptionsNetwork;
+         command == cmd::kOptionsDataStorage || command == cmd::kOptionsNetwork || command == cmd::kOptionsAccount;
 }
 
 }  // namespace
@@ -347,7 +347,8 @@ std::vector<MenuEntry> CChannelView::MenuEntries() const {
        {{u"Content...", cmd::kOptionsContent, {}},
         {u"Auto Update...", cmd::kOptionsAutoUpdate, {}},
         {u"Data Storage...", cmd::kOptionsDataStorage, {}},
-        {u"Network...", cmd::kOptionsNetwork, {}}}},
+        {u"Network...", cmd::kOptionsNetwork, {}},
+        {u"Account...", cmd::kOptionsAccount, {}}}},
       Separator(),
       {u"About Wrenly...", cmd::kAbout, {}},
       Separator(),

@@ -43,6 +43,7 @@ constexpr int kSimplifiedChinese = 32869;
 constexpr int kPreviousArticle = 32875;
 constexpr int kNextArticle = 32877;
 constexpr int kRefreshChannel = 32879;
+constexpr int kOptionsAccount = 32890;
 constexpr int kAbout = 57664;
 constexpr int kAllCategories = 16640;
 constexpr int kAddDeleteCategories = 16641;

@@ -91,7 +91,7 @@ std::set<QString> TranslatedTexts() {
       QRegularExpression("\\{\"\\w+\",\\s*" + literal + "\\}"),
   };
   std::set<QString> texts;
-  for (const char* folder : {"ui", "store", "engine", "net", "fetcher"}) {
+  for (const char* folder : {"ui", "store", "engine", "net", "fetcher", "reader"}) {
     QDirIterator files(QString(WRENLY_SOURCE_DIR) + "/" + folder, {"*.cc", "*.h"}, QDir::Files,
                        QDirIterator::Subdirectories);
     while (files.hasNext()) {

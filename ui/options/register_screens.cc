@@ -6,7 +6,10 @@
 #include "ui/frame/commands.h"
 #include "ui/frame/main_frame.h"
 #include "ui/frame/screens.h"
+#include "reader/reader_data.h"
+#include "reader/sync.h"
 #include "ui/options/channel_info_dlg.h"
+#include "ui/options/option_account_dlg.h"
 #include "ui/options/option_auto_update_dlg.h"
 #include "ui/options/option_download_dlg.h"
 #include "ui/options/option_network_dlg.h"
@@ -32,6 +35,8 @@ CPage* MakeOptionPage(CMainFrame& frame, int command) {
       return new COptionStorageDlg(EnumerateStorageCards, [&frame] {
         return frame.downloading() || frame.channelView().downloading() || !frame.downloadManager().IsDrained();
       });
+    case cmd::kOptionsAccount:
+      return new COptionAccountDlg(reader::ReaderData::Current().root(), reader::CheckLogin);
     default: return nullptr;
   }
 }

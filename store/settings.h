@@ -38,6 +38,9 @@ inline constexpr std::string_view kAlwaysConnected = "AlwaysConnected";
 // The window's size and position when it last closed (Qt's saved geometry,
 // base64); none: a size that suits the screen.
 inline constexpr std::string_view kWindowGeometry = "WindowGeometry";
+// 1: a desktop notice tells of new headlines after an automatic update while
+// the window is not the active one; 0: no notice (default 1).
+inline constexpr std::string_view kNewHeadlinesNotice = "NewHeadlinesNotice";
 }  // namespace setting
 
 // The article limit never goes above this for the store's readers.

@@ -1,6 +1,7 @@
 #include "ui/frame/main_frame.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
@@ -73,6 +74,22 @@ void CMainFrame::PushPage(CPage* page, std::function<void(int)> done) {
 }
 
 CPage* CMainFrame::TopPage() const { return qobject_cast<CPage*>(stack_->currentWidget()); }
+
+void CMainFrame::ComeForward() {
+  if (isMinimized())
+    showNormal();
+  else
+    show();
+  raise();
+  activateWindow();
+  if (QApplication::activeModalWidget() != nullptr) return;
+  for (CPage* top = TopPage(); top != nullptr && top != channelView_;) {
+    top->OnBack();
+    CPage* next = TopPage();
+    if (next == top) break;  // the page stays
+    top = next;
+  }
+}
 
 void CMainFrame::DispatchUnhandled(CPage* from, int command) {
   // The pages below the one that could not handle it, nearest first.

@@ -34,6 +34,8 @@
 #include "ui/headlines/headlines_dlg.h"
 #include "ui/options/register_screens.h"
 #include "ui/test/ui_test_support.h"
+#include "ui/frame/tr.h"
+#include "ui/wizard/download_dlg.h"
 #include "ui/wizard/new_channel_dlg.h"
 #include "ui/wizard/new_wizard_dlg.h"
 
@@ -118,6 +120,10 @@ class TabOrderTest : public QObject {
   // Walks the Tab chain of what the window shows now and checks it.
   void Walk(QWidget* window, const QString& screen) {
     walked_ << screen;
+    if (!window->isActiveWindow()) {  // a dialog that closed leaves no window active
+      window->activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(window));
+    }
     QTest::qWait(50);  // layouts settle
     std::vector<QWidget*> focusable, controls;
     for (QWidget* w : window->findChildren<QWidget*>()) {
@@ -213,6 +219,14 @@ class TabOrderTest : public QObject {
       QTRY_VERIFY(qobject_cast<CNewChannelDlg*>(wizard.current()) != nullptr);
       if (QTest::currentTestFailed()) return;
     }
+    // The download page, once its download failed (nothing listens there).
+    SetSettingString(setting::kSupportWebsite, u"http://127.0.0.1:9/support");
+    static_cast<CNewChannelDlg*>(wizard.current())->Select(kChoiceDownload);
+    wizard.RunCommand(cmd::kNext);
+    QTRY_VERIFY(wizard.downloadDialog() != nullptr && wizard.downloadDialog()->button().text() != Tr(u"Cancel"));
+    Walk(wizard.downloadDialog(), "Wizard download dialog");
+    wizard.downloadDialog()->button().click();
+    QTRY_VERIFY(wizard.downloadDialog() == nullptr);
   }
 
  private slots:

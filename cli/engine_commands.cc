@@ -175,7 +175,8 @@ bool IsNumberSetting(std::string_view name) {
   for (std::string_view n : {setting::kArticlesNumber, setting::kArticlesNumberSet, setting::kDownloadImage,
                              setting::kDownloadFulltext, setting::kAutoUpdateMode, setting::kAutoUpdateTimeNum,
                              setting::kAutoUpdateTimeUnit, setting::kUseNetAgency, setting::kUseStorageCard,
-                             setting::kStorageCardNo, setting::kHtmlFontSize, setting::kAlwaysConnected})
+                             setting::kStorageCardNo, setting::kHtmlFontSize, setting::kAlwaysConnected,
+                             setting::kNewHeadlinesNotice})
     if (AsciiLower(n) == AsciiLower(name)) return true;
   return false;
 }

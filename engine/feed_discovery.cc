@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "engine/page_links.h"
 #include "net/transfer.h"
@@ -20,6 +22,9 @@ namespace {
 
 // Feeds are named in the page's head; only this much of a page is read for them.
 constexpr std::size_t kMaxHeadBytes = 1024 * 1024;
+
+// Candidate feeds downloaded at once.
+constexpr std::size_t kParallelCandidates = 8;
 
 constexpr std::string_view kFeedTypes[] = {"application/rss+xml", "application/atom+xml", "application/rdf+xml",
                                            "application/feed+json", "application/json"};
@@ -53,9 +58,9 @@ struct Download {
   std::u16string error;
 };
 
-Download Fetch(const std::u16string& url, ScratchFolder& scratch, Receiver* progress) {
+Download Fetch(const std::u16string& url, const std::string& path, Receiver* progress) {
   Download d;
-  d.path = scratch.NewFile();
+  d.path = path;
   std::uint32_t code = 0;
   d.ok = DownloadUrlToFile(url, d.path, &code, &d.error, progress, nullptr, nullptr, nullptr, &d.finalUrl) == S_OK &&
          std::filesystem::exists(d.path);
@@ -138,15 +143,43 @@ std::uint64_t FileFingerprint(const std::string& path) {
   return hash;
 }
 
-// Downloads each candidate once and keeps those that read as feeds, titled
-// by the feed, else by the link. A feed served again under
-// another address (/feed and /rss of one site) is kept once.
+// Downloads the candidates several at a time, so that a site's usual paths
+// (or a page's links) cost about one round trip instead of one each. A
+// helper thread that cannot be started leaves its download to this thread.
+std::vector<Download> FetchAll(const std::vector<DiscoveredFeed>& candidates, ScratchFolder& scratch,
+                               Receiver* progress) {
+  std::vector<Download> downloads(candidates.size());
+  std::vector<std::string> paths;
+  for (std::size_t i = 0; i < candidates.size(); ++i) paths.push_back(scratch.NewFile());
+  for (std::size_t first = 0; first < candidates.size(); first += kParallelCandidates) {
+    std::vector<std::jthread> helpers;
+    for (std::size_t i = first; i < std::min(first + kParallelCandidates, candidates.size()); ++i) {
+      const auto fetch = [&, i] { downloads[i] = Fetch(candidates[i].url, paths[i], progress); };
+      try {
+        helpers.emplace_back(fetch);
+      } catch (const std::system_error&) {
+        fetch();
+      }
+    }
+  }
+  return downloads;
+}
+
+// Downloads each candidate once and keeps those that read as feeds, in the
+// candidates' order, titled by the feed, else by the link. A feed served
+// again under another address (/feed and /rss of one site) is kept once.
 void KeepFeeds(const std::vector<DiscoveredFeed>& candidates, ScratchFolder& scratch, Receiver* progress,
                FeedDiscovery& result, std::vector<std::uint64_t>& bodies) {
+  std::vector<DiscoveredFeed> fresh;
   for (const DiscoveredFeed& candidate : candidates) {
     if (std::find(result.tried.begin(), result.tried.end(), candidate.url) != result.tried.end()) continue;
     result.tried.push_back(candidate.url);
-    const Download d = Fetch(candidate.url, scratch, progress);
+    fresh.push_back(candidate);
+  }
+  const std::vector<Download> downloads = FetchAll(fresh, scratch, progress);
+  for (std::size_t i = 0; i < fresh.size(); ++i) {
+    const DiscoveredFeed& candidate = fresh[i];
+    const Download& d = downloads[i];
     if (!d.ok) continue;
     const std::optional<std::u16string> title = FeedTitle(d.path);
     if (!title) continue;
@@ -169,7 +202,7 @@ FeedDiscovery DiscoverFeeds(const std::u16string& typed, Receiver* progress) {
   // "example.org" means the site's secure address.
   const std::u16string address = UrlScheme(Utf16ToUtf8(typed)).empty() ? u"https://" + typed : typed;
   result.tried.push_back(address);
-  const Download page = Fetch(address, scratch, progress);
+  const Download page = Fetch(address, scratch.NewFile(), progress);
   if (!page.ok) {
     result.error = page.error.empty() ? u"the download failed" : page.error;
     return result;

@@ -1,8 +1,9 @@
 // Feed discovery: the feeds behind an address a person typed, which may be a
 // feed's or a web page's. A page names its feeds in <link rel="alternate">
 // entries; a site without them often serves one at a usual path. Every
-// candidate is downloaded and kept only when it reads as a feed. Blocks the
-// calling thread; safe on any thread.
+// candidate is downloaded and kept only when it reads as a feed; the
+// candidates are downloaded several at a time. Blocks the calling thread;
+// safe on any thread.
 #pragma once
 
 #include <string>
@@ -30,7 +31,8 @@ struct FeedDiscovery {
 inline constexpr const char* kUsualFeedPaths[] = {"/feed", "/rss", "/rss.xml", "/atom.xml", "/index.xml", "/feed.json"};
 
 // An address without a scheme is taken as https. `progress` receives the
-// downloads' WM_DOWNLOAD_PROGRESS messages (none: every broadcast receiver).
+// downloads' WM_DOWNLOAD_PROGRESS messages (none: every broadcast receiver),
+// from helper threads too, so it must be safe for concurrent use.
 FeedDiscovery DiscoverFeeds(const std::u16string& address, Receiver* progress = nullptr);
 
 }  // namespace wrenly

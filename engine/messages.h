@@ -13,6 +13,8 @@ constexpr MessageId WM_REFRESH_DONE = 0x07EA;
 constexpr MessageId WM_REFRESH_SCHEDULED = 0x07EC;
 // wParam row, lParam total | unread << 16 (each clamped to 16 bits).
 constexpr MessageId WM_CHANNEL_COUNTS = 0x07EB;
+// After a merge that added items: wParam row, lParam how many it added.
+constexpr MessageId WM_CHANNEL_NEW_ITEMS = 0x07ED;
 // wParam 1 docked, 0 undocked.
 constexpr MessageId WM_CRADLE_CHANGED = 0x087E;
 

@@ -282,6 +282,8 @@ int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addres
     // recorded as such where it can be.
     return FailRow(r, parser.merged().written ? kNotAFeedText : kNotStoredText);
   }
+  if (parser.newItemCount() > 0)
+    PostMessageTo(r.context.view, WM_CHANNEL_NEW_ITEMS, static_cast<std::uint64_t>(r.row), parser.newItemCount());
   FetchPictures(r, parser);
   QueueFullTexts(r);
   if (IsRefreshAborted()) return 1;

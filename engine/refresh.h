@@ -24,7 +24,8 @@ constexpr int kMaxParallelChannels = 32;
 struct RefreshContext {
   IChannelPanel* panel = nullptr;
   CDownloadManager* manager = nullptr;
-  // Gets WM_CHANNEL_COUNTS, from any refresh worker; none = every broadcast receiver.
+  // Gets WM_CHANNEL_COUNTS and WM_CHANNEL_NEW_ITEMS, from any refresh worker;
+  // none = every broadcast receiver.
   Receiver* view = nullptr;
   // How many channels are refreshed at once (1: strictly one after the other).
   int parallelChannels = kDefaultParallelChannels;

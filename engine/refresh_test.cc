@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -86,6 +88,32 @@ TEST_F(Refresh, FailedDownloadsAndNonFeedsKeepTheLastGoodFeedAndRecordTheError) 
   RunRefresh();
   EXPECT_EQ(panel_.Icon(0), kIconUpdated);
   EXPECT_EQ(ErrorRecordText(100), u"");
+}
+
+// The window counts new headlines for its notice from these messages: one
+// per merge that added items, none for a feed that brought nothing new.
+TEST_F(Refresh, EveryMergeThatAddsItemsSaysHowManyForItsRow) {
+  ASSERT_TRUE(SetSettingInt(setting::kDownloadFulltext, 0));
+  std::atomic<int> round{0};
+  site_.Handle("/f0.xml", [&](const httplib::Request&, httplib::Response& res) {
+    std::vector<FeedItemSpec> items{Item("a1", "x")};
+    if (round == 1) items = {Item("a1", "x"), Item("a2", "y"), Item("a3", "z")};
+    res.set_content(RssFeed("Zero", site_.UrlUtf8("/"), "", items), "text/xml");
+  });
+  site_.Serve("/f1.xml", RssFeed("One", site_.UrlUtf8("/"), "", {Item("b1", "x")}));
+  panel_.AddRow(100, u"Zero", site_.Url("/f0.xml"));
+  panel_.AddRow(101, u"One", site_.Url("/f1.xml"));
+  RunRefresh();
+  auto added = view_.Params(WM_CHANNEL_NEW_ITEMS);
+  std::sort(added.begin(), added.end());
+  using Added = std::vector<std::pair<std::uint64_t, std::int64_t>>;
+  EXPECT_EQ(added, (Added{{0, 1}, {1, 1}}));
+
+  round = 1;
+  RunRefresh();
+  added = view_.Params(WM_CHANNEL_NEW_ITEMS);
+  ASSERT_EQ(added.size(), 3u);
+  EXPECT_EQ(added.back(), (std::pair<std::uint64_t, std::int64_t>{0, 2}));
 }
 
 TEST_F(Refresh, ASingleTargetRefreshesThatRowOnly) {

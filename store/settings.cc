@@ -40,6 +40,7 @@ constexpr NumberDefault kNumberDefaults[] = {
     {setting::kAutoUpdateTimeUnit, 0}, {setting::kUseNetAgency, 0},
     {setting::kUseStorageCard, 0},    {setting::kStorageCardNo, 0},
     {setting::kHtmlFontSize, 2},
+    {setting::kNewHeadlinesNotice, 1},
 };
 
 int NumberDefaultFor(std::string_view name) {

@@ -41,6 +41,9 @@ inline constexpr std::string_view kWindowGeometry = "WindowGeometry";
 // The widths of the wide layout's three panes when the window last closed
 // (Qt's saved splitter state, base64); none: shares that suit the window.
 inline constexpr std::string_view kPaneSizes = "PaneSizes";
+// 1: a desktop notice tells of new headlines after an automatic update while
+// the window is not the active one; 0: no notice (default 1).
+inline constexpr std::string_view kNewHeadlinesNotice = "NewHeadlinesNotice";
 }  // namespace setting
 
 // The article limit never goes above this for the store's readers.

@@ -128,7 +128,7 @@ void CChannelListModel::SetBusy(bool busy) {
   if (busy) {
     std::lock_guard lock(mutex_);
     refreshRows_.clear();
-    for (const ChannelRow& row : rows_) refreshRows_.push_back({row.number, row.url});
+    for (const ChannelRow& row : rows_) refreshRows_.push_back({row.number, row.url, row.title});
   }
   busy_ = busy;
 }

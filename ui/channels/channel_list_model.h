@@ -34,6 +34,7 @@ struct ChannelRow {
 struct RefreshChannel {
   int number = 0;  // 0: none
   std::u16string url;
+  std::u16string title;  // as listed when the refresh began
 };
 
 class CChannelListModel : public QAbstractListModel, public IChannelPanel {

@@ -76,6 +76,7 @@ CChannelView::CChannelView(CMainFrame& frame)
   connect(&viewBridge_, &CMessageBridge::received, this, &CChannelView::OnEngineMessage);
   connect(&frame, &CMainFrame::engineMessage, this, &CChannelView::OnEngineMessage);
   connect(&frame, &CMainFrame::downloadingChanged, this, &CChannelView::OnDownloadingChanged);
+  connect(&notice_, &CNewHeadlinesNotice::clicked, this, &CChannelView::ComeForwardFromNotice);
   connect(&model_, &CChannelListModel::titleEdited, this, &CChannelView::StoreTitle);
   connect(list_, &QListView::clicked, this, &CChannelView::OpenSelectedSoon);
   connect(list_, &QListView::activated, this, &CChannelView::OpenSelectedSoon);
@@ -439,6 +440,7 @@ void CChannelView::ToggleRefresh(int targetRow) {
   }
   refresh_->Toggle(targetRow);
   SetDownloading(refresh_->running() || refresh_->waitingForConnection());
+  if (downloading_) notice_.Begin(false);
 }
 
 bool CChannelView::RefreshIncludes(int number) const {
@@ -462,7 +464,14 @@ void CChannelView::OnEngineMessage(quint32 message, quint64 wParam, qint64 lPara
     case WM_REFRESH_TOGGLE: ToggleRefresh(-1); break;
     case WM_REFRESH_DONE:  // the refresh has stored its counts
       SetDownloading(false);
+      notice_.End(frame_.isActiveWindow());
       break;
+    case WM_CHANNEL_NEW_ITEMS: {
+      const RefreshChannel channel = model_.RefreshChannelAt(static_cast<int>(wParam));
+      notice_.Add(static_cast<int>(wParam), channel.number, channel.title.empty() ? channel.url : channel.title,
+                  static_cast<int>(lParam));
+      break;
+    }
     case WM_CHANNEL_COUNTS: {
       // wParam is a row of the refresh, which the list may have reloaded since.
       const RefreshChannel channel = model_.RefreshChannelAt(static_cast<int>(wParam));
@@ -472,22 +481,36 @@ void CChannelView::OnEngineMessage(quint32 message, quint64 wParam, qint64 lPara
     }
     case WM_REFRESH_SCHEDULED:  // starts a refresh only when none runs
     case WM_NETCONNECTION_STATE:
-    case WM_CRADLE_CHANGED: {
-      const bool waited = refresh_->waitingForConnection() && !refresh_->running();
-      refresh_->Post(message, wParam, lParam);
-      if (refresh_->running()) SetDownloading(true);
-      if (message == WM_NETCONNECTION_STATE && !refresh_->running() && !refresh_->waitingForConnection() &&
-          downloading_ && !frame_.downloading()) {
-        SetDownloading(false);
-        // The wait for the connection gave up: say why nothing was refreshed.
-        if (waited)
-          Dialogs().Inform(this, Tr(u"Refresh"), Tr(kNoNetwork), QMessageBox::Warning);
-      }
+    case WM_CRADLE_CHANGED:
+      OnRefreshTrigger(message, wParam, lParam);
       break;
-    }
     default:
       break;
   }
+}
+
+void CChannelView::OnRefreshTrigger(quint32 message, quint64 wParam, qint64 lParam) {
+  const bool waited = refresh_->waitingForConnection() && !refresh_->running();
+  const bool idle = !refresh_->running() && !refresh_->waitingForConnection();
+  refresh_->Post(message, wParam, lParam);
+  // A refresh that waited for the connection keeps the origin of its request.
+  const bool started = idle && (refresh_->running() || refresh_->waitingForConnection());
+  if (started && message != WM_NETCONNECTION_STATE) notice_.Begin(true);
+  if (refresh_->running()) SetDownloading(true);
+  if (message == WM_NETCONNECTION_STATE && !refresh_->running() && !refresh_->waitingForConnection() &&
+      downloading_ && !frame_.downloading()) {
+    SetDownloading(false);
+    // The wait for the connection gave up: say why nothing was refreshed.
+    if (waited) Dialogs().Inform(this, Tr(u"Refresh"), Tr(kNoNetwork), QMessageBox::Warning);
+  }
+}
+
+void CChannelView::ComeForwardFromNotice() {
+  frame_.ComeForward();
+  if (frame_.TopPage() != this) return;
+  const int row = model_.RowOfChannel(notice_.firstChannel());
+  if (row >= 0) SelectRow(row);
+  list_->setFocus();
 }
 
 void CChannelView::ShowCounts(int number, int total, int unread) {

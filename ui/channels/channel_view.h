@@ -2,7 +2,8 @@
 // their icons and counts under the category bar, filtered by category or by
 // new headlines. It runs the first-start sequence (welcome screen, empty
 // catalog, wizard), carries out every channel command of the main menu,
-// starts and cancels refreshes, and opens a channel's headline screen.
+// starts and cancels refreshes, tells of new headlines an automatic refresh
+// brought (a desktop notice), and opens a channel's headline screen.
 // It follows the catalog and item files on disk, so changes made by another
 // process show without a restart.
 // GUI thread; the refresh works on its model from its own threads.
@@ -24,6 +25,7 @@
 #include "ui/channels/channel_list_model.h"
 #include "ui/frame/message_bridge.h"
 #include "ui/frame/page.h"
+#include "ui/notices/new_headlines_notice.h"
 
 namespace wrenly::ui {
 
@@ -48,6 +50,7 @@ class CChannelView : public CPage {
   QListView& list() { return *list_; }
   CCategoryBar& categoryBar() { return *bar_; }
   reader::Refresh& refresh() { return *refresh_; }
+  CNewHeadlinesNotice& notice() { return notice_; }
   bool downloading() const { return downloading_; }
   // Whether a refresh running now covers this channel: it refreshes every
   // channel or this one.
@@ -94,6 +97,12 @@ class CChannelView : public CPage {
   void OnEngineMessage(quint32 message, quint64 wParam, qint64 lParam);
   void OnDownloadingChanged(bool downloading);
   void ToggleRefresh(int targetRow);
+  // The schedule, docking or the connection's coming up may start a
+  // refresh; one the schedule or docking starts is automatic (notice).
+  void OnRefreshTrigger(quint32 message, quint64 wParam, qint64 lParam);
+  // The person clicked the notice of new headlines: the window comes
+  // forward on this list, with the first channel it named selected.
+  void ComeForwardFromNotice();
   void Mark(bool read, bool allRows);
   void DeleteSelected();
   void StartRename();
@@ -117,6 +126,7 @@ class CChannelView : public CPage {
   CChannelListModel model_;
   CMessageBridge viewBridge_;
   std::unique_ptr<reader::Refresh> refresh_;
+  CNewHeadlinesNotice notice_;
   CCategoryBar* bar_;
   QListView* list_;
   QLabel* loading_;

@@ -226,6 +226,22 @@ void CMainFrame::resizeEvent(QResizeEvent* event) {
   SetWide(width() >= kWideLayoutFrom);
 }
 
+void CMainFrame::ComeForward() {
+  if (isMinimized())
+    showNormal();
+  else
+    show();
+  raise();
+  activateWindow();
+  if (QApplication::activeModalWidget() != nullptr) return;
+  for (CPage* top = TopPage(); top != nullptr && top != channelView_;) {
+    top->OnBack();
+    CPage* next = TopPage();
+    if (next == top) break;  // the page stays
+    top = next;
+  }
+}
+
 void CMainFrame::DispatchUnhandled(CPage* from, int command) {
   // The pages below the one that could not handle it, nearest first.
   const auto it = std::find(pages_.begin(), pages_.end(), from);

@@ -79,6 +79,10 @@ class CMainFrame : public QMainWindow {
   bool OnCommand(int command);
   // Enabled and checked states of the frame's menu items.
   void PrepareAction(QAction& action, int command) const;
+  // Brings the window to the front with the channel list on top: the pages
+  // above it go as their back action goes (a page may stay, as one that asks
+  // first may); while a message box waits for its answer, nothing closes.
+  void ComeForward();
   // The orderly shutdown: schedule, dock watch, refresh abort, close.
   void Exit();
   bool shutDown() const { return shutDown_; }

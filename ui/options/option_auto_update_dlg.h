@@ -1,8 +1,10 @@
 // COptionAutoUpdateDlg, the "Auto Update" page: the mode, the interval
-// (01 to 20 minutes, hours or days) and the time of the last update. OK
+// (01 to 20 minutes, hours or days), whether an automatic update tells of
+// new headlines with a desktop notice, and the time of the last update. OK
 // stores them and restarts or stops the schedule at once.
 #pragma once
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <functional>
 
@@ -29,6 +31,7 @@ class COptionAutoUpdateDlg : public COptionPage {
   QLabel* intervalLabel_;
   QComboBox* count_;
   QComboBox* unit_;
+  QCheckBox* notice_;
   QLabel* lastLabel_;
   QLabel* last_;
 };

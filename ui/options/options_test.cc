@@ -98,6 +98,9 @@ class OptionsTest : public QObject {
     const auto record = [&](bool start) { calls.push_back(start); };
     {
       COptionAutoUpdateDlg page(record);
+      auto* notice = page.findChild<QCheckBox*>("newHeadlinesNotice");
+      QVERIFY(notice->isChecked());  // on unless turned off
+      notice->setChecked(false);
       page.findChild<QComboBox*>("updateMode")->setCurrentIndex(2);
       page.findChild<QComboBox*>("updateCount")->setCurrentIndex(4);
       page.findChild<QComboBox*>("updateUnit")->setCurrentIndex(1);
@@ -106,9 +109,11 @@ class OptionsTest : public QObject {
     QCOMPARE(GetSettingInt(setting::kAutoUpdateMode), 2);
     QCOMPARE(GetSettingInt(setting::kAutoUpdateTimeNum), 4);
     QCOMPARE(GetSettingInt(setting::kAutoUpdateTimeUnit), 1);
+    QCOMPARE(GetSettingInt(setting::kNewHeadlinesNotice), 0);
     {
       COptionAutoUpdateDlg page(record);
       QCOMPARE(page.findChild<QComboBox*>("updateCount")->currentText(), QString("05"));
+      QVERIFY(!page.findChild<QCheckBox*>("newHeadlinesNotice")->isChecked());
       page.findChild<QComboBox*>("updateMode")->setCurrentIndex(0);
       page.RunCommand(cmd::kOk);
     }

@@ -21,7 +21,7 @@ namespace wrenly::reader {
 namespace {
 
 constexpr char kMagic[4] = {'W', 'R', 'S', 'X'};
-constexpr uint32_t kVersion = 2;
+constexpr uint32_t kVersion = 3;
 // A change this close after the build could leave the modification time as
 // it was on a file system with coarse time stamps.
 constexpr int64_t kSettleNs = 2'000'000'000;
@@ -111,6 +111,12 @@ class Writer {
     Put(static_cast<uint32_t>(text.size()));
     bytes_.append(text);
   }
+  // A count, then each number in `width` bytes, little-endian.
+  void Put(const std::vector<uint32_t>& numbers, unsigned width) {
+    Put(static_cast<uint32_t>(numbers.size()));
+    for (uint32_t n : numbers)
+      for (unsigned b = 0; b < width; ++b) bytes_.push_back(static_cast<char>(n >> (8 * b)));
+  }
   std::string Finish() {
     Put(Hash(bytes_));
     return std::move(bytes_);
@@ -138,12 +144,13 @@ class Reader {
     at_ += size;
     return true;
   }
-  bool Get(std::vector<uint16_t>& values) {
+  bool Get(std::vector<uint32_t>& numbers, unsigned width) {
     uint32_t count = 0;
-    if (!Get(count) || (bytes_.size() - at_) / sizeof(uint16_t) < count) return false;
-    values.resize(count);
-    std::memcpy(values.data(), bytes_.data() + at_, count * sizeof(uint16_t));
-    at_ += count * sizeof(uint16_t);
+    if (!Get(count) || (bytes_.size() - at_) / width < count) return false;
+    numbers.resize(count);
+    const auto* byte = reinterpret_cast<const unsigned char*>(bytes_.data() + at_);
+    for (uint32_t i = 0; i < count; ++i, byte += width) numbers[i] = width == 1 ? byte[0] : byte[0] | byte[1] << 8;
+    at_ += size_t{count} * width;
     return true;
   }
   bool AtEnd() const { return at_ == bytes_.size(); }
@@ -327,9 +334,10 @@ std::vector<uint32_t> ChannelIndex::Find(const std::vector<std::string>& words) 
 // --- the index file ---
 
 std::string ChannelIndex::Serialize() const {
-  // Item numbers and the items of a word are stored in 16 bits; a channel
-  // keeps far fewer items than that, and one with more is only indexed in memory.
+  // Item numbers are stored in one byte, or two for a channel of more than
+  // 255 items; one of more than 65,535 is only indexed in memory.
   if (items_.size() > UINT16_MAX) return {};
+  const uint8_t width = items_.size() <= UINT8_MAX ? 1 : 2;
   Writer out;
   for (char c : kMagic) out.Put(c);
   out.Put(kVersion);
@@ -346,10 +354,11 @@ std::string ChannelIndex::Serialize() const {
     out.Put(std::string_view(item.date));
   }
   out.Put(std::string_view(dictionary_));
-  out.Put(static_cast<uint32_t>(words_.size()));
-  for (size_t k = 0; k < words_.size(); ++k) out.Put(static_cast<uint16_t>(postingStarts_[k + 1] - postingStarts_[k]));
-  out.Put(static_cast<uint32_t>(postings_.size()));
-  for (uint32_t item : postings_) out.Put(static_cast<uint16_t>(item));
+  std::vector<uint32_t> counts(words_.size());
+  for (size_t k = 0; k < words_.size(); ++k) counts[k] = postingStarts_[k + 1] - postingStarts_[k];
+  out.Put(width);
+  out.Put(counts, width);
+  out.Put(postings_, width);
   return out.Finish();
 }
 
@@ -381,12 +390,13 @@ std::optional<ChannelIndex> ChannelIndex::Parse(std::string_view bytes) {
   for (size_t at = index.dictionary_.find('\n'); at + 1 < index.dictionary_.size();
        at = index.dictionary_.find('\n', at + 1))
     index.words_.push_back(static_cast<uint32_t>(at + 1));
-  std::vector<uint16_t> counts, postings;
-  if (!in.Get(counts) || counts.size() != index.words_.size() || !in.Get(postings) || !in.AtEnd())
+  uint8_t width = 0;
+  std::vector<uint32_t> counts;
+  if (!in.Get(width) || (width != 1 && width != 2) || !in.Get(counts, width) || counts.size() != index.words_.size() ||
+      !in.Get(index.postings_, width) || !in.AtEnd())
     return std::nullopt;
   index.postingStarts_.reserve(counts.size() + 1);
-  for (uint16_t n : counts) index.postingStarts_.push_back(index.postingStarts_.back() + n);
-  index.postings_.assign(postings.begin(), postings.end());
+  for (uint32_t n : counts) index.postingStarts_.push_back(index.postingStarts_.back() + n);
   if (!index.Consistent()) return std::nullopt;
   return index;
 }

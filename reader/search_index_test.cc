@@ -126,6 +126,26 @@ TEST_F(SearchIndexTest, ADamagedOrForeignIndexFileIsRebuiltNeverTrusted) {
   EXPECT_EQ(rebuilt->items().size(), 3u);
 }
 
+TEST_F(SearchIndexTest, AStoredIndexFindsWhatItsBuildFound) {
+  // More items than one byte can number, each with the word "all" and its own.
+  CChannelStore store(ItemFile(), false);
+  for (int i = 0; i < 300; ++i) {
+    const std::u16string n = Utf8ToUtf16(std::to_string(i));
+    ASSERT_TRUE(store.AppendRecord(u"Item " + n, u"http://c/" + n, u"Tue, 27 Jan 2009 04:00:00 GMT", kFlagUnread,
+                                   kItemTypeOrdinary, u"all w" + n + u"x"));
+  }
+  Settle();
+  const ChannelIndex built = ChannelIndex::Build(ItemFile(), *StateOf(ItemFile()), nullptr);
+  const std::optional<ChannelIndex> stored = ChannelIndex::Parse(built.Serialize());
+  ASSERT_TRUE(stored);
+  EXPECT_EQ(stored->state(), built.state());
+  for (const std::vector<std::string>& words :
+       std::vector<std::vector<std::string>>{{"all"}, {"w299x"}, {"w2"}, {"item", "w25"}, {"nothing"}})
+    EXPECT_EQ(stored->Find(words), built.Find(words)) << words[0];
+  EXPECT_EQ(built.Find({"all"}).size(), 300u);
+  EXPECT_EQ(stored->items()[299].title, "Item 299");
+}
+
 TEST_F(SearchIndexTest, FindMatchesInsideWordsAcrossEveryFieldChineseByAnySubstring) {
   MergeItems(1, 1, "Caf\xC3\xA9-cr\xC3\xA8me");
   MergeItems(2, 2, "\xE5\x8C\x97\xE4\xBA\xAC\xE6\x96\xB0\xE9\x97\xBB");

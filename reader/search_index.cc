@@ -117,6 +117,7 @@ class Writer {
     for (uint32_t n : numbers)
       for (unsigned b = 0; b < width; ++b) bytes_.push_back(static_cast<char>(n >> (8 * b)));
   }
+  void Append(std::string_view bytes) { bytes_.append(bytes); }
   std::string Finish() {
     Put(Hash(bytes_));
     return std::move(bytes_);
@@ -151,6 +152,12 @@ class Reader {
     const auto* byte = reinterpret_cast<const unsigned char*>(bytes_.data() + at_);
     for (uint32_t i = 0; i < count; ++i, byte += width) numbers[i] = width == 1 ? byte[0] : byte[0] | byte[1] << 8;
     at_ += size_t{count} * width;
+    return true;
+  }
+  bool GetBytes(std::string& bytes, size_t size) {
+    if (bytes_.size() - at_ < size) return false;
+    bytes.assign(bytes_.substr(at_, size));
+    at_ += size;
     return true;
   }
   bool AtEnd() const { return at_ == bytes_.size(); }
@@ -206,13 +213,14 @@ class ChannelIndex::Words {
   // Every word that still occurs, in number order, with its items.
   void MoveInto(ChannelIndex& index) {
     NumberNewWords();
+    index.postings_ = ItemNumbers(ItemNumbers::WidthFor(index.items_.size()));
     for (uint32_t k = 0; k < lists_.size(); ++k) {
       if (lists_[k].empty()) continue;
       index.words_.push_back(static_cast<uint32_t>(index.dictionary_.size()));
       index.dictionary_ += k < previousCount_ ? previous_->WordOf(k) : std::string_view(*added_[k - previousCount_]);
       index.dictionary_ += '\n';
       std::sort(lists_[k].begin(), lists_[k].end());
-      index.postings_.insert(index.postings_.end(), lists_[k].begin(), lists_[k].end());
+      for (uint32_t item : lists_[k]) index.postings_.push_back(item);
       index.postingStarts_.push_back(static_cast<uint32_t>(index.postings_.size()));
     }
   }
@@ -337,7 +345,7 @@ std::string ChannelIndex::Serialize() const {
   // Item numbers are stored in one byte, or two for a channel of more than
   // 255 items; one of more than 65,535 is only indexed in memory.
   if (items_.size() > UINT16_MAX) return {};
-  const uint8_t width = items_.size() <= UINT8_MAX ? 1 : 2;
+  const uint8_t width = static_cast<uint8_t>(postings_.width());
   Writer out;
   for (char c : kMagic) out.Put(c);
   out.Put(kVersion);
@@ -358,7 +366,8 @@ std::string ChannelIndex::Serialize() const {
   for (size_t k = 0; k < words_.size(); ++k) counts[k] = postingStarts_[k + 1] - postingStarts_[k];
   out.Put(width);
   out.Put(counts, width);
-  out.Put(postings_, width);
+  out.Put(static_cast<uint32_t>(postings_.size()));
+  out.Append(postings_.bytes());
   return out.Finish();
 }
 
@@ -386,15 +395,19 @@ std::optional<ChannelIndex> ChannelIndex::Parse(std::string_view bytes) {
       return std::nullopt;
     index.items_.push_back(std::move(item));
   }
-  if (!in.Get(index.dictionary_)) return std::nullopt;
+  uint8_t width = 0;
+  std::vector<uint32_t> counts;
+  uint32_t postings = 0;
+  std::string numbers;
+  if (!in.Get(index.dictionary_) || !in.Get(width) || width != ItemNumbers::WidthFor(count) ||
+      !in.Get(counts, width) || !in.Get(postings) || !in.GetBytes(numbers, size_t{postings} * width) || !in.AtEnd())
+    return std::nullopt;
+  index.words_.reserve(counts.size());
   for (size_t at = index.dictionary_.find('\n'); at + 1 < index.dictionary_.size();
        at = index.dictionary_.find('\n', at + 1))
     index.words_.push_back(static_cast<uint32_t>(at + 1));
-  uint8_t width = 0;
-  std::vector<uint32_t> counts;
-  if (!in.Get(width) || (width != 1 && width != 2) || !in.Get(counts, width) || counts.size() != index.words_.size() ||
-      !in.Get(index.postings_, width) || !in.AtEnd())
-    return std::nullopt;
+  if (counts.size() != index.words_.size()) return std::nullopt;
+  index.postings_ = ItemNumbers(width, std::move(numbers));
   index.postingStarts_.reserve(counts.size() + 1);
   for (uint32_t n : counts) index.postingStarts_.push_back(index.postingStarts_.back() + n);
   if (!index.Consistent()) return std::nullopt;
@@ -412,7 +425,9 @@ bool ChannelIndex::Consistent() const {
     if (k > 0 && words_[k] <= words_[k - 1]) return false;
     if (postingStarts_[k] > postingStarts_[k + 1]) return false;
   }
-  return std::all_of(postings_.begin(), postings_.end(), [&](uint32_t item) { return item < items_.size(); });
+  for (size_t p = 0; p < postings_.size(); ++p)
+    if (postings_[p] >= items_.size()) return false;
+  return true;
 }
 
 std::shared_ptr<const ChannelIndex> CurrentIndex(const std::string& itemFile) {

@@ -1,55 +1,26 @@
 #include "reader/search.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
-#include <map>
 
 #include "platform/text.h"
+#include "reader/search_index.h"
 #include "reader/text_folding.h"
-#include "store/channel_files.h"
-#include "store/channel_store.h"
 #include "store/data_root_lock.h"
-#include "store/item_record.h"
 
 namespace wrenly::reader {
 namespace {
 
-// The stamped name parts of each link's full text, from the URL index.
-std::map<std::u16string, std::pair<uint32_t, uint32_t>> FullTextStamps(const std::string& itemFile) {
-  std::map<std::u16string, std::pair<uint32_t, uint32_t>> stamps;
-  RecordReader index(UrlIndexPathFor(itemFile));
-  for (ItemRecord record; index.Next(record, RecordReader::kLink);) stamps[record.link] = {record.flag, record.type};
-  return stamps;
-}
-
-std::u16string FullTextOf(const std::string& itemFile, const std::pair<uint32_t, uint32_t>& stamp) {
-  std::ifstream in(StampedFilePath(itemFile, stamp.first, stamp.second, ".htm"), std::ios::binary);
-  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  return HtmlText(Utf8ToUtf16(bytes));
-}
-
-void SearchChannel(const ReaderData& data, const CatalogEntry& entry, const std::vector<std::u16string>& words,
+void SearchChannel(const ReaderData& data, const CatalogEntry& entry, const std::vector<std::string>& words,
                    std::vector<SearchHit>& hits) {
   // The lock is held per channel, so a search over many channels never
   // keeps a refresh's merges waiting for long.
   const DataRootLock lock(data.root(), LockMode::kShared);
-  const std::string itemFile = data.ChannelPath(entry.Number(), ".bin");
-  std::optional<std::map<std::u16string, std::pair<uint32_t, uint32_t>>> stamps;
-  CChannelStore store(itemFile, false);
-  while (store.ReadNext()) {
-    const ItemRecord& item = store.current();
-    if (item.type == kItemTypeError || !IsLive(item)) continue;
-    std::u16string text = FoldForSearch(item.title + u' ' + HtmlText(item.description));
-    bool found = HoldsEveryWord(text, words);
-    if (!found && (item.flag & kFlagUnreadFullText) != 0) {
-      if (!stamps) stamps = FullTextStamps(itemFile);
-      if (const auto stamp = stamps->find(item.link); stamp != stamps->end()) {
-        text += u' ' + FoldForSearch(FullTextOf(itemFile, stamp->second));
-        found = HoldsEveryWord(text, words);
-      }
-    }
-    if (found) hits.push_back({entry.Number(), entry.Get(u"text"), item.title, item.link, item.date});
+  const std::shared_ptr<const ChannelIndex> index = CurrentIndex(data.ChannelPath(entry.Number(), ".bin"));
+  if (index == nullptr) return;
+  for (uint32_t i : index->Find(words)) {
+    const IndexedItem& item = index->items()[i];
+    hits.push_back({entry.Number(), entry.Get(u"text"), Utf8ToUtf16(item.title), Utf8ToUtf16(item.link),
+                    Utf8ToUtf16(item.date), item.flag});
   }
 }
 
@@ -59,7 +30,8 @@ ValueResult<std::vector<SearchHit>> Search(const ReaderData& data, std::u16strin
                                            std::optional<int> channel) {
   std::vector<CatalogEntry> entries;
   if (Result listed = data.ListChannels(entries); !listed.done()) return {listed};
-  const std::vector<std::u16string> words = SearchWords(query);
+  std::vector<std::string> words;
+  for (const std::u16string& word : SearchWords(query)) words.push_back(Utf16ToUtf8(word));
   std::vector<SearchHit> hits;
   if (channel && std::none_of(entries.begin(), entries.end(), [&](const CatalogEntry& e) { return e.Number() == *channel; }))
     return {Result::Refused(Refusal::kNotFound, "there is no channel " + std::to_string(*channel))};

@@ -91,7 +91,7 @@ bool IsChannelFile(std::string_view name, int channel) {
   const std::string_view rest = name.substr(prefix.size());
   for (std::string_view fixed :
        {".xml", "~.xml", ".bin", ".iid", ".http", "-Logo.img", "-Fav.ico", ".tpl", ".bin.new", ".iid.new",
-        ".http.new"}) {
+        ".http.new", ".six"}) {
     if (rest == fixed) return true;
   }
   return IsStampedEnding(rest);

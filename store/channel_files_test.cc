@@ -34,15 +34,15 @@ TEST(ChannelFiles, DeletionNeverTouchesAnotherChannel) {
   const std::set<std::string> of100 = {
       "Ch100.xml",     "Ch100~.xml",    "Ch100.bin", "Ch100.iid", "Ch100-1233031443-001.htm",
       "Ch100-1233031443-002.img", "Ch100-Logo.img", "Ch100-Fav.ico", "Ch100.tpl",
-      "Ch100.http",    "Ch100.bin.new", "Ch100.iid.new"};
-  const std::set<std::string> others = {"Ch1000.bin", "Ch1000-1233031443-001.htm", "Ch1000.tpl",
+      "Ch100.http",    "Ch100.bin.new", "Ch100.iid.new", "Ch100.six"};
+  const std::set<std::string> others = {"Ch1000.bin", "Ch1000.six", "Ch1000-1233031443-001.htm", "Ch1000.tpl",
                                         "Ch101.bin",  "Channels.opml",  "Ch100.bin.bak",
                                         "Ch100-x-1.htm", "Ch100-Logo.img.part"};
   testsupport::TempDir dir;
   for (const auto& set : {of100, others})
     for (const std::string& name : set) testsupport::WriteFile(dir.path() + "/" + name, "x");
 
-  EXPECT_EQ(DeleteChannelItems(dir.path(), 100), 9);
+  EXPECT_EQ(DeleteChannelItems(dir.path(), 100), 10);
   std::set<std::string> expected = others;
   expected.insert({"Ch100-Logo.img", "Ch100-Fav.ico", "Ch100.tpl"});
   EXPECT_EQ(Names(dir.path()), expected);

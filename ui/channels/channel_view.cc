@@ -328,6 +328,7 @@ std::vector<MenuEntry> CChannelView::MenuEntries() const {
       {u"New", cmd::kNew, {}},
       Separator(),
       {u"Refresh Channel", cmd::kRefreshChannel, {}},
+      {u"Search...", cmd::kSearch, {}},
       {u"Mark Channel", 0,
        {{u"Read", cmd::kMarkRead, {}},
         {u"Unread", cmd::kMarkUnread, {}},
@@ -366,6 +367,7 @@ void CChannelView::PrepareAction(QAction& action, int command) {
   // A screen this build does not have is greyed rather than doing nothing.
   if (command == cmd::kNew && !Screens().newChannelWizard) action.setEnabled(false);
   if (command == cmd::kProperties && !Screens().channelProperties) action.setEnabled(false);
+  if (command == cmd::kSearch && !Screens().search) action.setEnabled(false);
   if (IsOptionsCommand(command) && !Screens().options) action.setEnabled(false);
   frame_.PrepareAction(action, command);
 }
@@ -396,6 +398,11 @@ bool CChannelView::OnCommand(int command) {
     case cmd::kRename: StartRename(); return true;
     case cmd::kChangeCategory: ChangeCategory(); return true;
     case cmd::kExport: Export(); return true;
+    case cmd::kSearch:
+      // The counts of articles read there reach the list as the search
+      // screen stores them in the catalog, which the list watches.
+      if (Screens().search) OpenPage(Screens().search(frame_, {}), [this](int) { list_->setFocus(); });
+      return true;
     case cmd::kProperties: {
       if (!Screens().channelProperties) return true;
       const ChannelRow row = model_.Row(SelectedRow());

@@ -48,6 +48,9 @@ CPage::CPage(QWidget* parent) : QWidget(parent), body_(new QVBoxLayout), softKey
       RunCommand(cmd::kRefresh);
   });
   shortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { PassDown(cmd::kExit); });
+  shortcut(QKeySequence(Qt::CTRL | Qt::Key_F), [this] {
+    if (OnTop() && MenuHasCommand(MenuEntries(), cmd::kSearch)) RunCommand(cmd::kSearch);
+  });
 }
 
 void CPage::PressKey(bool left) {

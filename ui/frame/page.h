@@ -3,7 +3,7 @@
 // command goes to the frame, which offers it to the pages below and then
 // handles it itself. Closing a page hands its result to whoever opened it.
 // Keys: F1 and F2 press the soft keys (while a menu shows, they close it), Esc and Alt+Left are the back action,
-// F5 is Refresh where the page has it, Delete runs the page's Delete command.
+// F5 is Refresh and Ctrl+F Search where the page has them, Delete runs the page's Delete command.
 // A page covered by another takes no keys and cannot close. In the frame's
 // wide layout the channel list, the headline list and the article are panes
 // side by side: each counts as on top while no other page covers them.

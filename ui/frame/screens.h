@@ -33,6 +33,8 @@ struct ScreenFactory {
   std::function<CPage*(CMainFrame&, int command)> options;
   // The properties of a channel.
   std::function<CPage*(CMainFrame&, const ChannelRef&)> channelProperties;
+  // The search screen, over one channel or (number 0) every channel.
+  std::function<CPage*(CMainFrame&, const ChannelRef&)> search;
 };
 
 // The process's table, filled in before the frame is created.

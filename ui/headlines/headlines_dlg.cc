@@ -19,6 +19,7 @@
 #include "ui/frame/tap_and_hold.h"
 #include "ui/frame/tr.h"
 #include "ui/headlines/headline_delegate.h"
+#include "ui/search/search_dlg.h"
 
 namespace wrenly::ui {
 namespace {
@@ -302,6 +303,7 @@ void CHeadlinesDlg::ShowSelectedArticle() {
 
 std::vector<MenuEntry> CHeadlinesDlg::MenuEntries() const {
   return {{u"Refresh", cmd::kRefresh, {}},
+          {u"Search...", cmd::kSearch, {}},
           Separator(),
           {u"Delete", cmd::kDeleteHeadline, {}},
           {u"Delete All", cmd::kDeleteAllHeadlines, {}},
@@ -322,6 +324,7 @@ void CHeadlinesDlg::PrepareAction(QAction& action, int command) {
   // The channel list opens no properties while a refresh runs.
   if (command == cmd::kProperties && (!Screens().channelProperties || Downloading())) action.setEnabled(false);
   if (command == cmd::kDeleteAllHeadlines && RefreshTouchesChannel()) action.setEnabled(false);
+  if (command == cmd::kSearch && !Screens().search) action.setEnabled(false);
   const bool needsRow = command == cmd::kDeleteHeadline || command == cmd::kMarkRead || command == cmd::kMarkUnread;
   if (needsRow && SelectedRow() < 0) action.setEnabled(false);
 }
@@ -338,6 +341,7 @@ bool CHeadlinesDlg::OnCommand(int command) {
     case cmd::kMarkUnread: Mark(false); return true;
     case cmd::kMarkAllRead: MarkAll(true); return true;
     case cmd::kMarkAllUnread: MarkAll(false); return true;
+    case cmd::kSearch: OpenSearch(); return true;
     default: return false;
   }
 }
@@ -439,10 +443,20 @@ void CHeadlinesDlg::SelectRow(int row) {
   list_->scrollTo(index);
 }
 
+// This channel's headlines at first; the screen can widen to every channel.
+// Articles read there change this list's rows, so it reads them again.
+void CHeadlinesDlg::OpenSearch() {
+  if (!Screens().search || frame_.TopPage() != this) return;
+  frame_.PushPage(Screens().search(frame_, channel_), [self = QPointer<CHeadlinesDlg>(this)](int) {
+    if (self != nullptr) self->Reload();
+  });
+}
+
 void RegisterReadingScreens() {
   Screens().headlines = [](CMainFrame& frame, const ChannelRef& channel) -> CPage* {
     return new CHeadlinesDlg(frame, channel);
   };
+  RegisterSearchScreen();
 }
 
 }  // namespace wrenly::ui

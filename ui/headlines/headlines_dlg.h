@@ -76,6 +76,7 @@ class CHeadlinesDlg : public CPage, public IArticleSource {
   // Whether a refresh is merging feeds now, this channel's among them.
   bool RefreshTouchesChannel() const;
   void DeleteAll();
+  void OpenSearch();
   void Mark(bool read);
   void MarkAll(bool read);
   int SelectedRow() const;
@@ -105,7 +106,7 @@ class CHeadlinesDlg : public CPage, public IArticleSource {
 // density (the width following when it is held at 34).
 QSize HeaderLogoSize(QSize image, int windowWidth, double density);
 
-// Puts the headline list into the screen table.
+// Puts the headline list and the search screen into the screen table.
 void RegisterReadingScreens();
 
 }  // namespace wrenly::ui

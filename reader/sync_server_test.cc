@@ -146,6 +146,11 @@ TEST_F(SyncServerTest, AFailedSyncSaysWhyAndChangesNothing) {
   server_->SetApiAccess(true);
   EXPECT_TRUE(off.result.message.starts_with(Utf16ToUtf8(kSyncApiDisabledText)));
   EXPECT_TRUE(Channels(data).empty());
+
+  // wrenly-cli sync exits 1 then.
+  const testsupport::ScopedEnv noBus("DBUS_SESSION_BUS_ADDRESS", "");
+  ASSERT_TRUE(SaveAccount(ReaderData::Current().root(), account).done());
+  EXPECT_EQ(cli::RunCliProgram({"sync"}), 1);
 }
 
 TEST_F(SyncServerTest, MirrorsCategoriesFeedsNewArticlesAndReadStateBothWays) {

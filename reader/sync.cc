@@ -378,8 +378,17 @@ ValueResult<SyncReport> Sync(const std::string& root, const Account& account) {
   if (Result made = run.data.CreateFolders(); !made.done()) return {made};
   if (!run.state.Activate()) return {Result::Refused(Refusal::kFile, "cannot make " + root + "/Sync")};
   {
-    const DataRootLock lock(root, LockMode::kShared);
+    const DataRootLock lock(root, LockMode::kExclusive);
     run.last = run.state.ReadFeeds();
+    // Synced with another server or user before: its article ids, journal
+    // and feeds mean nothing here, so this is a first sync again (the
+    // channels stay and are matched by address, their items by link).
+    const std::string key = account.url + " " + account.user;
+    if (run.last.account != key && (!run.last.account.empty() || run.last.sinceId != 0)) {
+      if (!run.state.Reset()) return {Result::Refused(Refusal::kFile, "cannot reset " + root + "/Sync")};
+      run.last = {};
+    }
+    run.next.account = key;
   }
   run.next.sinceId = run.last.sinceId;
   if (Result step = SendJournal(run); !step.done()) return {step};

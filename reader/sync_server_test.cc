@@ -318,6 +318,26 @@ TEST_F(SyncServerTest, PicturesOfSyncedItemsComeFromTheirSites) {
   EXPECT_EQ(pictures, 1);
 }
 
+TEST_F(SyncServerTest, AnotherServerAddressStartsAfreshAndKeepsTheChannels) {
+  ServerSubscribe("switch", 2);
+  server_->UpdateFeeds();
+  ReaderData data = NewRoot();
+  MustSync(data);
+  const int channel = ChannelOf(data, "switch");
+  ASSERT_TRUE(data.Mark(channel, true, u"http://example.com/switch/1").done());
+  Account other = server_->AdminAccount();
+  other.url.replace(other.url.find("127.0.0.1"), 9, "localhost");
+  const ValueResult<SyncReport> synced = Sync(data.root(), other);
+  ASSERT_TRUE(synced.done()) << synced.result.message;
+  // The last server's ids and journal are forgotten; nothing is lost or doubled.
+  EXPECT_EQ(synced.value.changesSent, 0);
+  EXPECT_EQ(synced.value.channelsAdded, 0);
+  EXPECT_EQ(synced.value.channelsRemoved, 0);
+  EXPECT_EQ(ChannelOf(data, "switch"), channel);
+  EXPECT_EQ(ItemCount(data, channel), 2);
+  EXPECT_EQ(Trimmed(ServerUnread("switch")), "2");
+}
+
 TEST_F(SyncServerTest, TwoDataRootsAgreeAfterOfflineChangesOnBothSides) {
   const std::int64_t tech = server_->AddCategory("Tech");
   ServerSubscribe("one", 4, tech);

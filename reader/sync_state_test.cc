@@ -58,13 +58,20 @@ TEST_F(SyncStateTest, MarksAreJournaledOnlyForItemsWithArticleIdsOnceTheRootSync
 TEST_F(SyncStateTest, UnsubscribingASyncedChannelJournalsItsServerFeed) {
   const int channel = SubscribeC();
   ASSERT_TRUE(state_.Activate());
-  ASSERT_TRUE(state_.WriteFeeds({500, {{42, channel}}}));
+  ASSERT_TRUE(state_.WriteFeeds({"http://127.0.0.1/ admin", 500, {{42, channel}}}));
   ASSERT_TRUE(data_.Unsubscribe(u"http://c/feed").done());
   const std::vector<JournalEntry> entries = state_.ReadJournal().entries;
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].kind, JournalEntry::kUnsubscribe);
   EXPECT_EQ(entries[0].id, 42);
   EXPECT_EQ(state_.ReadFeeds().sinceId, 500);
+  EXPECT_EQ(state_.ReadFeeds().account, "http://127.0.0.1/ admin");
+  // Another server: everything of the last one is forgotten.
+  ASSERT_TRUE(state_.AppendIds(channel, {{1, u"http://c/1"}}));
+  ASSERT_TRUE(state_.Reset());
+  EXPECT_TRUE(state_.ReadJournal().entries.empty());
+  EXPECT_TRUE(state_.ReadFeeds().feeds.empty());
+  EXPECT_TRUE(state_.LinksById(channel).empty());
 }
 
 TEST_F(SyncStateTest, HeadlinesMergeAsAFeedKeyedByTheirLinks) {

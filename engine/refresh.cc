@@ -364,6 +364,10 @@ int RefreshRow(const RefreshContext& context, const RefreshSettings& settings, S
   const std::u16string url = panel.Text(row, kColumnFeedUrl);
   const Row r{context, settings, row, channel, ChannelPaths(settings.channelDataFolder, channel), validators};
   if (synced) {
+    if (IsRefreshAborted()) {
+      panel.SetLastError(row, u"");
+      return 0;
+    }
     // The sync merged the new items already, or failed for every row.
     const int result = synced->empty() ? KeepUnchangedFeed(r) : FailRow(r, *synced);
     ShowCounts(r);

@@ -179,31 +179,6 @@ Result MirrorCatalog(Run& run) {
   return Result::Done();
 }
 
-// The new headlines by channel: a feed new to this data root from its
-// first article, the others since the highest id seen.
-Result FetchHeadlines(Run& run, std::map<int, std::vector<Headline>>& byChannel) {
-  std::map<std::int64_t, Headline> headlines;
-  const auto keep = [&](Headline&& headline) {
-    run.next.sinceId = std::max(run.next.sinceId, headline.id);
-    headlines[headline.id] = std::move(headline);
-  };
-  const bool first = run.last.feeds.empty();
-  if (first) {
-    if (ServerStatus asked = run.server.Headlines({0, true, 0}, keep); !asked.ok()) return ServerRefusal(asked);
-  } else {
-    if (ServerStatus asked = run.server.Headlines({0, true, run.last.sinceId}, keep); !asked.ok())
-      return ServerRefusal(asked);
-    for (const auto& [feed, channel] : run.next.feeds)
-      if (!run.last.feeds.contains(feed))
-        if (ServerStatus asked = run.server.Headlines({feed, false, 0}, keep); !asked.ok()) return ServerRefusal(asked);
-  }
-  for (auto& [id, headline] : headlines) {
-    const auto channel = run.next.feeds.find(headline.feedId);
-    if (channel != run.next.feeds.end()) byChannel[channel->second].push_back(std::move(headline));
-  }
-  return Result::Done();
-}
-
 // Sets the read flag of the items whose article's wanted state differs,
 // keeping the full-text bit, and stores the channel's counts.
 int ApplyReadState(Run& run, int channel, const std::map<std::int64_t, bool>& unreadById,
@@ -316,6 +291,44 @@ Result StoreCounts(const Run& run) {
   return ReaderData(run.data.root()).StoreCounts(counts);
 }
 
+// Headlines held in memory before they are merged, so that a first sync of
+// many long articles stays small.
+constexpr std::size_t kMergeBytes = 4u << 20;
+
+// The new headlines, merged a few MB at a time: a feed new to this data
+// root from its first article, the others since the highest id seen.
+Result FetchAndMergeHeadlines(Run& run) {
+  std::set<std::int64_t> seen;
+  std::map<int, std::vector<Headline>> byChannel;
+  std::size_t bytes = 0;
+  Result merged = Result::Done();
+  const auto keep = [&](Headline&& headline) {
+    if (!merged.done() || !seen.insert(headline.id).second) return;
+    run.next.sinceId = std::max(run.next.sinceId, headline.id);
+    const auto channel = run.next.feeds.find(headline.feedId);
+    if (channel == run.next.feeds.end()) return;
+    bytes += headline.content.size() + headline.title.size() + headline.link.size();
+    byChannel[channel->second].push_back(std::move(headline));
+    if (bytes < kMergeBytes) return;
+    merged = MergeHeadlines(run, byChannel);
+    byChannel.clear();
+    bytes = 0;
+  };
+  std::vector<sync::HeadlineQuery> queries;
+  if (run.last.feeds.empty()) {
+    queries.push_back({0, true, 0});
+  } else {
+    queries.push_back({0, true, run.last.sinceId});
+    for (const auto& [feed, channel] : run.next.feeds)
+      if (!run.last.feeds.contains(feed)) queries.push_back({feed, false, 0});
+  }
+  for (const sync::HeadlineQuery& query : queries) {
+    if (ServerStatus asked = run.server.Headlines(query, keep); !asked.ok()) return ServerRefusal(asked);
+    if (!merged.done()) return merged;
+  }
+  return MergeHeadlines(run, byChannel);
+}
+
 // The unread items of the channel that have an article id.
 int LocalUnread(const Run& run, int channel) {
   const auto ids = run.state.IdsByLink(channel);
@@ -340,9 +353,15 @@ Result TakeReadState(Run& run) {
     if (channel == run.next.feeds.end() || LocalUnread(run, channel->second) == feed.unread) continue;
     std::map<std::int64_t, bool> unreadById;
     for (const auto& [id, link] : run.state.LinksById(channel->second)) unreadById[id] = false;
-    const ServerStatus asked = run.server.Headlines({feed.id, false, 0, true, false},
-                                                    [&](Headline&& headline) { unreadById[headline.id] = true; });
+    // An unread article this data root never got (a page boundary of the
+    // server's paging can skip one) is merged now.
+    std::map<int, std::vector<Headline>> missing;
+    const ServerStatus asked = run.server.Headlines({feed.id, false, 0, true, true}, [&](Headline&& headline) {
+      if (!unreadById.contains(headline.id)) missing[channel->second].push_back(std::move(headline));
+      unreadById[headline.id] = true;
+    });
     if (!asked.ok()) return ServerRefusal(asked);
+    if (Result merged = MergeHeadlines(run, missing); !merged.done()) return merged;
     run.report.changesReceived += ApplyReadState(run, channel->second, unreadById, pending);
   }
   return Result::Done();
@@ -359,16 +378,23 @@ ValueResult<SyncReport> Sync(const std::string& root, const Account& account) {
   if (Result made = run.data.CreateFolders(); !made.done()) return {made};
   if (!run.state.Activate()) return {Result::Refused(Refusal::kFile, "cannot make " + root + "/Sync")};
   {
-    const DataRootLock lock(root, LockMode::kShared);
+    const DataRootLock lock(root, LockMode::kExclusive);
     run.last = run.state.ReadFeeds();
+    // Synced with another server or user before: its article ids, journal
+    // and feeds mean nothing here, so this is a first sync again (the
+    // channels stay and are matched by address, their items by link).
+    const std::string key = account.url + " " + account.user;
+    if (run.last.account != key && (!run.last.account.empty() || run.last.sinceId != 0)) {
+      if (!run.state.Reset()) return {Result::Refused(Refusal::kFile, "cannot reset " + root + "/Sync")};
+      run.last = {};
+    }
+    run.next.account = key;
   }
   run.next.sinceId = run.last.sinceId;
-  std::map<int, std::vector<Headline>> byChannel;
   if (Result step = SendJournal(run); !step.done()) return {step};
   if (Result step = AskCatalog(run); !step.done()) return {step};
   if (Result step = MirrorCatalog(run); !step.done()) return {step};
-  if (Result step = FetchHeadlines(run, byChannel); !step.done()) return {step};
-  if (Result step = MergeHeadlines(run, byChannel); !step.done()) return {step};
+  if (Result step = FetchAndMergeHeadlines(run); !step.done()) return {step};
   if (Result step = TakeReadState(run); !step.done()) return {step};
   const Result counted = StoreCounts(run);
   {

@@ -146,6 +146,11 @@ TEST_F(SyncServerTest, AFailedSyncSaysWhyAndChangesNothing) {
   server_->SetApiAccess(true);
   EXPECT_TRUE(off.result.message.starts_with(Utf16ToUtf8(kSyncApiDisabledText)));
   EXPECT_TRUE(Channels(data).empty());
+
+  // wrenly-cli sync exits 1 then.
+  const testsupport::ScopedEnv noBus("DBUS_SESSION_BUS_ADDRESS", "");
+  ASSERT_TRUE(SaveAccount(ReaderData::Current().root(), account).done());
+  EXPECT_EQ(cli::RunCliProgram({"sync"}), 1);
 }
 
 TEST_F(SyncServerTest, MirrorsCategoriesFeedsNewArticlesAndReadStateBothWays) {
@@ -311,6 +316,26 @@ TEST_F(SyncServerTest, PicturesOfSyncedItemsComeFromTheirSites) {
         file.path().extension() == ".img")
       ++pictures;
   EXPECT_EQ(pictures, 1);
+}
+
+TEST_F(SyncServerTest, AnotherServerAddressStartsAfreshAndKeepsTheChannels) {
+  ServerSubscribe("switch", 2);
+  server_->UpdateFeeds();
+  ReaderData data = NewRoot();
+  MustSync(data);
+  const int channel = ChannelOf(data, "switch");
+  ASSERT_TRUE(data.Mark(channel, true, u"http://example.com/switch/1").done());
+  Account other = server_->AdminAccount();
+  other.url.replace(other.url.find("127.0.0.1"), 9, "localhost");
+  const ValueResult<SyncReport> synced = Sync(data.root(), other);
+  ASSERT_TRUE(synced.done()) << synced.result.message;
+  // The last server's ids and journal are forgotten; nothing is lost or doubled.
+  EXPECT_EQ(synced.value.changesSent, 0);
+  EXPECT_EQ(synced.value.channelsAdded, 0);
+  EXPECT_EQ(synced.value.channelsRemoved, 0);
+  EXPECT_EQ(ChannelOf(data, "switch"), channel);
+  EXPECT_EQ(ItemCount(data, channel), 2);
+  EXPECT_EQ(Trimmed(ServerUnread("switch")), "2");
 }
 
 TEST_F(SyncServerTest, TwoDataRootsAgreeAfterOfflineChangesOnBothSides) {

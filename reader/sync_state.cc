@@ -86,12 +86,27 @@ bool SyncState::DropJournalHead(std::uintmax_t bytes) const {
   return ReplaceFlushed(path, bytes < text.size() ? text.substr(bytes) : std::string());
 }
 
+bool SyncState::Reset() const {
+  std::error_code ec;
+  bool ok = true;
+  for (const char* name : {"/Journal.txt", "/Feeds.txt"}) {
+    std::filesystem::remove(folder_ + name, ec);
+    ok = ok && !ec;
+  }
+  for (const auto& file : std::filesystem::directory_iterator(channels_, ec))
+    if (file.path().extension() == ".sid") ok = std::filesystem::remove(file.path(), ec) && ok;
+  return ok;
+}
+
 SyncFeedState SyncState::ReadFeeds() const {
   SyncFeedState state;
   std::istringstream in(ReadAll(folder_ + "/Feeds.txt"));
   std::string word;
   while (in >> word) {
-    if (word == "since") {
+    if (word == "account") {
+      in >> std::ws;
+      std::getline(in, state.account);
+    } else if (word == "since") {
       in >> state.sinceId;
     } else if (word == "feed") {
       std::int64_t id = 0;
@@ -103,7 +118,7 @@ SyncFeedState SyncState::ReadFeeds() const {
 }
 
 bool SyncState::WriteFeeds(const SyncFeedState& state) const {
-  std::string text = "since " + std::to_string(state.sinceId) + '\n';
+  std::string text = "account " + state.account + "\nsince " + std::to_string(state.sinceId) + '\n';
   for (const auto& [id, channel] : state.feeds) text += "feed " + std::to_string(id) + ' ' + std::to_string(channel) + '\n';
   return ReplaceFlushed(folder_ + "/Feeds.txt", text);
 }

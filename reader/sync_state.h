@@ -30,6 +30,7 @@ struct JournalRead {
 };
 
 struct SyncFeedState {
+  std::string account;               // the server and user synced with ("URL USER")
   std::int64_t sinceId = 0;          // the highest article id seen
   std::map<std::int64_t, int> feeds; // server feed id -> channel number
 };
@@ -48,6 +49,10 @@ class SyncState {
   JournalRead ReadJournal() const;
   // Removes the first `bytes` of the journal (the entries just sent).
   bool DropJournalHead(std::uintmax_t bytes) const;
+
+  // Forgets the journal, the state and every channel's article ids: the
+  // next sync starts afresh (another server's ids mean nothing here).
+  bool Reset() const;
 
   SyncFeedState ReadFeeds() const;
   bool WriteFeeds(const SyncFeedState& state) const;

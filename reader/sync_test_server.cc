@@ -67,12 +67,14 @@ std::string TtrssTestServer::Start() {
   char pattern[] = "/tmp/wrenly-ttrss-XXXXXX";
   if (::mkdtemp(pattern) == nullptr) return startError = "no temporary folder";
   ::chmod(pattern, 0755);
-  server->dir_ = std::string(pattern) + "/server";
+  server->dir_ = pattern;
   const int port = FreePortPair();
   server->url_ = "http://127.0.0.1:" + std::to_string(port) + "/";
-  const std::string output = server->Run("start " + Quote(server->dir_) + " " + std::to_string(port));
+  // The server goes with this process even when it crashes.
+  const std::string output = server->Run("start " + Quote(server->dir_) + " " + std::to_string(port) + " " +
+                                         std::to_string(::getpid()));
   if (output.find("FAILED") != std::string::npos) {
-    ::rmdir(pattern);
+    server->Run("stop " + Quote(server->dir_));
     return startError = "the server did not start: " + output;
   }
   server->feeds_.server().Get(R"(/(\w+\.\w+))", [raw = server.get()](const httplib::Request& request,
@@ -94,7 +96,6 @@ std::string TtrssTestServer::Start() {
 void TtrssTestServer::Stop() {
   if (!running) return;
   running->Run("stop " + Quote(running->dir_));
-  ::rmdir(running->dir_.substr(0, running->dir_.rfind('/')).c_str());
   running->feeds_.Stop();
   running.reset();
 }

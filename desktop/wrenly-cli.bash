@@ -3,8 +3,8 @@
 # so they follow its data (XDG_CONFIG_HOME / XDG_DATA_HOME as set in the shell).
 
 _wrenly_cli_settings="AlwaysConnected ArticlesNumber ArticlesNumberSet AutoUpdateMode AutoUpdateTimeNum
-AutoUpdateTimeUnit DownloadFulltext DownloadImage HtmlFontSize Language LastUpdateTime NetAgencyIP NewHeadlinesNotice Root
-Storage StorageCardName StorageCardNo SupportWebsite UseNetAgency UseStorageCard WindowGeometry"
+AutoUpdateTimeUnit DownloadFulltext DownloadImage HtmlFontSize Language LastUpdateTime NetAgencyIP NewHeadlinesNotice
+PaneSizes Root Storage StorageCardName StorageCardNo SupportWebsite UseNetAgency UseStorageCard WindowGeometry"
 
 # Prints one column of "wrenly-cli channels" (1 number, 2 category, 4 address), once each.
 _wrenly_cli_column() {

@@ -47,6 +47,9 @@ CSearchDlg::CSearchDlg(CMainFrame& frame, ChannelRef within)
     allChannels_->setObjectName("searchAllChannels");
     column->addWidget(allChannels_);
     connect(allChannels_, &QCheckBox::toggled, this, &CSearchDlg::RunSearch);
+    // Made after the results list, it would follow it in the Tab chain.
+    setTabOrder(field_, allChannels_);
+    setTabOrder(allChannels_, results_);
   }
   column->addWidget(status_);
 

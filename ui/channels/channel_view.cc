@@ -1,5 +1,7 @@
 #include "ui/channels/channel_view.h"
 
+#include <utility>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -79,7 +81,12 @@ CChannelView::CChannelView(CMainFrame& frame)
   connect(&notice_, &CNewHeadlinesNotice::clicked, this, &CChannelView::ComeForwardFromNotice);
   connect(&model_, &CChannelListModel::titleEdited, this, &CChannelView::StoreTitle);
   connect(list_, &QListView::clicked, this, &CChannelView::OpenSelectedSoon);
-  connect(list_, &QListView::activated, this, &CChannelView::OpenSelectedSoon);
+  connect(list_, &QListView::activated, this, [this] {
+    // Side by side, Return or a double click also takes the keyboard to the
+    // channel's headlines, as opening it does on the page stack.
+    headlinesTakeKeyboard_ = frame_.IsPane(this);
+    OpenSelectedSoon();
+  });
   // Side by side, the headline pane follows the selected channel.
   connect(list_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
     if (frame_.IsPane(this)) OpenSelectedSoon();
@@ -608,7 +615,11 @@ void CChannelView::OpenSelected() {
   const int r = SelectedRow();
   if (r < 0 || !Screens().headlines || !OnTop()) return;
   const ChannelRow row = model_.Row(r);
-  if (frame_.IsPane(this) && openList_ != nullptr && openNumber_ == row.number) return;
+  const bool toHeadlines = std::exchange(headlinesTakeKeyboard_, false);
+  if (frame_.IsPane(this) && openList_ != nullptr && openNumber_ == row.number) {
+    if (toHeadlines) frame_.FocusPane(1);
+    return;
+  }
   CPage* page = Screens().headlines(frame_, {row.number, ToQString(row.title), ToQString(row.url)});
   OpenPage(page, [this, number = row.number, url = row.url](int) {
     openList_ = nullptr;
@@ -626,6 +637,7 @@ void CChannelView::OpenSelected() {
   });
   openList_ = page;
   openNumber_ = row.number;
+  if (toHeadlines) frame_.FocusPane(1);
 }
 
 int CChannelView::SelectedRow() const {

@@ -137,6 +137,7 @@ class CChannelView : public CPage {
   QTimer diskTimer_;
   // The headline list this list opened, while it is open.
   QPointer<CPage> openList_;
+  bool headlinesTakeKeyboard_ = false;  // side by side: Return moves on to the headlines
   int openNumber_ = 0;
   std::optional<std::u16string> filter_;  // none: drop-down not filled yet
   std::vector<std::u16string> categories_;

@@ -260,6 +260,16 @@ class LayoutTest : public QObject {
     QCOMPARE(QApplication::focusWidget(), &channels);
     // Nothing closed on the way.
     QCOMPARE(ArticlePane(), &article);
+
+    // Return on a channel goes on to its headlines, whether it is open already
+    // or opens with it.
+    QTest::keyClick(&channels, Qt::Key_Return);
+    QTRY_COMPARE(QApplication::focusWidget(), &list.list());
+    channels.setFocus();
+    QTest::keyClick(&channels, Qt::Key_Down);
+    QTest::keyClick(&channels, Qt::Key_Return);
+    CHeadlinesDlg& next = WaitForHeadlines(channels_[1]);
+    QTRY_COMPARE(QApplication::focusWidget(), &next.list());
   }
 
   // Every command of the panes' soft keys and menus is on the bar, and runs

@@ -46,6 +46,10 @@ void CHeadlineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
 }
 
 QSize CHeadlineDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
+  return HeadlineRowSize(option);
+}
+
+QSize HeadlineRowSize(const QStyleOptionViewItem& option) {
   QFont bold = option.font;
   bold.setWeight(QFont::Bold);
   const int lines = QFontMetrics(bold).height() + QFontMetrics(option.font).height();

@@ -16,4 +16,8 @@ class CHeadlineDelegate : public QStyledItemDelegate {
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };
 
+// The height of a two-line headline row (bold title, date below, or the row
+// picture when taller), which the search results share.
+QSize HeadlineRowSize(const QStyleOptionViewItem& option);
+
 }  // namespace wrenly::ui

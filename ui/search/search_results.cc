@@ -5,6 +5,7 @@
 #include "reader/reading.h"
 #include "ui/frame/pictures.h"
 #include "ui/frame/tr.h"
+#include "ui/headlines/headline_delegate.h"
 #include "ui/headlines/headline_model.h"
 
 namespace wrenly::ui {
@@ -99,10 +100,7 @@ void CSearchResultDelegate::paint(QPainter* painter, const QStyleOptionViewItem&
 }
 
 QSize CSearchResultDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
-  QFont bold = option.font;
-  bold.setWeight(QFont::Bold);
-  const int lines = QFontMetrics(bold).height() + QFontMetrics(option.font).height();
-  return {option.rect.width(), std::max(lines + 4, ListImageSize(option.widget)) + kMargin};
+  return HeadlineRowSize(option);
 }
 
 }  // namespace wrenly::ui

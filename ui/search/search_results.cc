@@ -3,7 +3,6 @@
 #include <QPainter>
 
 #include "reader/reading.h"
-#include "ui/frame/pictures.h"
 #include "ui/frame/tr.h"
 #include "ui/headlines/headline_delegate.h"
 #include "ui/headlines/headline_model.h"
@@ -12,7 +11,6 @@ namespace wrenly::ui {
 namespace {
 
 constexpr int kMargin = 6;
-const QColor kQuietColor(128, 128, 128);
 
 bool IsUnread(uint32_t flag) { return flag == reader::kFlagUnread || flag == reader::kFlagUnreadFullText; }
 
@@ -66,36 +64,18 @@ void CSearchResultModel::Remove(int row) {
 void CSearchResultDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                   const QModelIndex& index) const {
   painter->save();
-  const bool selected = option.state & QStyle::State_Selected;
-  const QPalette& palette = option.palette;
-  painter->fillRect(option.rect, selected ? palette.highlight() : palette.base());
-
-  const int edge = ListImageSize(option.widget);
-  const QRect box = option.rect.adjusted(kMargin, kMargin / 2, -kMargin, -kMargin / 2);
-  painter->drawPixmap(QRect(box.left(), box.top() + 2, edge, edge),
-                      ListImagePixmap(index.data(CSearchResultModel::kImageRole).toInt(), edge,
-                                      painter->device()->devicePixelRatioF()));
-
-  const QRect text = box.adjusted(edge + kMargin, 0, 0, 0);
-  const int half = text.height() / 2;
-  QFont titleFont = option.font;
-  titleFont.setWeight(index.data(CSearchResultModel::kNewRole).toBool() ? QFont::Bold : QFont::Normal);
-  painter->setFont(titleFont);
-  painter->setPen(selected ? palette.highlightedText().color() : palette.text().color());
-  painter->drawText(QRect(text.left(), text.top(), text.width(), half), Qt::AlignLeft | Qt::AlignVCenter,
-                    QFontMetrics(titleFont).elidedText(index.data().toString(), Qt::ElideRight, text.width()));
-
+  const QRect lower =
+      PaintHeadlineRow(painter, option, index.data(CSearchResultModel::kImageRole).toInt(),
+                       index.data(CSearchResultModel::kNewRole).toBool(), index.data().toString());
   // The date keeps its room; the channel's name takes what is left.
-  painter->setFont(option.font);
-  painter->setPen(selected ? palette.highlightedText().color() : kQuietColor);
   const QFontMetrics metrics(option.font);
   const QString date = index.data(CSearchResultModel::kDateRole).toString();
   const int dateWidth = metrics.horizontalAdvance(date);
-  const QRect lower(text.left(), text.top() + half, text.width(), text.height() - half);
   painter->drawText(lower, Qt::AlignRight | Qt::AlignVCenter, date);
   const QString channel = index.data(CSearchResultModel::kChannelRole).toString();
+  const int room = std::max(0, lower.width() - dateWidth - 2 * kMargin);
   painter->drawText(lower.adjusted(0, 0, -dateWidth - 2 * kMargin, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                    metrics.elidedText(channel, Qt::ElideRight, std::max(0, lower.width() - dateWidth - 2 * kMargin)));
+                    metrics.elidedText(channel, Qt::ElideRight, room));
   painter->restore();
 }
 

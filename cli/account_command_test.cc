@@ -1,19 +1,15 @@
 // wrenly-cli account end to end: the built program, its password on standard
 // input, without a session bus (so the private file keeps the password).
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <string>
 #include <vector>
 
+#include "cli/cli_process_support.h"
 #include "reader/account.h"
 #include "reader/password_store.h"
 #include "testsupport/temp_dir.h"
-
-extern char** environ;
 
 namespace wrenly::cli {
 namespace {
@@ -26,29 +22,12 @@ struct CliRun {
 class AccountCommandTest : public ::testing::Test {
  protected:
   CliRun Cli(const std::vector<std::string>& args, const std::string& input = "") {
-    const std::string in = files_.path() + "/in", out = files_.path() + "/out", err = files_.path() + "/err";
-    testsupport::WriteFile(in, input);
-    std::vector<std::string> copies{"wrenly-cli"};
-    copies.insert(copies.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const std::string program = std::string(WRENLY_BIN_DIR) + "/wrenly-cli";
+    const CliStreams streams{files_.path() + "/in", files_.path() + "/out", files_.path() + "/err"};
+    testsupport::WriteFile(streams.in, input);
     CliRun run;
-    pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-      int status = 0;
-      waitpid(pid, &status, 0);
-      run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    run.out = testsupport::ReadFile(out);
-    run.err = testsupport::ReadFile(err);
+    if (const pid_t pid = StartCli(args, streams); pid >= 0) run.status = WaitCli(pid);
+    run.out = testsupport::ReadFile(streams.out);
+    run.err = testsupport::ReadFile(streams.err);
     return run;
   }
   std::string Root() const { return home_.data() + "/Wrenly Mobile"; }

@@ -7,15 +7,22 @@
 
 #include <cerrno>
 #include <string>
+#include <utility>
 #include <vector>
 
 extern char** environ;
 
 namespace wrenly::cli {
 
-// Starts wrenly-cli with the arguments, the environment of this process and
-// its output thrown away; -1 when it could not be started.
-inline pid_t StartCli(const std::vector<std::string>& args) {
+// Where a child's standard streams go: a file's path each; empty keeps this
+// process's standard input and throws output away.
+struct CliStreams {
+  std::string in, out, err;
+};
+
+// Starts wrenly-cli with the arguments and the environment of this process;
+// -1 when it could not be started.
+inline pid_t StartCli(const std::vector<std::string>& args, const CliStreams& streams = {}) {
   const std::string program = std::string(WRENLY_BIN_DIR) + "/wrenly-cli";
   std::vector<std::string> copies{"wrenly-cli"};
   copies.insert(copies.end(), args.begin(), args.end());
@@ -24,8 +31,11 @@ inline pid_t StartCli(const std::vector<std::string>& args) {
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  if (!streams.in.empty()) posix_spawn_file_actions_addopen(&actions, 0, streams.in.c_str(), O_RDONLY, 0);
+  for (const auto& [fd, path] : {std::pair{1, &streams.out}, std::pair{2, &streams.err}}) {
+    const char* target = path->empty() ? "/dev/null" : path->c_str();
+    posix_spawn_file_actions_addopen(&actions, fd, target, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  }
   pid_t pid = -1;
   if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
   posix_spawn_file_actions_destroy(&actions);

@@ -230,7 +230,9 @@ std::vector<Command> EngineCommands() {
        RunRefresh},
       {"sync", "",
        "Syncs with the account's server: its channels and categories, new items and the read state "
-       "both ways; local changes made offline are sent. Exit 1 with the reason when it fails.",
+       "both ways; local changes made offline are sent. Pictures come from their sites when "
+       "\"DownloadImage\" is on; full texts come with refresh, which syncs first. Exit 1 with the "
+       "reason when it fails.",
        RunSync},
       {"auto", "",
        "Runs the automatic-update schedule of \"AutoUpdateMode\" in the foreground (1: refresh when "

@@ -41,20 +41,19 @@ struct Run {
   SyncState state;
   sync::SyncServer& server;
   SyncReport report;
-  std::vector<ServerCategory> categories;
-  std::vector<ServerFeed> feeds;
+  sync::ServerOverview overview;
   SyncFeedState last, next;
   std::set<int> touched;  // channels whose counts changed, stored in one catalog save at the end
 };
 
 std::u16string CategoryTitle(const Run& run, std::int64_t id) {
-  for (const ServerCategory& category : run.categories)
+  for (const ServerCategory& category : run.overview.categories)
     if (category.id == id) return Utf8ToUtf16(category.title);
   return {};
 }
 
 std::int64_t CategoryId(const Run& run, std::u16string_view title) {
-  for (const ServerCategory& category : run.categories)
+  for (const ServerCategory& category : run.overview.categories)
     if (Utf8ToUtf16(category.title) == title) return category.id;
   return 0;
 }
@@ -89,16 +88,14 @@ Result SendJournal(Run& run) {
   return Result::Done();
 }
 
-Result AskCatalog(Run& run) {
-  run.categories.clear();
-  run.feeds.clear();
-  if (ServerStatus asked = run.server.Categories(run.categories); !asked.ok()) return ServerRefusal(asked);
-  if (ServerStatus asked = run.server.Feeds(run.feeds); !asked.ok()) return ServerRefusal(asked);
+Result AskOverview(Run& run) {
+  run.overview = {};
+  if (ServerStatus asked = run.server.Overview(run.overview); !asked.ok()) return ServerRefusal(asked);
   return Result::Done();
 }
 
 const ServerFeed* FindFeed(const Run& run, std::u16string_view url) {
-  for (const ServerFeed& feed : run.feeds)
+  for (const ServerFeed& feed : run.overview.feeds)
     if (SameFeedAddress(Utf8ToUtf16(feed.url), url)) return &feed;
   return nullptr;
 }
@@ -109,7 +106,8 @@ bool WasSynced(const Run& run, int channel) {
 }
 
 // Local channels the server lacks: gone from the server when they were
-// synced before, else new here and subscribed there.
+// synced before, else new here and subscribed there (once: a channel the
+// server refused stays local).
 Result SendOrDropLocalChannels(Run& run, const std::vector<CatalogEntry>& channels) {
   bool subscribed = false;
   for (const CatalogEntry& channel : channels) {
@@ -119,17 +117,23 @@ Result SendOrDropLocalChannels(Run& run, const std::vector<CatalogEntry>& channe
       if (run.data.Unsubscribe(url).done()) ++run.report.channelsRemoved;
       continue;
     }
+    const std::string address = Utf16ToUtf8(url);
+    if (run.last.refused.contains(address)) {
+      run.next.refused.insert(address);
+      continue;
+    }
     std::int64_t feedId = 0;
-    const ServerStatus sent = run.server.Subscribe(Utf16ToUtf8(url), CategoryId(run, channel.category), feedId);
+    const ServerStatus sent = run.server.Subscribe(address, CategoryId(run, channel.category), feedId);
     if (sent.error == sync::ServerError::kRefused) {
       run.report.notes.push_back(Utf16ToUtf8(channel.Get(u"text")) + " stays a local channel: " + sent.message);
+      run.next.refused.insert(address);
       continue;
     }
     if (!sent.ok()) return ServerRefusal(sent);
     ++run.report.channelsSent;
     subscribed = true;
   }
-  return subscribed ? AskCatalog(run) : Result::Done();
+  return subscribed ? AskOverview(run) : Result::Done();
 }
 
 // The server's categories and feeds in the catalog. A feed without a
@@ -140,7 +144,7 @@ Result MirrorCatalog(Run& run) {
   std::vector<std::u16string> categories;
   if (Result listed = run.data.ListCatalog(channels, categories); !listed.done()) return listed;
   if (Result sent = SendOrDropLocalChannels(run, channels); !sent.done()) return sent;
-  for (const ServerCategory& category : run.categories) {
+  for (const ServerCategory& category : run.overview.categories) {
     const std::u16string title = Utf8ToUtf16(category.title);
     if (std::find(categories.begin(), categories.end(), title) == categories.end()) run.data.AddCategory(title);
   }
@@ -148,7 +152,7 @@ Result MirrorCatalog(Run& run) {
   if (Result listed = run.data.ListChannels(channels); !listed.done()) return listed;
   std::vector<NewChannel> added;
   std::vector<std::int64_t> addedIds;
-  for (const ServerFeed& feed : run.feeds) {
+  for (const ServerFeed& feed : run.overview.feeds) {
     const std::u16string url = Utf8ToUtf16(feed.url);
     std::u16string category = CategoryTitle(run, feed.categoryId);
     const auto local = std::find_if(channels.begin(), channels.end(),
@@ -329,28 +333,52 @@ Result FetchAndMergeHeadlines(Run& run) {
   return MergeHeadlines(run, byChannel);
 }
 
-// The unread items of the channel that have an article id.
-int LocalUnread(const Run& run, int channel) {
+// The article ids of the channel's unread items.
+std::set<std::int64_t> LocalUnread(const Run& run, int channel) {
   const auto ids = run.state.IdsByLink(channel);
-  int unread = 0;
+  std::set<std::int64_t> unread;
   RecordReader reader(run.data.ChannelPath(channel, ".bin"));
   ItemRecord record;
-  while (reader.Next(record, RecordReader::kLink))
-    if (IsLive(record) && record.type != kItemTypeError && (record.flag & kFlagRead) == 0 && ids.contains(record.link))
-      ++unread;
+  while (reader.Next(record, RecordReader::kLink)) {
+    if (!IsLive(record) || record.type == kItemTypeError || (record.flag & kFlagRead) != 0) continue;
+    const auto id = ids.find(record.link);
+    if (id != ids.end()) unread.insert(id->second.begin(), id->second.end());
+  }
   return unread;
 }
 
-// Feeds whose unread count differs from this data root's get their unread
-// article ids asked, and every known article of theirs follows them. Local
-// changes made since the journal was sent win.
+// The channels with an article read lately on the server but unread here
+// and not changed here since. The unread counts alone miss one article read
+// and another marked unread in the same feed.
+std::set<int> ReadThereUnreadHere(const Run& run, const std::map<int, std::set<std::int64_t>>& unread,
+                                  const std::set<std::int64_t>& pending) {
+  std::set<int> channels;
+  for (const Headline& headline : run.overview.recentlyRead) {
+    const auto channel = run.next.feeds.find(headline.feedId);
+    if (channel == run.next.feeds.end() || pending.contains(headline.id)) continue;
+    const auto here = unread.find(channel->second);
+    if (here != unread.end() && here->second.contains(headline.id)) channels.insert(channel->second);
+  }
+  return channels;
+}
+
+// The feeds whose read state differs from this data root's (by their unread
+// counts or an article read lately) get their unread article ids asked, and
+// every known article of theirs follows them. Local changes made since the
+// journal was sent win.
 Result TakeReadState(Run& run) {
   std::set<std::int64_t> pending;
   for (const JournalEntry& entry : run.state.ReadJournal().entries)
     if (entry.kind != JournalEntry::kUnsubscribe) pending.insert(entry.id);
-  for (const ServerFeed& feed : run.feeds) {
+  std::map<int, std::set<std::int64_t>> unread;
+  for (const auto& [feed, channel] : run.next.feeds) unread[channel] = LocalUnread(run, channel);
+  const std::set<int> readThere = ReadThereUnreadHere(run, unread, pending);
+  for (const ServerFeed& feed : run.overview.feeds) {
     const auto channel = run.next.feeds.find(feed.id);
-    if (channel == run.next.feeds.end() || LocalUnread(run, channel->second) == feed.unread) continue;
+    if (channel == run.next.feeds.end()) continue;
+    if (unread[channel->second].size() == static_cast<std::size_t>(feed.unread) &&
+        !readThere.contains(channel->second))
+      continue;
     std::map<std::int64_t, bool> unreadById;
     for (const auto& [id, link] : run.state.LinksById(channel->second)) unreadById[id] = false;
     // An unread article this data root never got (a page boundary of the
@@ -374,7 +402,7 @@ bool SyncJournalActive(const std::string& root) { return SyncState(root).Active(
 ValueResult<SyncReport> Sync(const std::string& root, const Account& account) {
   ValueResult<std::unique_ptr<SyncSession>> session = SyncSession::Open(account);
   if (!session.done()) return {session.result};
-  Run run{ReaderData(root), SyncState(root), session.value->server(), {}, {}, {}, {}, {}, {}};
+  Run run{ReaderData(root), SyncState(root), session.value->server(), {}, {}, {}, {}, {}};
   if (Result made = run.data.CreateFolders(); !made.done()) return {made};
   if (!run.state.Activate()) return {Result::Refused(Refusal::kFile, "cannot make " + root + "/Sync")};
   {
@@ -392,7 +420,7 @@ ValueResult<SyncReport> Sync(const std::string& root, const Account& account) {
   }
   run.next.sinceId = run.last.sinceId;
   if (Result step = SendJournal(run); !step.done()) return {step};
-  if (Result step = AskCatalog(run); !step.done()) return {step};
+  if (Result step = AskOverview(run); !step.done()) return {step};
   if (Result step = MirrorCatalog(run); !step.done()) return {step};
   if (Result step = FetchAndMergeHeadlines(run); !step.done()) return {step};
   if (Result step = TakeReadState(run); !step.done()) return {step};

@@ -94,10 +94,13 @@ class SyncServerTest : public ::testing::Test {
         "f.feed_url like '%/" + name + ".xml'");
   }
 
+  // Marks the article read or unread through the API, as the phone would.
   void ServerMarkRead(const std::string& name, int article, bool read) {
-    server_->Sql(std::string("update ttrss_user_entries set unread = ") + (read ? "false" : "true") +
-                 " where ref_id in (select id from ttrss_entries where link = 'http://example.com/" + name + "/" +
-                 std::to_string(article) + "')");
+    const std::string id = server_->Sql("select id from ttrss_entries where link = 'http://example.com/" + name +
+                                        "/" + std::to_string(article) + "'");
+    auto api = sync::MakeTtrssServer(server_->url());
+    ASSERT_TRUE(api->Login("admin", "password").ok());
+    ASSERT_TRUE(api->SetRead({std::stoll(id)}, read).ok());
   }
 
   TtrssTestServer* server_ = nullptr;
@@ -187,6 +190,13 @@ TEST_F(SyncServerTest, MirrorsCategoriesFeedsNewArticlesAndReadStateBothWays) {
   EXPECT_EQ(ReadLinks(data, beta), (std::vector<std::string>{"http://example.com/beta/1"}));
   EXPECT_EQ(ReadLinks(data, alpha), (std::vector<std::string>{"http://example.com/alpha/2"}));
 
+  // One read and one unread in the same feed there leave its unread count
+  // as it was; both arrive all the same.
+  ServerMarkRead("alpha", 3, true);
+  ServerMarkRead("alpha", 2, false);
+  EXPECT_EQ(MustSync(data).changesReceived, 2);
+  EXPECT_EQ(ReadLinks(data, alpha), (std::vector<std::string>{"http://example.com/alpha/3"}));
+
   // Nothing new: nothing is sent, and few requests are made.
   const SyncReport idle = MustSync(data);
   EXPECT_EQ(idle.changesSent, 0);
@@ -208,6 +218,19 @@ TEST_F(SyncServerTest, SubscribeAndUnsubscribeFromWrenlyReachTheServer) {
   EXPECT_EQ(Channels(data), (std::vector<std::string>{"Others/" + added}));
   // A new category stays here, and says so.
   EXPECT_FALSE(data.AddCategory(u"Local").message.empty());
+
+  // An address the server refuses stays a local channel, said once and not
+  // offered again at every sync.
+  // (Nothing is served at that address.)
+  const std::string page = added.substr(0, added.rfind('/')) + "/missing.xml";
+  ASSERT_TRUE(data.Subscribe(u"Others", u"Page", Utf8ToUtf16(page)).done());
+  const SyncReport refused = MustSync(data);
+  ASSERT_EQ(refused.notes.size(), 1u);
+  EXPECT_NE(refused.notes[0].find("Page stays a local channel"), std::string::npos) << refused.notes[0];
+  const SyncReport later = MustSync(data);
+  EXPECT_TRUE(later.notes.empty());
+  EXPECT_LT(later.requests, refused.requests);
+  EXPECT_EQ(Channels(data), (std::vector<std::string>{"Others/" + added, "Others/" + page}));
 }
 
 TEST_F(SyncServerTest, OfflineChangesAreSentWhenTheServerIsBack) {

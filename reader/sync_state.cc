@@ -112,6 +112,10 @@ SyncFeedState SyncState::ReadFeeds() const {
       std::int64_t id = 0;
       int channel = 0;
       if (in >> id >> channel) state.feeds[id] = channel;
+    } else if (word == "refused") {
+      std::string url;
+      in >> std::ws;
+      if (std::getline(in, url) && !url.empty()) state.refused.insert(url);
     }
   }
   return state;
@@ -120,6 +124,7 @@ SyncFeedState SyncState::ReadFeeds() const {
 bool SyncState::WriteFeeds(const SyncFeedState& state) const {
   std::string text = "account " + state.account + "\nsince " + std::to_string(state.sinceId) + '\n';
   for (const auto& [id, channel] : state.feeds) text += "feed " + std::to_string(id) + ' ' + std::to_string(channel) + '\n';
+  for (const std::string& url : state.refused) text += "refused " + url + '\n';
   return ReplaceFlushed(folder_ + "/Feeds.txt", text);
 }
 

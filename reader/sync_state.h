@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -33,6 +34,9 @@ struct SyncFeedState {
   std::string account;               // the server and user synced with ("URL USER")
   std::int64_t sinceId = 0;          // the highest article id seen
   std::map<std::int64_t, int> feeds; // server feed id -> channel number
+  // Addresses of local channels the server refused to subscribe to; they
+  // stay local and are not offered again.
+  std::set<std::string> refused;
 };
 
 class SyncState {

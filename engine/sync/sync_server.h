@@ -51,6 +51,15 @@ struct Headline {
   std::vector<std::string> attachments;  // addresses of pictures and files
 };
 
+// What a sync asks first.
+struct ServerOverview {
+  std::vector<ServerCategory> categories;
+  std::vector<ServerFeed> feeds;  // with their unread counts
+  // The articles read on the server lately, the last read first: ids and
+  // feeds only, as many as one request gives.
+  std::vector<Headline> recentlyRead;
+};
+
 struct HeadlineQuery {
   std::int64_t feedId = 0;  // see allFeeds
   bool allFeeds = false;    // every feed of the user at once
@@ -66,7 +75,8 @@ class SyncServer {
   virtual ServerStatus Login(const std::string& user, const std::string& password) = 0;
   virtual ServerStatus Logout() = 0;
   virtual ServerStatus Categories(std::vector<ServerCategory>& categories) = 0;
-  virtual ServerStatus Feeds(std::vector<ServerFeed>& feeds) = 0;
+  // The categories, the feeds and the articles read lately, asked at once.
+  virtual ServerStatus Overview(ServerOverview& overview) = 0;
   // Gives each matching headline, oldest id first, a page at a time.
   virtual ServerStatus Headlines(const HeadlineQuery& query, const std::function<void(Headline&&)>& visit) = 0;
   // Marks the articles read or unread, many per request.

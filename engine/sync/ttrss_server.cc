@@ -3,6 +3,9 @@
 // {"seq", "status", "content"}; status 1 is an error named in content.error.
 #include <nlohmann/json.hpp>
 
+#include <array>
+#include <thread>
+
 #include "engine/sync/sync_server.h"
 #include "net/http_post.h"
 
@@ -13,6 +16,9 @@ using nlohmann::json;
 
 // Headlines asked per request; the server gives at most 200.
 constexpr int kHeadlinePage = 200;
+// Pages of one query asked at once after a full first page. Most of a
+// page's time is the server's own query, which its workers run side by side.
+constexpr std::size_t kParallelPages = 3;
 
 std::string ApiUrl(std::string url) {
   while (!url.empty() && url.back() == ' ') url.pop_back();
@@ -69,59 +75,41 @@ class TtrssServer : public SyncServer {
   }
 
   ServerStatus Categories(std::vector<ServerCategory>& categories) override {
-    json content;
-    ServerStatus status = Call({{"op", "getCategories"}, {"include_empty", true}}, content);
-    if (!status.ok()) return status;
-    if (!content.is_array()) return NotAServer("getCategories");
-    for (const json& item : content) {
-      if (!item.is_object()) continue;
-      const std::int64_t id = Number(item.value("id", json()));
-      if (id > 0) categories.push_back({id, Text(item, "title")});
-    }
-    return {};
+    return AskCategories(posters_[0], categories);
   }
 
-  ServerStatus Feeds(std::vector<ServerFeed>& feeds) override {
-    json content;
-    // -3: every feed of the user, without the virtual ones (labels and such).
-    ServerStatus status = Call({{"op", "getFeeds"}, {"cat_id", -3}, {"unread_only", false}}, content);
-    if (!status.ok()) return status;
-    if (!content.is_array()) return NotAServer("getFeeds");
-    for (const json& item : content) {
-      if (!item.is_object()) continue;
-      ServerFeed feed;
-      feed.id = Number(item.value("id", json()));
-      feed.categoryId = Number(item.value("cat_id", json()));
-      feed.title = Text(item, "title");
-      feed.url = Text(item, "feed_url");
-      feed.unread = static_cast<int>(Number(item.value("unread", json())));
-      if (feed.id > 0 && !feed.url.empty()) feeds.push_back(std::move(feed));
+  ServerStatus Overview(ServerOverview& overview) override {
+    static_assert(kParallelPages >= 3, "the overview's three requests go out at once");
+    std::array<ServerStatus, 3> statuses;
+    {
+      std::jthread feeds([&] { statuses[1] = AskFeeds(posters_[1], overview.feeds); });
+      std::jthread read([&] { statuses[2] = AskRecentlyRead(posters_[2], overview.recentlyRead); });
+      statuses[0] = AskCategories(posters_[0], overview.categories);
     }
+    for (const ServerStatus& status : statuses)
+      if (!status.ok()) return status;
     return {};
   }
 
   ServerStatus Headlines(const HeadlineQuery& query, const std::function<void(Headline&&)>& visit) override {
-    for (int skip = 0;; skip += kHeadlinePage) {
-      json request = {{"op", "getHeadlines"},
-                      {"feed_id", query.allFeeds ? -4 : query.feedId},
-                      {"limit", kHeadlinePage},
-                      {"skip", skip},
-                      {"since_id", query.sinceId},
-                      {"view_mode", query.unreadOnly ? "unread" : "all_articles"},
-                      {"show_content", query.withContent},
-                      {"include_attachments", query.withContent},
-                      // The article as its site wrote it, as a refresh would
-                      // download it; the server's cleaning costs it the most time.
-                      {"sanitize", false},
-                      {"order_by", "date_reverse"}};
-      json content;
-      ServerStatus status = Call(std::move(request), content);
-      if (!status.ok()) return status;
-      if (!content.is_array()) return NotAServer("getHeadlines");
-      for (json& item : content)
-        if (item.is_object()) visit(ToHeadline(item));
-      if (content.size() < static_cast<std::size_t>(kHeadlinePage)) return {};
+    json first;
+    if (ServerStatus status = Page(posters_[0], query, 0, first); !status.ok()) return status;
+    bool full = Visit(first, visit);
+    for (int skip = kHeadlinePage; full; skip += kHeadlinePage * static_cast<int>(kParallelPages)) {
+      std::array<json, kParallelPages> pages;
+      std::array<ServerStatus, kParallelPages> statuses;
+      {
+        std::array<std::jthread, kParallelPages - 1> others;
+        for (std::size_t i = 1; i < kParallelPages; ++i)
+          others[i - 1] = std::jthread([&, i] { statuses[i] = Page(posters_[i], query, PageSkip(skip, i), pages[i]); });
+        statuses[0] = Page(posters_[0], query, skip, pages[0]);
+      }
+      for (std::size_t i = 0; i < kParallelPages && full; ++i) {
+        if (!statuses[i].ok()) return statuses[i];
+        full = Visit(pages[i], visit);
+      }
     }
+    return {};
   }
 
   ServerStatus SetRead(const std::vector<std::int64_t>& ids, bool read) override {
@@ -172,11 +160,92 @@ class TtrssServer : public SyncServer {
     return {ServerError::kUnsupported, "Tiny Tiny RSS's API cannot make categories"};
   }
 
-  int requests() const override { return poster_.requests(); }
+  int requests() const override {
+    int sent = 0;
+    for (const HttpPoster& poster : posters_) sent += poster.requests();
+    return sent;
+  }
 
  private:
   static ServerStatus NotAServer(const std::string& op) {
     return {ServerError::kNotAServer, "the server's answer to " + op + " is not Tiny Tiny RSS's"};
+  }
+
+  ServerStatus AskCategories(HttpPoster& poster, std::vector<ServerCategory>& categories) const {
+    json content;
+    ServerStatus status = Call(poster, {{"op", "getCategories"}, {"include_empty", true}}, content);
+    if (!status.ok()) return status;
+    if (!content.is_array()) return NotAServer("getCategories");
+    for (const json& item : content) {
+      if (!item.is_object()) continue;
+      const std::int64_t id = Number(item.value("id", json()));
+      if (id > 0) categories.push_back({id, Text(item, "title")});
+    }
+    return {};
+  }
+
+  ServerStatus AskFeeds(HttpPoster& poster, std::vector<ServerFeed>& feeds) const {
+    json content;
+    // -3: every feed of the user, without the virtual ones (labels and such).
+    ServerStatus status = Call(poster, {{"op", "getFeeds"}, {"cat_id", -3}, {"unread_only", false}}, content);
+    if (!status.ok()) return status;
+    if (!content.is_array()) return NotAServer("getFeeds");
+    for (const json& item : content) {
+      if (!item.is_object()) continue;
+      ServerFeed feed;
+      feed.id = Number(item.value("id", json()));
+      feed.categoryId = Number(item.value("cat_id", json()));
+      feed.title = Text(item, "title");
+      feed.url = Text(item, "feed_url");
+      feed.unread = static_cast<int>(Number(item.value("unread", json())));
+      if (feed.id > 0 && !feed.url.empty()) feeds.push_back(std::move(feed));
+    }
+    return {};
+  }
+
+  ServerStatus AskRecentlyRead(HttpPoster& poster, std::vector<Headline>& headlines) const {
+    // -6: the articles read in the last day, the last read first (the
+    // server's own order for it).
+    json content;
+    ServerStatus status = Call(poster,
+                               {{"op", "getHeadlines"},
+                                {"feed_id", -6},
+                                {"limit", kHeadlinePage},
+                                {"view_mode", "all_articles"},
+                                {"show_content", false}},
+                               content);
+    if (!status.ok()) return status;
+    if (!content.is_array()) return NotAServer("getHeadlines");
+    Visit(content, [&headlines](Headline&& headline) { headlines.push_back(std::move(headline)); });
+    return {};
+  }
+
+  static int PageSkip(int skip, std::size_t page) { return skip + static_cast<int>(page) * kHeadlinePage; }
+
+  // Asks one page of the query's headlines; `content` gets them when done.
+  ServerStatus Page(HttpPoster& poster, const HeadlineQuery& query, int skip, json& content) const {
+    json request = {{"op", "getHeadlines"},
+                    {"feed_id", query.allFeeds ? -4 : query.feedId},
+                    {"limit", kHeadlinePage},
+                    {"skip", skip},
+                    {"since_id", query.sinceId},
+                    {"view_mode", query.unreadOnly ? "unread" : "all_articles"},
+                    {"show_content", query.withContent},
+                    {"include_attachments", query.withContent},
+                    // The article as its site wrote it, as a refresh would
+                    // download it; the server's cleaning costs it the most time.
+                    {"sanitize", false},
+                    {"order_by", "date_reverse"}};
+    ServerStatus status = Call(poster, std::move(request), content);
+    if (status.ok() && !content.is_array()) return NotAServer("getHeadlines");
+    return status;
+  }
+
+  // Visits the page's headlines; false when it was the last page.
+  static bool Visit(json& page, const std::function<void(Headline&&)>& visit) {
+    for (json& item : page)
+      if (item.is_object()) visit(ToHeadline(item));
+    return page.size() >= static_cast<std::size_t>(kHeadlinePage);
   }
 
   static Headline ToHeadline(json& item) {
@@ -198,9 +267,11 @@ class TtrssServer : public SyncServer {
   }
 
   // Sends one request; `content` gets the answer's content when done.
-  ServerStatus Call(json request, json& content) {
+  ServerStatus Call(json request, json& content) { return Call(posters_[0], std::move(request), content); }
+
+  ServerStatus Call(HttpPoster& poster, json request, json& content) const {
     if (!session_.empty()) request["sid"] = session_;
-    const PostAnswer answer = poster_.Post(api_, "application/json", request.dump());
+    const PostAnswer answer = poster.Post(api_, "application/json", request.dump());
     if (!answer.reached) return {ServerError::kUnreachable, "the server " + api_ + " cannot be reached: " + answer.error};
     if (!answer.error.empty()) return {ServerError::kUnreachable, "the answer of " + api_ + " broke off: " + answer.error};
     if (answer.status >= 400)
@@ -221,7 +292,9 @@ class TtrssServer : public SyncServer {
 
   std::string api_;
   std::string session_;
-  HttpPoster poster_;
+  // One kept-alive connection per page asked at once; the first serves
+  // every other call.
+  std::array<HttpPoster, kParallelPages> posters_;
 };
 
 }  // namespace

@@ -1,5 +1,11 @@
 #include "net/curl_session.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <mutex>
 
 #include "net/internet_error.h"
@@ -10,6 +16,16 @@ namespace {
 void GlobalInit() {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+int SocketOpened(void* session, curl_socket_t socket, curlsocktype) {
+  static_cast<CurlSession*>(session)->sockets.push_back(socket);
+  return CURL_SOCKOPT_OK;
+}
+
+int CloseSocket(void* session, curl_socket_t socket) {
+  std::erase(static_cast<CurlSession*>(session)->sockets, socket);
+  return ::close(socket);
 }
 
 }  // namespace
@@ -23,6 +39,18 @@ CurlSession::CurlSession() {
 CurlSession::~CurlSession() {
   if (easy != nullptr) curl_easy_cleanup(easy);
   if (multi != nullptr) curl_multi_cleanup(multi);
+}
+
+void CurlSession::TrackSockets() {
+  curl_easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, &SocketOpened);
+  curl_easy_setopt(easy, CURLOPT_SOCKOPTDATA, this);
+  curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &CloseSocket);
+  curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, this);
+}
+
+void CurlSession::AcknowledgeNow() const {
+  const int on = 1;
+  for (const curl_socket_t socket : sockets) ::setsockopt(socket, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
 }
 
 CurlSession* ThreadSession() {

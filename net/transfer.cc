@@ -167,6 +167,7 @@ void Transfer::Configure(const std::string& url) {
   curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
   curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, curlError_);
+  session_.TrackSockets();
   curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
@@ -253,6 +254,7 @@ bool Transfer::HeaderLine(std::string_view line) {
       redirected_ = true;  // libcurl follows it
       return true;
     }
+    session_.AcknowledgeNow();
     return Open();
   }
   if (StartsWithNoCase(text, "location:")) {

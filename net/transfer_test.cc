@@ -606,6 +606,26 @@ TEST_F(TransferTest, ConsecutiveDownloadsReuseTheConnection) {
   EXPECT_EQ(ports[1], ports[2]);
 }
 
+std::size_t OpenFiles() {
+  return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
+}
+
+TEST_F(TransferTest, AThreadsKeptAliveConnectionsCloseWithIt) {
+  server_.server().Get("/k", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("x", "application/octet-stream");
+  });
+  const std::size_t before = OpenFiles();
+  std::size_t during = 0;
+  std::thread([&] {
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(DownloadUrlToFile(U16(server_.Url("/k")), "", &code_, &text_), S_OK);
+    during = OpenFiles();
+  }).join();
+  EXPECT_GT(during, before);
+  // The server closes its side of the connection when it sees ours close.
+  for (int i = 0; i < 100 && OpenFiles() != before; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(OpenFiles(), before);
+}
+
 TEST_F(TransferTest, ConditionalGetSendsValidatorsAndA304LeavesTheFileAlone) {
   std::mutex mutex;
   std::vector<std::pair<std::string, std::string>> asked;

@@ -18,6 +18,7 @@
 #include "reader/account_texts.h"
 #include "reader/password_store.h"
 #include "reader/server_address.h"
+#include "reader/sync_state.h"
 #include "store/data_root_lock.h"
 
 namespace wrenly::reader {
@@ -204,6 +205,9 @@ Result RemoveAccount(const std::string& root) {
   if (std::remove(path.c_str()) != 0 && errno != ENOENT)
     return Result::Refused(Refusal::kFile, SentenceWith(kAccountUnwritableText, path + ": " + std::strerror(errno)));
   SyncFolder(root);
+  // The server session a sync kept open is as good as the password until
+  // the server ends it.
+  SyncState(root).ForgetSession();
   const Result removed = RemovePassword(record.value->stored.place, record.value->Key());
   return Result::Done(removed.done() ? "" : SentenceWith(kPasswordStaysText, removed.message));
 }

@@ -395,29 +395,41 @@ Result TakeReadState(Run& run) {
   return Result::Done();
 }
 
+// The state of the last sync with the account; an empty one when the data
+// root synced with another server or user before, whose article ids, journal
+// and feeds mean nothing here (the channels stay and are matched by address,
+// their items by link). Called once the account's server let the sync in.
+ValueResult<SyncFeedState> LastState(const std::string& root, const SyncState& state, const std::string& account) {
+  const DataRootLock lock(root, LockMode::kExclusive);
+  SyncFeedState last = state.ReadFeeds();
+  if (last.account == account || (last.account.empty() && last.sinceId == 0)) return {Result::Done(), std::move(last)};
+  if (!state.Reset()) return {Result::Refused(Refusal::kFile, "cannot reset " + root + "/Sync"), {}};
+  return {Result::Done(), {}};
+}
+
+// The session the last sync with the account kept open, if any.
+std::string KeptSession(const std::string& root, const SyncState& state, const std::string& account) {
+  const DataRootLock lock(root, LockMode::kShared);
+  const SyncFeedState last = state.ReadFeeds();
+  return last.account == account ? last.session : std::string();
+}
+
 }  // namespace
 
 bool SyncJournalActive(const std::string& root) { return SyncState(root).Active(); }
 
 ValueResult<SyncReport> Sync(const std::string& root, const Account& account) {
-  ValueResult<std::unique_ptr<SyncSession>> session = SyncSession::Open(account);
+  const ReaderData data(root);
+  const SyncState state(root);
+  if (Result made = data.CreateFolders(); !made.done()) return {made};
+  if (!state.Activate()) return {Result::Refused(Refusal::kFile, "cannot make " + root + "/Sync")};
+  const std::string key = account.url + " " + account.user;
+  ValueResult<std::unique_ptr<SyncSession>> session = SyncSession::Open(account, KeptSession(root, state, key));
   if (!session.done()) return {session.result};
-  Run run{ReaderData(root), SyncState(root), session.value->server(), {}, {}, {}, {}, {}};
-  if (Result made = run.data.CreateFolders(); !made.done()) return {made};
-  if (!run.state.Activate()) return {Result::Refused(Refusal::kFile, "cannot make " + root + "/Sync")};
-  {
-    const DataRootLock lock(root, LockMode::kExclusive);
-    run.last = run.state.ReadFeeds();
-    // Synced with another server or user before: its article ids, journal
-    // and feeds mean nothing here, so this is a first sync again (the
-    // channels stay and are matched by address, their items by link).
-    const std::string key = account.url + " " + account.user;
-    if (run.last.account != key && (!run.last.account.empty() || run.last.sinceId != 0)) {
-      if (!run.state.Reset()) return {Result::Refused(Refusal::kFile, "cannot reset " + root + "/Sync")};
-      run.last = {};
-    }
-    run.next.account = key;
-  }
+  ValueResult<SyncFeedState> last = LastState(root, state, key);
+  if (!last.done()) return {last.result};
+  Run run{data, state, session.value->server(), {}, {}, std::move(last.value), {}, {}};
+  run.next.account = key;
   run.next.sinceId = run.last.sinceId;
   if (Result step = SendJournal(run); !step.done()) return {step};
   if (Result step = AskOverview(run); !step.done()) return {step};
@@ -425,12 +437,13 @@ ValueResult<SyncReport> Sync(const std::string& root, const Account& account) {
   if (Result step = FetchAndMergeHeadlines(run); !step.done()) return {step};
   if (Result step = TakeReadState(run); !step.done()) return {step};
   const Result counted = StoreCounts(run);
+  run.next.session = session.value->Keep();
   {
     const DataRootLock lock(root, LockMode::kExclusive);
     if (!run.state.WriteFeeds(run.next))
       return {Result::Refused(Refusal::kFile, "the sync state in " + root + "/Sync could not be written")};
   }
-  run.report.requests = run.server.requests() + 1;  // the logout follows
+  run.report.requests = run.server.requests();
   return {counted.done() ? Result::Done() : Result::Done(counted.message), std::move(run.report)};
 }
 

@@ -201,7 +201,32 @@ TEST_F(SyncServerTest, MirrorsCategoriesFeedsNewArticlesAndReadStateBothWays) {
   const SyncReport idle = MustSync(data);
   EXPECT_EQ(idle.changesSent, 0);
   EXPECT_EQ(idle.newItems, 0);
-  EXPECT_LE(idle.requests, 6);
+  EXPECT_LE(idle.requests, 4);
+}
+
+TEST_F(SyncServerTest, TheSessionIsKeptBetweenSyncsUntilTheServerEndsItOrTheAccountGoes) {
+  ServerSubscribe("kept", 2);
+  server_->UpdateFeeds();
+  const testsupport::ScopedEnv noBus("DBUS_SESSION_BUS_ADDRESS", "");
+  ReaderData data = ReaderData::Current();
+  ASSERT_TRUE(SaveAccount(data.root(), server_->AdminAccount()).done());
+  const std::string sessions = "select count(*) from ttrss_sessions";
+  const int before = std::stoi(server_->Sql(sessions));
+  const int first = MustSync(data).requests;
+  // The second sync needs no login, and neither logs out.
+  EXPECT_EQ(MustSync(data).requests, first - 1);
+  EXPECT_EQ(std::stoi(server_->Sql(sessions)), before + 1);
+  // The server ended the session: the sync logs in again and goes on.
+  server_->Sql("delete from ttrss_sessions");
+  ASSERT_TRUE(data.Mark(ChannelOf(data, "kept"), true).done());
+  const SyncReport renewed = MustSync(data);
+  EXPECT_EQ(renewed.changesSent, 2);
+  EXPECT_EQ(Trimmed(ServerUnread("kept")), "0");
+  // The account goes, and the kept session with it.
+  const std::string state = data.root() + "/Sync/Feeds.txt";
+  EXPECT_NE(testsupport::ReadFile(state).find("session "), std::string::npos);
+  ASSERT_TRUE(RemoveAccount(data.root()).done());
+  EXPECT_EQ(testsupport::ReadFile(state).find("session "), std::string::npos);
 }
 
 TEST_F(SyncServerTest, SubscribeAndUnsubscribeFromWrenlyReachTheServer) {

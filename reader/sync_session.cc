@@ -34,18 +34,27 @@ Result ServerRefusal(const sync::ServerStatus& status) {
   return Result::Refused(Refusal::kInvalid, std::move(message));
 }
 
-ValueResult<std::unique_ptr<SyncSession>> SyncSession::Open(const Account& account) {
+ValueResult<std::unique_ptr<SyncSession>> SyncSession::Open(const Account& account, const std::string& kept) {
   if (Result allowed = CheckServerAddress(account.url, account.allow_plain_http); !allowed.done()) {
     const bool http = account.url.size() >= 7 && strncasecmp(account.url.c_str(), "http://", 7) == 0;
     return {ServerRefusal({http ? sync::ServerError::kPlainHttp : sync::ServerError::kNotAServer, allowed.message})};
   }
   std::unique_ptr<sync::SyncServer> server = sync::MakeTtrssServer(account.url);
-  if (const sync::ServerStatus login = server->Login(account.user, account.password); !login.ok())
+  if (!kept.empty())
+    server->Resume(kept, account.user, account.password);
+  else if (const sync::ServerStatus login = server->Login(account.user, account.password); !login.ok())
     return {ServerRefusal(login)};
   return {Result::Done(), std::unique_ptr<SyncSession>(new SyncSession(std::move(server)))};
 }
 
-SyncSession::~SyncSession() { server_->Logout(); }
+SyncSession::~SyncSession() {
+  if (!kept_) server_->Logout();
+}
+
+std::string SyncSession::Keep() {
+  kept_ = true;
+  return server_->session();
+}
 
 Result CheckLogin(const Account& account) {
   ValueResult<std::unique_ptr<SyncSession>> session = SyncSession::Open(account);

@@ -16,19 +16,25 @@ namespace wrenly::reader {
 Result ServerRefusal(const sync::ServerStatus& status);
 
 // The account's server, logged in; refused when the address is not allowed
-// or the login fails. Logs out when it goes.
+// or the login fails. Logs out when it goes, unless it is kept.
 class SyncSession {
  public:
-  static ValueResult<std::unique_ptr<SyncSession>> Open(const Account& account);
+  // With `kept`, the session an earlier sync of the account kept goes on
+  // without a login (a new login follows when the server ended it).
+  static ValueResult<std::unique_ptr<SyncSession>> Open(const Account& account, const std::string& kept = {});
   ~SyncSession();
   SyncSession(const SyncSession&) = delete;
   SyncSession& operator=(const SyncSession&) = delete;
 
   sync::SyncServer& server() { return *server_; }
+  // Keeps the session open for the next sync, which saves it a login and
+  // this one a logout; gives its id.
+  std::string Keep();
 
  private:
   explicit SyncSession(std::unique_ptr<sync::SyncServer> server) : server_(std::move(server)) {}
   std::unique_ptr<sync::SyncServer> server_;
+  bool kept_ = false;
 };
 
 }  // namespace wrenly::reader

@@ -112,6 +112,8 @@ SyncFeedState SyncState::ReadFeeds() const {
       std::int64_t id = 0;
       int channel = 0;
       if (in >> id >> channel) state.feeds[id] = channel;
+    } else if (word == "session") {
+      in >> state.session;
     } else if (word == "refused") {
       std::string url;
       in >> std::ws;
@@ -125,7 +127,15 @@ bool SyncState::WriteFeeds(const SyncFeedState& state) const {
   std::string text = "account " + state.account + "\nsince " + std::to_string(state.sinceId) + '\n';
   for (const auto& [id, channel] : state.feeds) text += "feed " + std::to_string(id) + ' ' + std::to_string(channel) + '\n';
   for (const std::string& url : state.refused) text += "refused " + url + '\n';
+  if (!state.session.empty()) text += "session " + state.session + '\n';
   return ReplaceFlushed(folder_ + "/Feeds.txt", text);
+}
+
+bool SyncState::ForgetSession() const {
+  SyncFeedState state = ReadFeeds();
+  if (state.session.empty()) return true;
+  state.session.clear();
+  return WriteFeeds(state);
 }
 
 std::string SyncState::SidePath(int channel) const { return channels_ + "/" + ChannelFileName(channel, ".sid"); }

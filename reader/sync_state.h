@@ -37,6 +37,7 @@ struct SyncFeedState {
   // Addresses of local channels the server refused to subscribe to; they
   // stay local and are not offered again.
   std::set<std::string> refused;
+  std::string session;  // the server session the last sync kept open
 };
 
 class SyncState {
@@ -60,6 +61,8 @@ class SyncState {
 
   SyncFeedState ReadFeeds() const;
   bool WriteFeeds(const SyncFeedState& state) const;
+  // Drops the kept server session from the state (the account went).
+  bool ForgetSession() const;
 
   // The channel's article ids by link and links by id.
   std::unordered_map<std::u16string, std::vector<std::int64_t>> IdsByLink(int channel) const;

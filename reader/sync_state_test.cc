@@ -58,7 +58,7 @@ TEST_F(SyncStateTest, MarksAreJournaledOnlyForItemsWithArticleIdsOnceTheRootSync
 TEST_F(SyncStateTest, UnsubscribingASyncedChannelJournalsItsServerFeed) {
   const int channel = SubscribeC();
   ASSERT_TRUE(state_.Activate());
-  ASSERT_TRUE(state_.WriteFeeds({"http://127.0.0.1/ admin", 500, {{42, channel}}, {}}));
+  ASSERT_TRUE(state_.WriteFeeds({"http://127.0.0.1/ admin", 500, {{42, channel}}, {}, {}}));
   ASSERT_TRUE(data_.Unsubscribe(u"http://c/feed").done());
   const std::vector<JournalEntry> entries = state_.ReadJournal().entries;
   ASSERT_EQ(entries.size(), 1u);

@@ -23,6 +23,7 @@ enum class ServerError {
   kPlainHttp,      // plain http to another host was not allowed
   kUnsupported,    // the server's API cannot do this
   kRefused,        // the server refused the request (its own reason)
+  kNotLoggedIn,    // the session ended (a kept one the server expired)
 };
 
 struct ServerStatus {
@@ -74,6 +75,12 @@ class SyncServer {
 
   virtual ServerStatus Login(const std::string& user, const std::string& password) = 0;
   virtual ServerStatus Logout() = 0;
+  // Goes on with a session an earlier login gave, without a request. When
+  // the server has ended it, the next call logs in again with the user
+  // name and password and is sent once more.
+  virtual void Resume(const std::string& session, const std::string& user, const std::string& password) = 0;
+  // The session's id; empty when logged out.
+  virtual std::string session() const = 0;
   virtual ServerStatus Categories(std::vector<ServerCategory>& categories) = 0;
   // The categories, the feeds and the articles read lately, asked at once.
   virtual ServerStatus Overview(ServerOverview& overview) = 0;

@@ -64,12 +64,22 @@ class TtrssServer : public SyncServer {
     if (!status.ok()) return status;
     session_ = Text(content, "session_id");
     if (session_.empty()) return {ServerError::kNotAServer, "the server gave no session"};
+    user_ = user;
+    password_ = password;
     return {};
   }
 
+  void Resume(const std::string& session, const std::string& user, const std::string& password) override {
+    session_ = session;
+    user_ = user;
+    password_ = password;
+  }
+
+  std::string session() const override { return session_; }
+
   ServerStatus Logout() override {
     json content;
-    ServerStatus status = Call({{"op", "logout"}}, content);
+    ServerStatus status = Call(posters_[0], {{"op", "logout"}}, content);
     session_.clear();
     return status;
   }
@@ -79,16 +89,10 @@ class TtrssServer : public SyncServer {
   }
 
   ServerStatus Overview(ServerOverview& overview) override {
-    static_assert(kParallelPages >= 3, "the overview's three requests go out at once");
-    std::array<ServerStatus, 3> statuses;
-    {
-      std::jthread feeds([&] { statuses[1] = AskFeeds(posters_[1], overview.feeds); });
-      std::jthread read([&] { statuses[2] = AskRecentlyRead(posters_[2], overview.recentlyRead); });
-      statuses[0] = AskCategories(posters_[0], overview.categories);
-    }
-    for (const ServerStatus& status : statuses)
-      if (!status.ok()) return status;
-    return {};
+    ServerStatus status = AskOverview(overview);
+    if (status.error != ServerError::kNotLoggedIn || !LogInAgain()) return status;
+    overview = {};
+    return AskOverview(overview);
   }
 
   ServerStatus Headlines(const HeadlineQuery& query, const std::function<void(Headline&&)>& visit) override {
@@ -169,6 +173,20 @@ class TtrssServer : public SyncServer {
  private:
   static ServerStatus NotAServer(const std::string& op) {
     return {ServerError::kNotAServer, "the server's answer to " + op + " is not Tiny Tiny RSS's"};
+  }
+
+  // The three requests of the overview at once.
+  ServerStatus AskOverview(ServerOverview& overview) {
+    static_assert(kParallelPages >= 3, "the overview's three requests go out at once");
+    std::array<ServerStatus, 3> statuses;
+    {
+      std::jthread feeds([&] { statuses[1] = AskFeeds(posters_[1], overview.feeds); });
+      std::jthread read([&] { statuses[2] = AskRecentlyRead(posters_[2], overview.recentlyRead); });
+      statuses[0] = AskCategories(posters_[0], overview.categories);
+    }
+    for (const ServerStatus& status : statuses)
+      if (!status.ok()) return status;
+    return {};
   }
 
   ServerStatus AskCategories(HttpPoster& poster, std::vector<ServerCategory>& categories) const {
@@ -267,7 +285,22 @@ class TtrssServer : public SyncServer {
   }
 
   // Sends one request; `content` gets the answer's content when done.
-  ServerStatus Call(json request, json& content) { return Call(posters_[0], std::move(request), content); }
+  // A call on the first connection; one the server refuses for an ended
+  // session is sent again after a new login.
+  ServerStatus Call(json request, json& content) {
+    ServerStatus status = Call(posters_[0], request, content);
+    if (status.error != ServerError::kNotLoggedIn || !LogInAgain()) return status;
+    return Call(posters_[0], std::move(request), content);
+  }
+
+  // Logs in again with the credentials of the resumed session, once.
+  bool LogInAgain() {
+    if (user_.empty() || loggedInAgain_) return false;
+    loggedInAgain_ = true;
+    session_.clear();
+    const std::string user = user_, password = password_;
+    return Login(user, password).ok();
+  }
 
   ServerStatus Call(HttpPoster& poster, json request, json& content) const {
     if (!session_.empty()) request["sid"] = session_;
@@ -284,6 +317,7 @@ class TtrssServer : public SyncServer {
     if (Number(reply["status"]) == 0) return {};
     const std::string error = content.is_object() ? Text(content, "error") : std::string();
     if (error == "LOGIN_ERROR") return {ServerError::kWrongPassword, "wrong user name or password"};
+    if (error == "NOT_LOGGED_IN") return {ServerError::kNotLoggedIn, "the server ended the session"};
     if (error == "API_DISABLED")
       return {ServerError::kApiDisabled, "API access is off for this user (the server's preferences can turn it on)"};
     return {ServerError::kRefused, "the server refused " + request.value("op", std::string()) + ": " +
@@ -292,6 +326,8 @@ class TtrssServer : public SyncServer {
 
   std::string api_;
   std::string session_;
+  std::string user_, password_;  // for a new login when a resumed session ended
+  bool loggedInAgain_ = false;
   // One kept-alive connection per page asked at once; the first serves
   // every other call.
   std::array<HttpPoster, kParallelPages> posters_;

@@ -211,18 +211,19 @@ ChannelAddresses AddressesOf(const CFeedParser& feed) {
 }
 
 // Each change of the channel's records holds the data root's lock for that
-// change alone, so other processes and screens can work between them. The
-// records are read without it: an append never disturbs a reader (a torn
-// tail is skipped) and a compaction replaces the file by a rename.
+// change alone and for this channel only, so other processes and screens can
+// work between them and the other rows' changes go on beside it. The records
+// are read without it: an append never disturbs a reader (a torn tail is
+// skipped) and a compaction replaces the file by a rename.
 void WriteChannelError(const Row& r, std::u16string_view error) {
-  const DataRootLock lock(r.settings.dataRoot, LockMode::kExclusive);
+  const DataRootLock lock(r.settings.dataRoot, r.channel);
   WriteErrorRecord(r.paths.items, error);
 }
 
 // The items are read from the document before the lock is taken.
 int MergeLocked(const Row& r, CFeedParser& parser) {
   parser.SetMergeGuard([&r](const std::function<void()>& merge) {
-    const DataRootLock lock(r.settings.dataRoot, LockMode::kExclusive);
+    const DataRootLock lock(r.settings.dataRoot, r.channel);
     merge();
   });
   return parser.MergeItems();
@@ -241,7 +242,7 @@ int KeepUnchangedFeed(const Row& r) {
   Trace("The feed is unchanged\n");
   QueueFullTexts(r);
   if (IsRefreshAborted()) return 1;
-  const DataRootLock lock(r.settings.dataRoot, LockMode::kExclusive);
+  const DataRootLock lock(r.settings.dataRoot, r.channel);
   DeleteErrorRecord(r.paths.items);
   return 1;
 }
@@ -294,7 +295,7 @@ int UpdateFeed(const Row& r, const std::u16string& url, ChannelAddresses& addres
     r.validators.Set(r.channel, address, conditional.received);
   }
   if (parser.merged().errorRecordLive) {
-    const DataRootLock lock(r.settings.dataRoot, LockMode::kExclusive);
+    const DataRootLock lock(r.settings.dataRoot, r.channel);
     DeleteErrorRecord(paths.items);
   }
   return 1;

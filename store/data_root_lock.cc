@@ -9,8 +9,9 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <condition_variable>
 #include <mutex>
-#include <shared_mutex>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -19,11 +20,63 @@
 namespace wrenly {
 
 // One per lock file in the process. The flock is taken by the first holder
-// in the process and released with the last: threads holding it shared
-// share the one open file description, and an exclusive holder is alone.
+// in the process and released with the last: the threads holding it at once
+// all hold it shared, or all for channels (the flock exclusive), or one
+// holds it exclusively, so they share the one open file description.
+// The threads' side of one lock: any number of shared holders, or any
+// number of channel holders (one per channel), or one exclusive holder.
+// Waiting shared and exclusive holders go before new channel holders, so a
+// refresh's stream of merges never keeps a screen waiting long.
+class ThreadGate {
+ public:
+  void Enter(LockMode mode, int channel) {
+    std::unique_lock lock(mutex_);
+    if (!CanEnter(mode, channel)) {
+      const bool other = mode != LockMode::kChannel;
+      waitingOthers_ += other;
+      changed_.wait(lock, [&] { return CanEnter(mode, channel); });
+      waitingOthers_ -= other;
+    }
+    if (mode == LockMode::kShared) ++shared_;
+    if (mode == LockMode::kExclusive) exclusive_ = true;
+    if (mode == LockMode::kChannel) channels_.insert(channel);
+  }
+
+  void Leave(LockMode mode, int channel) {
+    {
+      std::lock_guard lock(mutex_);
+      if (mode == LockMode::kShared) --shared_;
+      if (mode == LockMode::kExclusive) exclusive_ = false;
+      if (mode == LockMode::kChannel) channels_.erase(channel);
+    }
+    changed_.notify_all();
+  }
+
+ private:
+  bool CanEnter(LockMode mode, int channel) const {
+    if (exclusive_) return false;
+    switch (mode) {
+      case LockMode::kShared:
+        return channels_.empty();
+      case LockMode::kExclusive:
+        return shared_ == 0 && channels_.empty();
+      case LockMode::kChannel:
+        return shared_ == 0 && waitingOthers_ == 0 && !channels_.contains(channel);
+    }
+    return false;
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int shared_ = 0;
+  bool exclusive_ = false;
+  std::set<int> channels_;
+  int waitingOthers_ = 0;  // shared and exclusive holders waiting
+};
+
 struct DataRootLock::State {
   std::string path;
-  std::shared_mutex threads;
+  ThreadGate threads;
   std::mutex file;  // guards fd and holders
   int fd = -1;
   int holders = 0;
@@ -63,31 +116,34 @@ int OpenLockFile(const std::string& path) {
 
 }  // namespace
 
-DataRootLock::DataRootLock(const std::string& dataRoot, LockMode mode) : mode_(mode) {
+DataRootLock::DataRootLock(const std::string& dataRoot, LockMode mode) : mode_(mode) { Acquire(dataRoot); }
+
+DataRootLock::DataRootLock(const std::string& dataRoot, int channel) : mode_(LockMode::kChannel), channel_(channel) {
+  Acquire(dataRoot);
+}
+
+void DataRootLock::Acquire(const std::string& dataRoot) {
   State* state = StateFor(dataRoot);
   const auto held = std::find_if(tHeld.begin(), tHeld.end(), [state](const auto& h) { return h.first == state; });
   if (held != tHeld.end()) {
-    // Nested: covered by the outer hold, unless that is shared and this asks more.
-    held_ = held->second == LockMode::kExclusive || mode == LockMode::kShared;
-    if (!held_) TraceF("DataRootLock: a shared holder asked for %s exclusively\n", state->path.c_str());
+    // Nested: covered by an outer exclusive hold, or a shared one asked again.
+    held_ = held->second == LockMode::kExclusive || (held->second == mode_ && mode_ == LockMode::kShared);
+    if (!held_) TraceF("DataRootLock: a holder of %s asked for more than it holds\n", state->path.c_str());
     return;
   }
-  if (mode == LockMode::kExclusive)
-    state->threads.lock();
-  else
-    state->threads.lock_shared();
+  state->threads.Enter(mode_, channel_);
   {
     std::lock_guard guard(state->file);
     if (state->holders++ == 0) {
       state->fd = OpenLockFile(state->path);
-      const int operation = mode == LockMode::kExclusive ? LOCK_EX : LOCK_SH;
+      const int operation = mode_ == LockMode::kShared ? LOCK_SH : LOCK_EX;
       int result;
       while ((result = ::flock(state->fd, operation)) != 0 && errno == EINTR) {
       }
       if (result != 0) TraceF("DataRootLock: cannot lock %s (errno %d)\n", state->path.c_str(), errno);
     }
   }
-  tHeld.emplace_back(state, mode);
+  tHeld.emplace_back(state, mode_);
   state_ = state;
   held_ = true;
 }
@@ -104,10 +160,7 @@ DataRootLock::~DataRootLock() {
   }
   const auto held = std::find_if(tHeld.rbegin(), tHeld.rend(), [this](const auto& h) { return h.first == state_; });
   if (held != tHeld.rend()) tHeld.erase(std::next(held).base());
-  if (mode_ == LockMode::kExclusive)
-    state_->threads.unlock();
-  else
-    state_->threads.unlock_shared();
+  state_->threads.Leave(mode_, channel_);
 }
 
 }  // namespace wrenly

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -80,6 +82,59 @@ TEST_F(DataRootLockTest, ThreadsOfOneProcessExcludeEachOther) {
   for (std::thread& t : threads) t.join();
   EXPECT_EQ(overlaps, 0);
   EXPECT_EQ(TryInChild(file_, LOCK_EX), 0);
+}
+
+TEST_F(DataRootLockTest, ChannelHoldsGoSideBySideOnlyForDifferentChannels) {
+  // Two channels are held at once: each thread waits inside for the other.
+  {
+    std::atomic<int> inside{0};
+    std::atomic<bool> together{true};
+    const auto hold = [&](int channel) {
+      const DataRootLock lock(root_, channel);
+      ++inside;
+      const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+      while (inside < 2 && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+      if (inside < 2) together = false;
+      EXPECT_EQ(TryInChild(file_, LOCK_SH), 1);
+    };
+    std::thread a(hold, 1), b(hold, 2);
+    a.join();
+    b.join();
+    EXPECT_TRUE(together);
+  }
+  // One channel never twice, and channel holds never beside shared or
+  // exclusive ones.
+  std::atomic<int> writers{0}, readers{0}, overlaps{0};
+  std::array<std::atomic<int>, 3> channels{};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 6; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 200; ++i) {
+        const int kind = (t + i) % 5;
+        if (kind < 3) {
+          const DataRootLock lock(root_, kind);
+          if (channels[kind]++ != 0 || writers != 0 || readers != 0) ++overlaps;
+          std::this_thread::yield();
+          --channels[kind];
+        } else {
+          const bool exclusive = kind == 3;
+          const DataRootLock lock(root_, exclusive ? LockMode::kExclusive : LockMode::kShared);
+          const int held = channels[0] + channels[1] + channels[2];
+          if (held != 0 || writers != 0 || (exclusive && readers != 0)) ++overlaps;
+          (exclusive ? writers : readers)++;
+          std::this_thread::yield();
+          (exclusive ? writers : readers)--;
+        }
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(overlaps, 0);
+  EXPECT_EQ(TryInChild(file_, LOCK_EX), 0);
+  // A channel holder takes nothing more.
+  const DataRootLock channel(root_, 7);
+  EXPECT_FALSE(DataRootLock(root_, LockMode::kShared).held());
+  EXPECT_FALSE(DataRootLock(root_, 8).held());
 }
 
 TEST_F(DataRootLockTest, NestedHoldsOnOneThread) {

@@ -1,8 +1,9 @@
-// The desktop's secret store through libsecret. Nothing here waits long or
-// asks the person anything: the service is used only while its name has an
-// owner on the session bus (asked without D-Bus activation), only through an
-// unlocked default collection (a locked one would need an unlock prompt),
-// and every call is cancelled after a few seconds.
+// The secret store module: the desktop's secret store through libsecret.
+// Nothing here waits long or asks the person anything: the service is used
+// only while its name has an owner on the session bus (asked without D-Bus
+// activation), only through an unlocked default collection (a locked one
+// would need an unlock prompt), and every call is cancelled after a few
+// seconds.
 #include <libsecret/secret.h>
 
 #include <chrono>
@@ -12,8 +13,7 @@
 #include <mutex>
 #include <thread>
 
-#include "reader/account_texts.h"
-#include "reader/password_store.h"
+#include "reader/secret_module.h"
 
 namespace wrenly::reader {
 namespace {
@@ -87,12 +87,7 @@ struct ErrorHolder {
   std::string text() const { return error != nullptr ? error->message : "no answer"; }
 };
 
-Result Failed(std::u16string_view sentence, const ErrorHolder& error) {
-  return Result::Refused(Refusal::kFile, SentenceWith(sentence, error.text()));
-}
-
-Result Silent() { return Result::Refused(Refusal::kFile, SentenceWith(kSecretStoreSilentText)); }
-Result Locked() { return Result::Refused(Refusal::kFile, SentenceWith(kSecretStoreLockedText)); }
+SecretAnswer Failed(SecretAnswer::Outcome outcome, const ErrorHolder& error) { return {outcome, false, error.text()}; }
 
 GHashTable* Attributes(const PasswordKey& key) {
   GHashTable* attributes = g_hash_table_new(g_str_hash, g_str_equal);
@@ -116,9 +111,7 @@ GVariant* CallBus(GDBusConnection* bus, const char* method, GVariant* arguments,
                                      kNameQueryMilliseconds, cancellable, nullptr);
 }
 
-}  // namespace
-
-bool SecretServiceAnswers() {
+bool Answers() {
   const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
   if (address == nullptr || *address == '\0') return false;
   Deadline deadline;
@@ -141,59 +134,60 @@ bool SecretServiceAnswers() {
   return owned != FALSE;
 }
 
-namespace secret_service {
-
-Result Store(const PasswordKey& key, const std::string& password) {
+SecretAnswer Store(const PasswordKey& key, const std::string& password) {
   Deadline deadline;
   ErrorHolder error;
   const ObjectPtr<SecretService> service(Service(deadline, error));
-  if (!service) return Failed(kSecretStoreSilentText, error);
+  if (!service) return Failed(SecretAnswer::kSilent, error);
   const ObjectPtr<SecretCollection> collection(secret_collection_for_alias_sync(
       service.get(), SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, deadline.get(), &error.error));
-  if (!collection) return Failed(kSecretStoreFailedText, error);
+  if (!collection) return Failed(SecretAnswer::kFailed, error);
   // Storing into a locked keyring would wait for the person to unlock it.
-  if (secret_collection_get_locked(collection.get()))
-    return Locked();
+  if (secret_collection_get_locked(collection.get())) return {SecretAnswer::kLocked, false, {}};
   const std::string label = "Wrenly: " + key.user + " on " + key.server;
   const AttributesPtr attributes(Attributes(key));
   const ValuePtr value(secret_value_new(password.c_str(), -1, "text/plain"));
   if (!secret_service_store_sync(service.get(), Schema(), attributes.get(), SECRET_COLLECTION_DEFAULT, label.c_str(),
                                  value.get(), deadline.get(), &error.error))
-    return Failed(kSecretStoreFailedText, error);
-  return Result::Done();
+    return Failed(SecretAnswer::kFailed, error);
+  return {};
 }
 
-ValueResult<std::optional<std::string>> Lookup(const PasswordKey& key) {
-  if (!SecretServiceAnswers())
-    return {Silent(), std::nullopt};
+SecretAnswer Lookup(const PasswordKey& key) {
+  if (!Answers()) return {SecretAnswer::kSilent, false, {}};
   Deadline deadline;
   ErrorHolder error;
   const ObjectPtr<SecretService> service(Service(deadline, error));
-  if (!service) return {Failed(kSecretStoreSilentText, error), std::nullopt};
+  if (!service) return Failed(SecretAnswer::kSilent, error);
   const AttributesPtr attributes(Attributes(key));
   // Without SECRET_SEARCH_UNLOCK: a locked item is reported, never prompted for.
   const std::unique_ptr<GList, ListFree> items(secret_service_search_sync(
       service.get(), Schema(), attributes.get(), SECRET_SEARCH_LOAD_SECRETS, deadline.get(), &error.error));
-  if (error.error != nullptr) return {Failed(kSecretStoreFailedText, error), std::nullopt};
-  if (!items) return {Result::Done(), std::nullopt};
+  if (error.error != nullptr) return Failed(SecretAnswer::kFailed, error);
+  if (!items) return {};
   const ValuePtr value(secret_item_get_secret(static_cast<SecretItem*>(items->data)));
-  if (!value) return {Locked(), std::nullopt};
+  if (!value) return {SecretAnswer::kLocked, false, {}};
   const char* text = secret_value_get_text(value.get());
-  return {Result::Done(), std::string(text != nullptr ? text : "")};
+  return {SecretAnswer::kDone, true, text != nullptr ? text : ""};
 }
 
-Result Remove(const PasswordKey& key) {
-  if (!SecretServiceAnswers())
-    return Silent();
+SecretAnswer Remove(const PasswordKey& key) {
+  if (!Answers()) return {SecretAnswer::kSilent, false, {}};
   Deadline deadline;
   ErrorHolder error;
   const ObjectPtr<SecretService> service(Service(deadline, error));
-  if (!service) return Failed(kSecretStoreSilentText, error);
+  if (!service) return Failed(SecretAnswer::kSilent, error);
   const AttributesPtr attributes(Attributes(key));
   secret_service_clear_sync(service.get(), Schema(), attributes.get(), deadline.get(), &error.error);
-  if (error.error != nullptr) return Failed(kSecretStoreFailedText, error);
-  return Result::Done();
+  if (error.error != nullptr) return Failed(SecretAnswer::kFailed, error);
+  return {};
 }
 
-}  // namespace secret_service
+}  // namespace
 }  // namespace wrenly::reader
+
+extern "C" __attribute__((visibility("default"))) const wrenly::reader::SecretModule* WrenlySecretModule() {
+  using namespace wrenly::reader;
+  static const SecretModule module{Answers, Store, Lookup, Remove};
+  return &module;
+}

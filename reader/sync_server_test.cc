@@ -222,6 +222,13 @@ TEST_F(SyncServerTest, TheSessionIsKeptBetweenSyncsUntilTheServerEndsItOrTheAcco
   const SyncReport renewed = MustSync(data);
   EXPECT_EQ(renewed.changesSent, 2);
   EXPECT_EQ(Trimmed(ServerUnread("kept")), "0");
+  // A password changed meanwhile is told as such when the session ends.
+  Account changed = server_->AdminAccount();
+  changed.password = "changed";
+  ASSERT_TRUE(SaveAccount(data.root(), changed).done());
+  server_->Sql("delete from ttrss_sessions");
+  const ValueResult<SyncReport> refused = Sync(data.root(), changed);
+  EXPECT_TRUE(refused.result.message.starts_with(Utf16ToUtf8(kSyncWrongPasswordText))) << refused.result.message;
   // The account goes, and the kept session with it.
   const std::string state = data.root() + "/Sync/Feeds.txt";
   EXPECT_NE(testsupport::ReadFile(state).find("session "), std::string::npos);

@@ -90,7 +90,8 @@ class TtrssServer : public SyncServer {
 
   ServerStatus Overview(ServerOverview& overview) override {
     ServerStatus status = AskOverview(overview);
-    if (status.error != ServerError::kNotLoggedIn || !LogInAgain()) return status;
+    if (status.error != ServerError::kNotLoggedIn) return status;
+    if (ServerStatus login = LogInAgain(status); !login.ok()) return login;
     overview = {};
     return AskOverview(overview);
   }
@@ -289,17 +290,20 @@ class TtrssServer : public SyncServer {
   // session is sent again after a new login.
   ServerStatus Call(json request, json& content) {
     ServerStatus status = Call(posters_[0], request, content);
-    if (status.error != ServerError::kNotLoggedIn || !LogInAgain()) return status;
+    if (status.error != ServerError::kNotLoggedIn) return status;
+    if (ServerStatus login = LogInAgain(status); !login.ok()) return login;
     return Call(posters_[0], std::move(request), content);
   }
 
-  // Logs in again with the credentials of the resumed session, once.
-  bool LogInAgain() {
-    if (user_.empty() || loggedInAgain_) return false;
+  // Logs in again, once, with the credentials of a session the server
+  // ended; `ended` is given back when that cannot be tried, else the
+  // login's own answer (a password changed meanwhile is told as such).
+  ServerStatus LogInAgain(const ServerStatus& ended) {
+    if (user_.empty() || loggedInAgain_) return ended;
     loggedInAgain_ = true;
     session_.clear();
     const std::string user = user_, password = password_;
-    return Login(user, password).ok();
+    return Login(user, password);
   }
 
   ServerStatus Call(HttpPoster& poster, json request, json& content) const {

@@ -4,6 +4,8 @@
 #include <nlohmann/json.hpp>
 
 #include <array>
+#include <functional>
+#include <system_error>
 #include <thread>
 
 #include "engine/sync/sync_server.h"
@@ -19,6 +21,20 @@ constexpr int kHeadlinePage = 200;
 // Pages of one query asked at once after a full first page. Most of a
 // page's time is the server's own query, which its workers run side by side.
 constexpr std::size_t kParallelPages = 3;
+
+// Runs the calls at once: the first on this thread, each other on a thread
+// of its own, or after it here when no thread can be started.
+template <std::size_t N>
+void SideBySide(const std::array<std::function<void()>, N>& calls) {
+  std::array<std::jthread, N> threads;
+  std::size_t started = 1;
+  try {
+    for (; started < N; ++started) threads[started] = std::jthread(calls[started]);
+  } catch (const std::system_error&) {
+  }
+  calls[0]();
+  for (std::size_t i = started; i < N; ++i) calls[i]();
+}
 
 std::string ApiUrl(std::string url) {
   while (!url.empty() && url.back() == ' ') url.pop_back();
@@ -103,12 +119,10 @@ class TtrssServer : public SyncServer {
     for (int skip = kHeadlinePage; full; skip += kHeadlinePage * static_cast<int>(kParallelPages)) {
       std::array<json, kParallelPages> pages;
       std::array<ServerStatus, kParallelPages> statuses;
-      {
-        std::array<std::jthread, kParallelPages - 1> others;
-        for (std::size_t i = 1; i < kParallelPages; ++i)
-          others[i - 1] = std::jthread([&, i] { statuses[i] = Page(posters_[i], query, PageSkip(skip, i), pages[i]); });
-        statuses[0] = Page(posters_[0], query, skip, pages[0]);
-      }
+      std::array<std::function<void()>, kParallelPages> calls;
+      for (std::size_t i = 0; i < kParallelPages; ++i)
+        calls[i] = [&, i] { statuses[i] = Page(posters_[i], query, PageSkip(skip, i), pages[i]); };
+      SideBySide(calls);
       for (std::size_t i = 0; i < kParallelPages && full; ++i) {
         if (!statuses[i].ok()) return statuses[i];
         full = Visit(pages[i], visit);
@@ -180,11 +194,9 @@ class TtrssServer : public SyncServer {
   ServerStatus AskOverview(ServerOverview& overview) {
     static_assert(kParallelPages >= 3, "the overview's three requests go out at once");
     std::array<ServerStatus, 3> statuses;
-    {
-      std::jthread feeds([&] { statuses[1] = AskFeeds(posters_[1], overview.feeds); });
-      std::jthread read([&] { statuses[2] = AskRecentlyRead(posters_[2], overview.recentlyRead); });
-      statuses[0] = AskCategories(posters_[0], overview.categories);
-    }
+    SideBySide<3>({[&] { statuses[0] = AskCategories(posters_[0], overview.categories); },
+                   [&] { statuses[1] = AskFeeds(posters_[1], overview.feeds); },
+                   [&] { statuses[2] = AskRecentlyRead(posters_[2], overview.recentlyRead); }});
     for (const ServerStatus& status : statuses)
       if (!status.ok()) return status;
     return {};

@@ -1,6 +1,6 @@
 // The sync of a data root with its account's server, in steps: send the
 // journal, mirror the catalog, merge the new headlines, take the server's
-// read state, save the state. Each step takes the data root's lock for its
+// read state, save the state with the session kept open for the next sync. Each step takes the data root's lock for its
 // own changes only; the state of the last sync is saved at the end, so a
 // sync cut short is simply done again (merges and read flags are
 // idempotent).

@@ -6,10 +6,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <condition_variable>
 #include <mutex>
 #include <set>
 #include <utility>
@@ -19,10 +19,6 @@
 
 namespace wrenly {
 
-// One per lock file in the process. The flock is taken by the first holder
-// in the process and released with the last: the threads holding it at once
-// all hold it shared, or all for channels (the flock exclusive), or one
-// holds it exclusively, so they share the one open file description.
 // The threads' side of one lock: any number of shared holders, or any
 // number of channel holders (one per channel), or one exclusive holder.
 // Waiting shared and exclusive holders go before new channel holders, so a
@@ -74,6 +70,10 @@ class ThreadGate {
   int waitingOthers_ = 0;  // shared and exclusive holders waiting
 };
 
+// One per lock file in the process. The flock is taken by the first holder
+// in the process and released with the last: the threads holding it at once
+// all hold it shared, or all for channels (the flock exclusive), or one
+// holds it exclusively, so they share the one open file description.
 struct DataRootLock::State {
   std::string path;
   ThreadGate threads;

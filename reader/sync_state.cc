@@ -1,5 +1,7 @@
 #include "reader/sync_state.h"
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -126,8 +128,16 @@ SyncFeedState SyncState::ReadFeeds() const {
 bool SyncState::WriteFeeds(const SyncFeedState& state) const {
   std::string text = "account " + state.account + "\nsince " + std::to_string(state.sinceId) + '\n';
   for (const auto& [id, channel] : state.feeds) text += "feed " + std::to_string(id) + ' ' + std::to_string(channel) + '\n';
-  for (const std::string& url : state.refused) text += "refused " + url + '\n';
-  if (!state.session.empty()) text += "session " + state.session + '\n';
+  // Words from a server or a catalog go in only as one word or one line, so
+  // none can add a line of its own.
+  const auto plain = [](const std::string& text, bool spaces) {
+    return std::none_of(text.begin(), text.end(), [spaces](unsigned char c) {
+      return c < 0x20 || c == 0x7f || (!spaces && c == ' ');
+    });
+  };
+  for (const std::string& url : state.refused)
+    if (plain(url, true)) text += "refused " + url + '\n';
+  if (!state.session.empty() && plain(state.session, false)) text += "session " + state.session + '\n';
   return ReplaceFlushed(folder_ + "/Feeds.txt", text);
 }
 

@@ -98,3 +98,19 @@ TEST_F(SyncStateTest, HeadlinesMergeAsAFeedKeyedByTheirLinks) {
 
 }  // namespace
 }  // namespace wrenly::reader
+
+namespace wrenly::reader {
+namespace {
+
+TEST_F(SyncStateTest, ASessionOrAddressWithALineBreakAddsNoLineOfItsOwn) {
+  ASSERT_TRUE(state_.Activate());
+  ASSERT_TRUE(state_.WriteFeeds({"http://127.0.0.1/ admin", 5, {}, {"http://a/\nfeed 9 9"}, "x\nsince 999"}));
+  const SyncFeedState read = state_.ReadFeeds();
+  EXPECT_EQ(read.sinceId, 5);
+  EXPECT_TRUE(read.feeds.empty());
+  EXPECT_TRUE(read.refused.empty());
+  EXPECT_TRUE(read.session.empty());
+}
+
+}  // namespace
+}  // namespace wrenly::reader
